@@ -1,0 +1,216 @@
+// The shared node operations: lookup, numbering, sorting, unique append and
+// rename, new names, removal and the change-state marks.
+#include <new>
+
+#include "node/node.h"
+#include "node/report.h"
+
+namespace pm {
+
+pm_Node *node_alloc(size_t size, pm_NodeKind kind) noexcept {
+  auto *node = static_cast<pm_Node *>(tk_HeapMalloc(size));
+  auto *state = static_cast<pm_ChangeState *>(tk_HeapMalloc(sizeof(pm_ChangeState)));
+  if (!node || !state) {
+    tk_HeapFree(node);
+    tk_HeapFree(state);
+    return nullptr;
+  }
+  node->kind = kind;
+  node->state = state;
+  node_reset(node);
+  return node;
+}
+
+void node_free(pm_Node *node) noexcept {
+  if (!node) return;
+  tk_HeapFree(node->state);
+  tk_HeapFree(node);
+}
+
+void node_reset(pm_Node *node) noexcept {
+  if (!node) return;
+  node->next = nullptr;
+  node->prev = nullptr;
+  node->parent = nullptr;
+  node->name = nullptr;
+  if (node->state) {
+    node->state->changed = 1;
+    node->state->saved = 0;
+  }
+}
+
+pm_Node *list_first(pm_Node *element) noexcept { return static_cast<pm_Node *>(tk_ListStart(element)); }
+
+bool names_equal(const char *a, const char *b) noexcept {
+  if (a == b) return true;
+  if (!a || !b) return false;
+  return tk_TextCompare(a, b) == 0;
+}
+
+char *node_name_copy(const pm_Node *node) noexcept { return node ? tk_StrDuplicate(node->name) : nullptr; }
+
+tk_StringList *node_get_list(pm_Node *list, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_NodeGetList", slot);
+  tk_StringList *names = nullptr;
+  for (pm_Node *n = list_first(list); n; n = n->next) {
+    InnerSlot inner;
+    names = tk_StringListAppend(names, n->name, &inner);
+    if (inner) {
+      r.push(inner.take(), "Error copying node name");
+      break;
+    }
+  }
+  return names;
+}
+
+pm_Node *node_find(pm_Node *list, const char *name) noexcept {
+  for (pm_Node *n = list_first(list); n; n = n->next)
+    if (names_equal(n->name, name)) return n;
+  return nullptr;
+}
+
+pm_Node *node_find_by_number(pm_Node *list, int number) noexcept {
+  if (!list || number <= 0) return nullptr;
+  pm_Node *n = list_first(list);
+  for (int i = 1; n && i < number; ++i) n = n->next;
+  return n;
+}
+
+int node_count(pm_Node *node) noexcept { return node ? tk_ListCount(list_first(node)) : 0; }
+
+int node_position(pm_Node *node) noexcept {
+  if (!node) return 0;
+  return tk_ListCount(list_first(node)) - tk_ListCount(node) + 1;
+}
+
+pm_Node *node_sort(pm_Node **head) noexcept {
+  if (!head) return nullptr;
+  pm_Node *first = list_first(*head);
+  if (!first || !first->next) {
+    *head = first;
+    return first;
+  }
+  bool swapped = true;
+  while (swapped) {
+    swapped = false;
+    pm_Node *current = first;
+    while (current && current->next) {
+      pm_Node *successor = current->next;
+      bool swap = false;
+      if (!current->name) {
+        swap = false;
+      } else if (!successor->name) {
+        swap = true;
+      } else {
+        swap = tk_TextCompare(current->name, successor->name) > 0;
+      }
+      if (swap) {
+        tk_ListDelete(current);
+        current->next = nullptr;
+        current->prev = nullptr;
+        first = static_cast<pm_Node *>(tk_ListAdd(successor, TK_LIST_AFTER, current));
+        mark_changed(current);
+        swapped = true;
+      } else {
+        current = successor;
+      }
+    }
+  }
+  *head = first;
+  return first;
+}
+
+pm_Node *node_append(pm_Node *list, pm_Node *node, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_NodeAppend", slot);
+  if (!node || !node->name) return list;
+  if (node_find(list, node->name)) {
+    r.push(nullptr, "Name \"%s\" already in use, please use another name", node->name);
+    return list;
+  }
+  return static_cast<pm_Node *>(tk_ListAdd(list, TK_LIST_APPEND, node));
+}
+
+int node_set_name(pm_Node *node, const char *name, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_NodeSetName", slot);
+  if (!node) return 0;
+  if (node_find(node, name) || names_equal(node->name, name)) {
+    r.push(nullptr, "Name \"%s\" already in use, please use another name", name ? name : "(null)");
+    return 0;
+  }
+  char *copy = nullptr;
+  if (name && !(copy = tk_StrDuplicate(name))) {
+    r.push(nullptr, "Out of memory changing name to %s", name);
+    return 0;
+  }
+  tk_HeapFree(node->name);
+  node->name = copy;
+  mark_changed(node);
+  return 1;
+}
+
+char *node_get_new_name(pm_Node *list, const char *base, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_NodeGetNewName", slot);
+  for (int n = 0; n <= 9999; ++n) {
+    InnerSlot inner;
+    char *candidate = tk_Sprintf(0, "%s%d", &inner, base ? base : "", n);
+    if (inner || !candidate) {
+      tk_HeapFree(candidate);
+      r.push(inner.take(), "Cannot create temp name");
+      return nullptr;
+    }
+    if (!node_find(list, candidate)) return candidate;
+    tk_HeapFree(candidate);
+  }
+  r.push(nullptr, "Cannot create name");
+  return nullptr;
+}
+
+pm_Node *node_unlink(pm_Node *node) noexcept {
+  if (!node) return nullptr;
+  auto *rest = static_cast<pm_Node *>(tk_ListDelete(node));
+  node->next = nullptr;
+  node->prev = nullptr;
+  node->parent = nullptr;
+  return rest;
+}
+
+pm_Node *node_remove_from_parent(pm_Node *node, pm_Node **parent_list) noexcept {
+  if (!node) return nullptr;
+  mark_changed(node->parent);
+  bool was_head = parent_list && *parent_list && list_first(*parent_list) == list_first(node);
+  pm_Node *rest = node_unlink(node);
+  if (was_head) *parent_list = rest;
+  return rest;
+}
+
+void mark_changed(pm_Node *node) noexcept {
+  if (node && node->state) {
+    node->state->changed = 1;
+    node->state->saved = 0;
+  }
+}
+
+void mark_unchanged(pm_Node *node) noexcept {
+  if (node && node->state) {
+    node->state->changed = 0;
+    node->state->saved = 0;
+  }
+}
+
+void mark_saved(pm_Node *node) noexcept {
+  if (node && node->state) node->state->saved = 1;
+}
+
+bool state_dirty(const pm_ChangeState *state) noexcept {
+  return state && state->changed != 0 && state->saved == 0;
+}
+
+bool is_dirty(const pm_Node *node) noexcept { return node && state_dirty(node->state); }
+
+void replace_text(char **field, const char *text) noexcept {
+  char *copy = tk_StrDuplicate(text);
+  tk_HeapFree(*field);
+  *field = copy;
+}
+
+}  // namespace pm

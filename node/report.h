@@ -1,0 +1,68 @@
+// The report slot discipline shared by every fallible function of kestrum.
+//
+// A function makes one Reporter from the caller's slot on entry. That clears
+// the caller's slot, or, when the caller passed null, supplies a slot of the
+// function's own whose report is freed when the Reporter goes out of scope,
+// so a report is never leaked and never handed out twice.
+#ifndef KESTRUM_NODE_REPORT_H
+#define KESTRUM_NODE_REPORT_H
+
+#include <cstdarg>
+
+#include "include/kestrum.h"
+
+namespace pm {
+
+class Reporter {
+ public:
+  Reporter(const char *function, tk_ErrorReport **slot) noexcept
+      : function_(function), slot_(slot ? slot : &own_) {
+    *slot_ = nullptr;
+  }
+  ~Reporter() { tk_ErrorReportDelete(&own_); }
+  Reporter(const Reporter &) = delete;
+  Reporter &operator=(const Reporter &) = delete;
+
+  // The caller's slot (or the function's own): whether a report is there.
+  bool failed() const noexcept { return *slot_ != nullptr; }
+  tk_ErrorReport **slot() const noexcept { return slot_; }
+
+  // Leaves a new report from this function with severity 1 in the slot. Its
+  // cause is `inner` (taken over) or, when inner is null, whatever report
+  // the slot already holds. Never pass data as the format.
+  void push(tk_ErrorReport *inner, const char *format, ...) noexcept
+      __attribute__((format(printf, 3, 4)));
+  // The same with another severity.
+  void push_severity(int severity, tk_ErrorReport *inner, const char *format, ...) noexcept
+      __attribute__((format(printf, 4, 5)));
+
+ private:
+  void vpush(int severity, tk_ErrorReport *inner, const char *format, va_list args) noexcept;
+
+  const char *function_;
+  tk_ErrorReport *own_ = nullptr;
+  tk_ErrorReport **slot_;
+};
+
+// A slot for one inner call: the report (if any) is freed unless taken.
+class InnerSlot {
+ public:
+  InnerSlot() = default;
+  ~InnerSlot() { tk_ErrorReportDelete(&report_); }
+  InnerSlot(const InnerSlot &) = delete;
+  InnerSlot &operator=(const InnerSlot &) = delete;
+  tk_ErrorReport **operator&() noexcept { return &report_; }
+  explicit operator bool() const noexcept { return report_ != nullptr; }
+  tk_ErrorReport *take() noexcept {
+    tk_ErrorReport *r = report_;
+    report_ = nullptr;
+    return r;
+  }
+
+ private:
+  tk_ErrorReport *report_ = nullptr;
+};
+
+}  // namespace pm
+
+#endif

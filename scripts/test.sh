@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds kestrum twice, a normal build and one with AddressSanitizer and
+# UndefinedBehaviorSanitizer (leak detection on), and runs the whole suite in
+# both. Any warning, failure or sanitizer finding fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+run() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${CTEST_ARGS:-}
+}
+
+run build
+run build-asan -DKESTRUM_SANITIZE=ON

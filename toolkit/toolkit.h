@@ -1,0 +1,244 @@
+/*
+ * toolkit.h: the platform toolkit that kestrum runs on.
+ *
+ * Memory, doubly linked lists, strings and string lists, error reports,
+ * file-system tests, file-name and node-path parts, variable expansion, and
+ * the tree file (a file of named, typed records with a dictionary of record
+ * designs). Everything here is plain C; the library exports only tk_ names.
+ *
+ * Conventions that hold for every function:
+ *  1. Every string or string list handed out is a new allocation from the
+ *     toolkit heap: free strings with tk_HeapFree, string lists with
+ *     tk_StringListDelete.
+ *  2. A function that can fail takes a report slot (tk_ErrorReport **) last.
+ *     On failure it leaves a new report there; the caller owns it and frees
+ *     the whole chain with tk_ErrorReportDelete. A null slot is allowed: the
+ *     report is then discarded.
+ *  3. Null pointers are accepted everywhere and give the natural 0 or null.
+ */
+#ifndef KESTRUM_TOOLKIT_H
+#define KESTRUM_TOOLKIT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(TK_BUILDING_TOOLKIT)
+#define TK_API __attribute__((visibility("default")))
+#else
+#define TK_API
+#endif
+
+#if defined(__GNUC__) || defined(__clang__)
+#define TK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define TK_PRINTF(fmt, args)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Error reports ------------------------------------------------------
+ * A report is one message with the name of the function that made it, a
+ * source line, a severity (1 error, 2 serious error) and an optional cause:
+ * the report of the inner call that failed. The outermost report of a chain
+ * owns every cause beneath it. */
+typedef struct tk_ErrorReport tk_ErrorReport;
+
+/* New report chaining `cause` (taken over; may be null). The message is
+ * formatted from `format` and the arguments; never pass data as the format.
+ * Returns null only when memory runs out, in which case `cause` is freed. */
+TK_API tk_ErrorReport *tk_ErrorReportCreate(const char *function, int line, int severity,
+                                            tk_ErrorReport *cause, const char *format, ...)
+    TK_PRINTF(5, 6);
+/* Frees the whole chain in *slot and sets *slot to null. Null is ignored. */
+TK_API void tk_ErrorReportDelete(tk_ErrorReport **slot);
+TK_API const char *tk_ErrorReportGetMessage(const tk_ErrorReport *report);
+TK_API const char *tk_ErrorReportGetFunction(const tk_ErrorReport *report);
+TK_API int tk_ErrorReportGetSeverity(const tk_ErrorReport *report);
+TK_API int tk_ErrorReportGetLine(const tk_ErrorReport *report);
+TK_API const tk_ErrorReport *tk_ErrorReportGetCause(const tk_ErrorReport *report);
+/* The whole chain, outermost first, one line per report:
+ * "function: message" lines joined by "\n". Free with tk_HeapFree. */
+TK_API char *tk_ErrorReportFormatChain(const tk_ErrorReport *report);
+
+/* ---- Memory --------------------------------------------------------------
+ * tk_HeapMalloc returns zero-filled memory, or null when none is left (or
+ * for size 0). */
+TK_API void *tk_HeapMalloc(size_t size);
+TK_API void tk_HeapFree(void *pointer);
+
+/* ---- Lists ---------------------------------------------------------------
+ * Doubly linked lists whose elements begin with two link words, next then
+ * previous. An element in no list has both links null. */
+#define TK_LIST_AFTER 1  /* tk_ListAdd: insert right after the reference */
+#define TK_LIST_APPEND 3 /* tk_ListAdd: append at the end of the reference's list */
+TK_API void *tk_ListStart(void *element);          /* first element; null for null */
+TK_API int tk_ListCount(void *element);            /* elements from here to the end */
+/* Links a detached element in and returns the list's first element. With
+ * TK_LIST_APPEND and a null reference the element becomes a one-element
+ * list. Any other `where` links nothing and returns the reference's list. */
+TK_API void *tk_ListAdd(void *reference, int where, void *element);
+/* Unlinks the element (its own links are left as they were) and returns the
+ * first element of what remains, null when nothing remains. */
+TK_API void *tk_ListDelete(void *element);
+
+/* ---- Strings -------------------------------------------------------------- */
+typedef struct tk_StringList {
+  int count;
+  char **strings; /* count strings; an entry is null where a null was appended */
+} tk_StringList;
+
+TK_API char *tk_StrDuplicate(const char *text); /* null for null */
+/* printf-style formatting into a new string. `flags` is reserved (pass 0).
+ * On failure returns null and leaves a report. */
+TK_API char *tk_Sprintf(int flags, const char *format, tk_ErrorReport **slot, ...) TK_PRINTF(2, 4);
+/* Appends a copy of `text` (null is kept as a null entry). A null list starts
+ * a new one. Returns the list; on failure the list as it was, with a report. */
+TK_API tk_StringList *tk_StringListAppend(tk_StringList *list, const char *text, tk_ErrorReport **slot);
+TK_API void tk_StringListDelete(tk_StringList *list, tk_ErrorReport **slot);
+TK_API int tk_StrEqualNoCase(const char *a, const char *b); /* nonzero when equal ignoring ASCII case */
+/* Byte-wise ordering; null sorts before every string and equals null. */
+TK_API int tk_TextCompare(const char *a, const char *b);
+TK_API int tk_TextCompareN(const char *a, const char *b, size_t n);
+TK_API size_t tk_TextLength(const char *text); /* 0 for null */
+
+/* Variable expansion. "$NAME" and "${NAME}" are replaced by the value of the
+ * environment variable NAME (letters, digits and '_'). "$$" gives one "$".
+ * The variable PROJECT is reserved: "$PROJECT" marks a project-relative name
+ * and always expands to "." (the current directory), whatever the
+ * environment says, so that checking it never creates anything. Any other
+ * variable that is not defined makes the expansion fail with a report, so a
+ * path is never silently rewritten to a different place. */
+TK_API char *tk_StringExpand(const char *text, tk_ErrorReport **slot);
+/* An absolute copy of `path`: a relative path is taken against the current
+ * directory; "." components and repeated "/" are dropped and ".." removes the
+ * component before it (never above the root). Symbolic links are not
+ * resolved. `flags` and `reserved` are unused (pass 0). Null for null. */
+TK_API char *tk_PathExpand(const char *path, int flags, int reserved);
+
+/* ---- File system ---------------------------------------------------------
+ * Every file-system call of the toolkit goes through one internal layer
+ * (see tk_FaultInject below). */
+TK_API int tk_FileExists(const char *path, tk_ErrorReport **slot); /* nonzero when something exists there */
+/* 0 absent, 1 a directory, 2 a plain file (or anything else that is not a
+ * directory), -1 undeterminable (with a report). */
+TK_API int tk_PathExistsAsFileOrDir(const char *path, tk_ErrorReport **slot);
+/* Creates one directory; mode 0 means 0777 (less the umask). Returns 1 on
+ * success; 0 with a report on failure. */
+TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot);
+
+/* ---- Names ---------------------------------------------------------------
+ * tk_FileNamePart selects parts of a file path with these bits:
+ *   TK_PART_DRIVE 1  (always empty here: there are no drive letters)
+ *   TK_PART_DIR   2  the directory part without its final "/" ("/" for a
+ *                    file in the root, "." for a bare name)
+ *   TK_PART_DIRSEP 4 (no effect on its own; part of the directory selector 7)
+ *   TK_PART_BASE  8  the name without directory and extension
+ *   TK_PART_EXT  16  the extension, with its "."
+ * so 7 gives the directory in which the file lies, 8 the base name and 24
+ * the name with its extension. Other combinations concatenate the parts. */
+#define TK_PART_DRIVE 1
+#define TK_PART_DIR 2
+#define TK_PART_DIRSEP 4
+#define TK_PART_BASE 8
+#define TK_PART_EXT 16
+TK_API char *tk_FileNamePart(const char *path, int selector, int reserved, tk_ErrorReport **slot);
+/* tk_NodePathPart splits a tree-file node path (separator ':'):
+ *   TK_NODE_NAME   256 the last name of the path
+ *   TK_NODE_PARENT 192 the parent part: ":" for a child of the root,
+ *                      otherwise the path up to and including the ':' that
+ *                      precedes the last name. */
+#define TK_NODE_NAME 256
+#define TK_NODE_PARENT 192
+TK_API char *tk_NodePathPart(const char *path, int selector, int reserved, tk_ErrorReport **slot);
+
+/* ---- Tree file -------------------------------------------------------------
+ * A file of named nodes in a tree. Each node holds one record of a design
+ * registered in the file's dictionary. Paths use ':' as separator: ":" is the
+ * root; a child of the root is ":NAME" (or the bare "NAME" when given as a
+ * parent path); its child ":NAME:CHILD"; "::NAME" is accepted for ":NAME".
+ *
+ * Changes are made in memory and reach the disk only at tk_TreeFileClose,
+ * which writes a new file beside the old one, flushes it, renames it over
+ * the old one (keeping its permissions and any symbolic link) and flushes
+ * the directory. tk_TreeFileAbandon drops the changes; the file on disk
+ * stays as it was. */
+typedef struct tk_TreeFile tk_TreeFile;
+typedef struct tk_Dictionary tk_Dictionary;
+typedef struct tk_Design tk_Design;
+
+/* Item kinds of a design and their in-memory form inside a record, laid out
+ * in item order with the platform's natural alignment: */
+#define TK_ITEM_END 0          /* ends the item list */
+#define TK_ITEM_ENUM 3         /* name, value names..., NULL  -> int32_t index */
+#define TK_ITEM_TIME 14        /* name                        -> double */
+#define TK_ITEM_RECORD_LIST 513 /* name, element design       -> tk_RecordList */
+#define TK_ITEM_STRING 520     /* name                        -> tk_StringItem */
+
+typedef struct tk_StringItem {
+  int32_t count; /* length + 1 for a present text, 0 for an absent one */
+  char *text;    /* reads back as null when count is 0 */
+} tk_StringItem;
+
+typedef struct tk_RecordList {
+  int32_t count;
+  void *elements; /* count element records laid out by the element design */
+} tk_RecordList;
+
+/* Constants of the calls. */
+#define TK_SEEK_ROOT 0
+#define TK_SEEK_PATH 8
+#define TK_WRITE_NEW 4
+#define TK_READ_RECORD 12
+#define TK_DELETE_TREE 17
+
+TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_ErrorReport **slot);
+/* mode "rb" reads; "rb+" opens for update (refused while another handle
+ * holds the file for update or creation). */
+TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t access,
+                                    tk_ErrorReport **slot, int reserved);
+/* Writes a created or updated file to disk (see above) and frees the handle.
+ * Returns 1 on success; on failure 0 with a report, the old file untouched. */
+TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot);
+/* Frees the handle without writing anything. */
+TK_API void tk_TreeFileAbandon(tk_TreeFile *file);
+TK_API tk_Dictionary *tk_TreeFileGetDictionary(tk_TreeFile *file);
+TK_API int tk_TreeEntrySeek(tk_TreeFile *file, int how, const char *node, tk_ErrorReport **slot);
+TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char *name,
+                              const char *design_name, int flags, const void *record,
+                              tk_Design *design, tk_ErrorReport **slot);
+/* Fills `record` (of tk_DesignRecordSize bytes); strings and element arrays
+ * are new allocations that the caller takes over (free with tk_HeapFree). */
+TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *name, int flags,
+                             void *record, tk_Design *design, tk_ErrorReport **slot);
+/* Paths of the nodes of that design beneath `path` (at any depth), in the
+ * order they were written; an empty list (never null) when there are none. */
+TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags,
+                                        const char *design_name, tk_ErrorReport **slot);
+/* Deletes the node and everything beneath it. */
+TK_API int tk_TreeObjectDelete(tk_TreeFile *file, const char *root, const char *path, int flags,
+                               tk_ErrorReport **slot);
+/* Registers a design: after the slot come item entries (kind, name, operands)
+ * ending with TK_ITEM_END. */
+TK_API tk_Design *tk_DesignCreate(tk_Dictionary *dictionary, const char *name, tk_ErrorReport **slot, ...);
+/* The design of that name, or null without a report when there is none. */
+TK_API tk_Design *tk_DictionarySearchByName(tk_Dictionary *dictionary, const char *name,
+                                            tk_ErrorReport **slot);
+TK_API size_t tk_DesignRecordSize(const tk_Design *design);
+
+/* ---- Fault injection (test builds) ----------------------------------------
+ * In builds with TK_FAULT_INJECTION every file-system call counts as one
+ * operation; tk_FaultInject makes operation number `nth` (1-based, counted
+ * from this call) fail with `error` (an errno value; TK_FAULT_SHORT_WRITE for
+ * a short write), once or, with `persistent`, from then on. nth 0 disarms.
+ * Returns the number of operations counted since the last call. Without
+ * fault injection compiled in, it does nothing and returns -1. */
+#define TK_FAULT_SHORT_WRITE (-1)
+TK_API long tk_FaultInject(long nth, int error, int persistent);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KESTRUM_TOOLKIT_H */
