@@ -226,6 +226,14 @@ TK_API tk_Design *tk_DesignCreate(tk_Dictionary *dictionary, const char *name, t
 TK_API tk_Design *tk_DictionarySearchByName(tk_Dictionary *dictionary, const char *name,
                                             tk_ErrorReport **slot);
 TK_API size_t tk_DesignRecordSize(const tk_Design *design);
+/* A dictionary of its own, outside any file: a reader registers the designs
+ * it expects there and compares them with a file's (tk_DesignEqual) before
+ * reading records into buffers of its own size. */
+TK_API tk_Dictionary *tk_DictionaryCreate(void);
+TK_API void tk_DictionaryDelete(tk_Dictionary *dictionary);
+/* Nonzero when both designs have the same name and the same items (names,
+ * kinds, order, enumeration value names, element designs, recursively). */
+TK_API int tk_DesignEqual(const tk_Design *a, const tk_Design *b);
 
 /* ---- Fault injection (test builds) ----------------------------------------
  * In builds with TK_FAULT_INJECTION every file-system call counts as one
