@@ -11,11 +11,16 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include "toolkit.h"
+
 namespace tk::io {
 
 int open(const char *path, int flags, mode_t mode);
-ssize_t read(int fd, void *buffer, size_t size);    // loops over short reads; 0 at end
-ssize_t write(int fd, const void *buffer, size_t size); // loops over short writes
+// read and write repeat until the whole buffer has moved (read stops early at
+// the end of the file) and retry EINTR; an error gives -1 even when part of
+// the buffer has already moved.
+ssize_t read(int fd, void *buffer, size_t size);    // 0 at the end of the file
+ssize_t write(int fd, const void *buffer, size_t size);
 int fsync(int fd);
 int close(int fd);
 int rename(const char *from, const char *to);
@@ -32,6 +37,13 @@ char *getcwd(char *buffer, size_t size);
 
 // The OS message for errno `error`, for reports.
 const char *message(int error);
+
+// Leaves the report "Cannot <action> <path>: <OS message for error>" from the
+// toolkit function `function` in `slot` (a report already there becomes its
+// cause). The one place where an OS failure becomes a report (defined with
+// the file-system tests, so that this seam itself needs nothing else).
+void report_failure(tk_ErrorReport **slot, const char *function, const char *action,
+                    const char *path, int error);
 
 }  // namespace tk::io
 

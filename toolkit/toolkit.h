@@ -104,7 +104,9 @@ TK_API int tk_TextCompareN(const char *a, const char *b, size_t n);
 TK_API size_t tk_TextLength(const char *text); /* 0 for null */
 
 /* Variable expansion. "$NAME" and "${NAME}" are replaced by the value of the
- * environment variable NAME (letters, digits and '_'). "$$" gives one "$".
+ * environment variable NAME (letters, digits and '_'); the name after a bare
+ * "$" is as long as it can be. "$$" gives one "$"; a "$" that starts no name
+ * stays as it is; an unclosed "${" or a bad name in braces is an error.
  * The variable PROJECT is reserved: "$PROJECT" marks a project-relative name
  * and always expands to "." (the current directory), whatever the
  * environment says, so that checking it never creates anything. Any other
@@ -114,7 +116,8 @@ TK_API char *tk_StringExpand(const char *text, tk_ErrorReport **slot);
 /* An absolute copy of `path`: a relative path is taken against the current
  * directory; "." components and repeated "/" are dropped and ".." removes the
  * component before it (never above the root). Symbolic links are not
- * resolved. `flags` and `reserved` are unused (pass 0). Null for null. */
+ * resolved. `flags` and `reserved` are unused (pass 0). Null for null, and
+ * for a relative path when the current directory cannot be had. */
 TK_API char *tk_PathExpand(const char *path, int flags, int reserved);
 
 /* ---- File system ---------------------------------------------------------
@@ -122,10 +125,12 @@ TK_API char *tk_PathExpand(const char *path, int flags, int reserved);
  * (see tk_FaultInject below). */
 TK_API int tk_FileExists(const char *path, tk_ErrorReport **slot); /* nonzero when something exists there */
 /* 0 absent, 1 a directory, 2 a plain file (or anything else that is not a
- * directory), -1 undeterminable (with a report). */
+ * directory), -1 undeterminable (with a report). Links are followed; a
+ * missing component on the way (ENOENT, ENOTDIR) means absent. */
 TK_API int tk_PathExistsAsFileOrDir(const char *path, tk_ErrorReport **slot);
 /* Creates one directory; mode 0 means 0777 (less the umask). Returns 1 on
- * success; 0 with a report on failure. */
+ * success, also when a directory of that name already exists; 0 with a report
+ * (path and OS message) on failure. */
 TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot);
 
 /* ---- Names ---------------------------------------------------------------
@@ -133,11 +138,17 @@ TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot);
  *   TK_PART_DRIVE 1  (always empty here: there are no drive letters)
  *   TK_PART_DIR   2  the directory part without its final "/" ("/" for a
  *                    file in the root, "." for a bare name)
- *   TK_PART_DIRSEP 4 (no effect on its own; part of the directory selector 7)
+ *   TK_PART_DIRSEP 4 with TK_PART_DIR and a name part: one "/" between
+ *                    the directory and the name (no effect on its own; part
+ *                    of the directory selector 7)
  *   TK_PART_BASE  8  the name without directory and extension
  *   TK_PART_EXT  16  the extension, with its "."
  * so 7 gives the directory in which the file lies, 8 the base name and 24
- * the name with its extension. Other combinations concatenate the parts. */
+ * the name with its extension. Other combinations concatenate the parts.
+ * The name is what follows the last "/" (empty for a path ending in "/"); its
+ * extension starts at its last "." unless that is its first character
+ * (".profile" has none) or the name is "..". A null path or unknown selector
+ * bits give null with a report. */
 #define TK_PART_DRIVE 1
 #define TK_PART_DIR 2
 #define TK_PART_DIRSEP 4
@@ -148,7 +159,11 @@ TK_API char *tk_FileNamePart(const char *path, int selector, int reserved, tk_Er
  *   TK_NODE_NAME   256 the last name of the path
  *   TK_NODE_PARENT 192 the parent part: ":" for a child of the root,
  *                      otherwise the path up to and including the ':' that
- *                      precedes the last name. */
+ *                      precedes the last name
+ * (both together give the whole path). Paths are taken from the root:
+ * "::T" and the bare "T" mean ":T". A path without a last name (":", "", a
+ * trailing ':' or an empty name inside), a null path or another selector
+ * gives null with a report. */
 #define TK_NODE_NAME 256
 #define TK_NODE_PARENT 192
 TK_API char *tk_NodePathPart(const char *path, int selector, int reserved, tk_ErrorReport **slot);
@@ -240,6 +255,9 @@ TK_API int tk_DesignEqual(const tk_Design *a, const tk_Design *b);
  * operation; tk_FaultInject makes operation number `nth` (1-based, counted
  * from this call) fail with `error` (an errno value; TK_FAULT_SHORT_WRITE for
  * a short write), once or, with `persistent`, from then on. nth 0 disarms.
+ * A failing call does nothing (a short write writes half its buffer first)
+ * and returns -1 with errno `error`; ENOSPC for TK_FAULT_SHORT_WRITE on any
+ * call, EIO for error 0. A failing close still releases the descriptor.
  * Returns the number of operations counted since the last call. Without
  * fault injection compiled in, it does nothing and returns -1. */
 #define TK_FAULT_SHORT_WRITE (-1)

@@ -3,6 +3,8 @@
 #define KESTRUM_TOOLKIT_INTERNAL_H
 
 #include <cstdarg>
+#include <cstring>
+#include <string_view>
 
 #include "toolkit.h"
 
@@ -16,6 +18,31 @@ char *vformat(const char *format, va_list args);
 // may be null, in which case nothing is made).
 void report(tk_ErrorReport **slot, const char *function, const char *format, ...)
     TK_PRINTF(3, 4);
+
+// Hands `text` out as a new toolkit string; null with an "Out of memory"
+// report from `function` when memory runs out.
+inline char *hand_out(std::string_view text, const char *function, tk_ErrorReport **slot) {
+  auto *copy = static_cast<char *>(tk_HeapMalloc(text.size() + 1));
+  if (!copy) {
+    report(slot, function, "Out of memory");
+    return nullptr;
+  }
+  std::memcpy(copy, text.data(), text.size());
+  return copy;
+}
+
+// Runs `body`, which builds C++ strings and so may throw, so that no
+// exception leaves an exported function: a throw gives null and an
+// "Out of memory" report from `function`.
+template <typename Body>
+char *guarded(const char *function, tk_ErrorReport **slot, Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    report(slot, function, "Out of memory");
+    return nullptr;
+  }
+}
 
 }  // namespace tk
 

@@ -1,0 +1,101 @@
+// Directory checks and path joins. Every join first makes sure its directory
+// exists (creating one missing level), so a path handed out by these
+// functions can be written to at once.
+#include "node/report.h"
+
+namespace {
+
+bool ends_with_separator(const char *text) noexcept {
+  size_t length = tk_TextLength(text);
+  return length > 0 && text[length - 1] == '/';
+}
+
+bool begins_with_separator(const char *text) noexcept { return text && text[0] == '/'; }
+
+// The extension that a data file of the given type carries; "" for a type
+// without one.
+const char *extension_of(pm_PFAType type) noexcept {
+  switch (type) {
+    case PM_RASTER: return ".img";
+    case PM_VECTOR: return ".shp";
+    case PM_TEXT: return ".txt";
+    case PM_ANNOTATION: return ".ovr";
+    case PM_AOI: return ".aoi";
+    default: return "";
+  }
+}
+
+// Checks `directory` for a join; on failure leaves "Error verifying
+// directory" over the check's report and returns false.
+bool verify_directory(pm::Reporter &r, const char *directory) noexcept {
+  pm::InnerSlot check;
+  pm_DirectoryCreate(directory, &check);
+  if (!check) return true;
+  r.push(check.take(), "Error verifying directory");
+  return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The outcome is only in the slot: the directory (after variable expansion)
+// exists as a directory afterwards exactly when no report is left.
+PM_API void pm_DirectoryCreate(const char *directory, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_DirectoryCreate", slot);
+  pm::InnerSlot inner;
+  char *expanded = tk_StringExpand(directory, &inner);
+  if (inner || !expanded) {
+    tk_HeapFree(expanded);
+    r.push_severity(2, inner.take(), "Error expanding project manager directory name.");
+    return;
+  }
+  int status = tk_PathExistsAsFileOrDir(expanded, &inner);
+  if (inner) {
+    r.push(inner.take(), "Error determining status of project manager directory %s", expanded);
+  } else if (status == -1) {
+    r.push(nullptr, "Unknown error");
+  } else if (status == 0) {
+    int made = tk_MakeDir(expanded, 511, &inner);
+    if (inner || !made) r.push(inner.take(), "Cannot create project manager directory: %s", expanded);
+  } else if (status == 2) {
+    r.push(nullptr, "Project Manager directory %s exists as a file", expanded);
+  }
+  tk_HeapFree(expanded);
+}
+
+// Exactly one "/" ends up between the two parts; the directory's text is used
+// as given (only the check expands it).
+PM_API char *pm_DirectoryCat(const char *directory, const char *name, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_DirectoryCat", slot);
+  if (!directory || !name) return nullptr;
+  if (!verify_directory(r, directory)) return nullptr;
+  bool dir_sep = ends_with_separator(directory);
+  bool name_sep = begins_with_separator(name);
+  pm::InnerSlot inner;
+  char *joined = nullptr;
+  if (dir_sep && name_sep) {
+    joined = tk_Sprintf(0, "%s%s", &inner, directory, name + 1);
+  } else if (dir_sep || name_sep) {
+    joined = tk_Sprintf(0, "%s%s", &inner, directory, name);
+  } else {
+    joined = tk_Sprintf(0, "%s%c%s", &inner, directory, '/', name);
+  }
+  if (inner || !joined) r.push(inner.take(), "Error creating directory name");
+  return joined;
+}
+
+// Unlike pm_DirectoryCat, the name is taken whole: a leading "/" of the name
+// is kept, since data file names are built from parts the host chose.
+PM_API char *pm_DescriptorStringCat(const char *directory, const char *name, const char *suffix,
+                                    pm_PFAType type, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_DescriptorStringCat", slot);
+  if (!directory || !name || !suffix) return nullptr;
+  if (!verify_directory(r, directory)) return nullptr;
+  const char *extension = extension_of(type);
+  pm::InnerSlot ignored;
+  if (ends_with_separator(directory)) return tk_Sprintf(0, "%s%s%s%s", &ignored, directory, name, suffix, extension);
+  return tk_Sprintf(0, "%s%c%s%s%s", &ignored, directory, '/', name, suffix, extension);
+}
+
+}  // extern "C"

@@ -1,0 +1,76 @@
+// Project-relative file names. A name inside the project manager directory is
+// stored as "$PROJECT" followed by the rest of the name, so a project keeps
+// its files when the whole directory moves; expanding puts the directory of
+// the moment back in front.
+//
+// "$PROJECT" is a marker, not a place: it counts only as a whole path
+// component ("$PROJECT" alone or followed by "/"), and a name belongs to a
+// directory only when the directory's text ends at a component boundary of
+// the name. So with the directory /data/proj, /data/project2/a.img stays as
+// it is, and localising then expanding with the same directory always gives
+// back the name it started from.
+#include "node/report.h"
+
+namespace {
+
+constexpr char kMarker[] = "$PROJECT";
+constexpr size_t kMarkerLength = sizeof(kMarker) - 1;
+
+// Length of `directory` without its trailing "/" characters ("/data/proj/"
+// and "/data/proj" both give 10; "/" gives 0).
+size_t length_without_separators(const char *directory) noexcept {
+  size_t length = tk_TextLength(directory);
+  while (length > 0 && directory[length - 1] == '/') --length;
+  return length;
+}
+
+// The part of `filename` after `directory` when the file lies in it (or is
+// the directory itself); null when it does not.
+const char *rest_under(const char *directory, const char *filename) noexcept {
+  if (tk_TextLength(directory) == 0) return nullptr;
+  size_t length = length_without_separators(directory);
+  if (tk_TextCompareN(filename, directory, length) != 0) return nullptr;
+  const char *rest = filename + length;
+  if (rest[0] == '/') return rest;
+  // The directory itself; the root directory has no such name.
+  return rest[0] == '\0' && length > 0 ? rest : nullptr;
+}
+
+// Joins `base` and `rest` through pm_DirectoryCat (which checks `base`). An
+// empty rest names the directory itself, so the separator the join adds is
+// taken off again: "$PROJECT" and "/data/proj" map onto each other whichever
+// way the directory was written.
+char *join_rest(pm::Reporter &r, const char *base, const char *rest) noexcept {
+  pm::InnerSlot inner;
+  char *joined = pm_DirectoryCat(base, rest, &inner);
+  if (inner) r.push(inner.take(), "Error creating local name");
+  if (joined && rest[0] == '\0') {
+    size_t length = tk_TextLength(joined);
+    while (length > 1 && joined[length - 1] == '/') joined[--length] = '\0';
+  }
+  return joined;
+}
+
+}  // namespace
+
+extern "C" {
+
+PM_API char *pm_FilenameLocalise(const char *directory, const char *filename, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_FilenameLocalise", slot);
+  if (!directory || !filename) return tk_StrDuplicate(filename);
+  const char *rest = rest_under(directory, filename);
+  if (!rest) return tk_StrDuplicate(filename);
+  return join_rest(r, kMarker, rest);
+}
+
+PM_API char *pm_FilenameExpand(const char *directory, const char *filename, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_FilenameExpand", slot);
+  if (!filename) return nullptr;
+  bool marked = tk_TextCompareN(filename, kMarker, kMarkerLength) == 0 &&
+                (filename[kMarkerLength] == '\0' || filename[kMarkerLength] == '/');
+  if (!marked) return tk_StrDuplicate(filename);
+  if (!directory) return nullptr;
+  return join_rest(r, directory, filename + kMarkerLength);
+}
+
+}  // extern "C"

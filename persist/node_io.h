@@ -1,0 +1,165 @@
+// Reading, writing and deleting single nodes of a project file.
+//
+// A node is addressed by its parent path and its own name; the root is ":"
+// and a child's path is its parent's path, ":" and its name. Listings report
+// nodes of one design at any depth, so a reader keeps only the direct
+// children of the node it loads (is_direct_child).
+#ifndef KESTRUM_PERSIST_NODE_IO_H
+#define KESTRUM_PERSIST_NODE_IO_H
+
+#include <string_view>
+
+#include "include/kestrum.h"
+#include "node/report.h"
+
+namespace pm {
+
+// pm_RewindAndWrite: writes `record` as node `name` under `parent`. 1 on
+// success, 0 with a report.
+int rewind_and_write(tk_TreeFile *file, const char *parent, const char *name,
+                     const char *design_name, const void *record, tk_Design *design,
+                     tk_ErrorReport **slot) noexcept;
+// pm_SeekAndRead: reads the node at `listed` (a path from a listing) into
+// `record` when it is a direct child of `parent`. 1 when read; 0 when it is
+// not a direct child (slot empty, record untouched) or on failure (report).
+int seek_and_read(tk_TreeFile *file, const char *parent, const char *listed, void *record,
+                  tk_Design *design, tk_ErrorReport **slot) noexcept;
+// pm_NodeDelete: deletes the node at `path` and everything beneath it.
+int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noexcept;
+
+// Whether a node whose listed parent part (the path up to and including the
+// ':' before its name, or ":" for a child of the root) is `parent_part` is a
+// direct child of the node that `expected` addresses: a path from a listing
+// (":T"), the root ":", or a bare top-level name ("Root Files"). Exact and
+// case-sensitive; a null expected parent never matches.
+inline bool is_direct_child(const char *expected, const char *parent_part) noexcept {
+  if (!expected || !parent_part || !*parent_part) return false;
+  std::string_view parent(parent_part);
+  // ":T:" addresses the node ":T"; the root ":" stays as it is.
+  if (parent.size() > 1 && parent.back() == ':') parent.remove_suffix(1);
+  // A bare top-level name ("Root Files") stands for ":Root Files".
+  if (expected[0] != ':') {
+    if (parent.front() != ':') return false;
+    parent.remove_prefix(1);
+  }
+  return parent == std::string_view(expected);
+}
+
+// The paths of the nodes of `design_name` beneath `path` (any depth), in the
+// order written. Null with a report on failure; the caller frees the list.
+tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *design_name,
+                          tk_ErrorReport **slot) noexcept;
+
+// The read step every loader shares: reads the listed node into `record`
+// (null when its allocation failed). 1 when read; 0 when the node is not a
+// direct child of `parent` (nothing reported) or when reading failed (r then
+// holds `failure` over the cause).
+int read_listed(tk_TreeFile *file, const char *parent, const char *listed, void *record,
+                tk_Design *design, Reporter &r, const char *failure) noexcept;
+
+// Lists the nodes of `design_name` under `parent` and hands each listed path
+// to `each` in order until it returns false: the listing steps every list
+// load and every bulk delete share. With `seek_first` the file is positioned
+// on its root before listing. Returns whether every path was handled; a
+// failure of the seek or the listing leaves "Cannot seek ZQDX_ROOT_NODE for
+// read" or `listing_failure` in r. The listed paths are freed on every path.
+template <typename Each>
+int for_each_listed(tk_TreeFile *file, const char *parent, const char *design_name, bool seek_first,
+                    Reporter &r, const char *listing_failure, Each each) noexcept {
+  if (seek_first) {
+    InnerSlot inner;
+    tk_TreeEntrySeek(file, TK_SEEK_ROOT, nullptr, &inner);
+    if (inner) {
+      r.push(inner.take(), "Cannot seek ZQDX_ROOT_NODE for read");
+      return 0;
+    }
+  }
+  InnerSlot inner;
+  tk_StringList *listed = list_nodes(file, parent, design_name, &inner);
+  if (!listed) {
+    r.push(inner.take(), "%s", listing_failure);
+    return 0;
+  }
+  bool handled = true;
+  for (int i = 0; handled && i < listed->count; ++i) {
+    const char *path = listed->strings ? listed->strings[i] : nullptr;
+    handled = each(path ? path : "");
+  }
+  tk_StringListDelete(listed, nullptr);
+  return handled ? 1 : 0;
+}
+
+// Saves every element of a list in order with `save` (element, slot), which
+// returns 1 on success; stops at the first failure with `failure` over the
+// element's report. An empty list saves nothing and succeeds.
+template <typename T, typename Save>
+int save_each(T *list, Reporter &r, const char *failure, Save save) noexcept {
+  for (T *element = static_cast<T *>(tk_ListStart(list)); element;
+       element = reinterpret_cast<T *>(element->node.next)) {
+    InnerSlot inner;
+    if (!save(element, &inner) || inner) {
+      r.push(inner.take(), "%s", failure);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// A heap text freed when the scope ends.
+struct OwnedText {
+  char *text = nullptr;
+  OwnedText() = default;
+  OwnedText(const OwnedText &) = delete;
+  OwnedText &operator=(const OwnedText &) = delete;
+  ~OwnedText() { tk_HeapFree(text); }
+};
+
+// Frees a detached object of any kind the loaders build.
+inline void destroy_detached(pm_Tile *object) noexcept { pm_TileDestroy(object); }
+inline void destroy_detached(pm_Sample *object) noexcept { pm_SampleDestroy(object); }
+inline void destroy_detached(pm_File *object) noexcept { pm_FileDestroy(object); }
+inline void destroy_detached(pm_PFAFile *object) noexcept { pm_PFAFileDestroy(object); }
+inline void destroy_detached(pm_Process *object) noexcept { pm_ProcessDestroy(object); }
+inline void destroy_detached(pm_Argument *object) noexcept { pm_ArgumentDestroy(object); }
+
+// Hands a loaded object to `append` (object, slot), which returns whether
+// the object is now linked into its list. When it is not, whether the append
+// refused it with a report or silently ignored it (a nameless object), the
+// object is destroyed and r holds `failure` (formatted with the object's
+// name, which it may leave out) over the append's report. An object that is
+// linked belongs to its list whatever the append reported.
+template <typename T, typename Append>
+bool append_loaded(T *object, Reporter &r, const char *failure, Append append) noexcept {
+  InnerSlot inner;
+  bool linked = append(object, &inner);
+  if (linked && !inner) return true;
+  r.push(inner.take(), failure, object->node.name ? object->node.name : "(null)");
+  if (!linked) destroy_detached(object);
+  return false;
+}
+
+// The list loads: loads each node of `design_name` listed under `parent`
+// with `load` (listed path, slot), skips a node that is not a direct child
+// (load gives null without a report) and hands every other object to
+// append_loaded with `append` and `append_failure`. Stops at the first
+// failure; a failed load leaves `load_failure` (formatted with the listed
+// path) over the loader's report.
+template <typename Load, typename Append>
+int load_listed(tk_TreeFile *file, const char *parent, const char *design_name, Reporter &r,
+                const char *listing_failure, const char *load_failure, const char *append_failure, Load load,
+                Append append) noexcept {
+  return for_each_listed(file, parent, design_name, true, r, listing_failure, [&](const char *listed) {
+    InnerSlot inner;
+    auto *object = load(listed, &inner);
+    if (inner) {
+      destroy_detached(object);
+      r.push(inner.take(), load_failure, listed);
+      return false;
+    }
+    return !object || append_loaded(object, r, append_failure, append);
+  });
+}
+
+}  // namespace pm
+
+#endif

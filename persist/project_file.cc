@@ -1,0 +1,373 @@
+// Load, save and save-as of a whole project, and the tree walks they run.
+//
+// The tree file keeps every change in memory until it is closed, and closing
+// replaces the file on disk in one step. A save therefore either reaches the
+// disk whole or not at all: whenever any step fails the file is abandoned,
+// the old file stays exactly as it was, and the change flags of the project
+// are put back as they were before the save, since nothing of it was kept.
+// A failure to write the file when closing it is a failed save like any
+// other.
+#include "persist/project_file.h"
+
+#include <utility>
+#include <vector>
+
+#include "node/node.h"
+#include "node/report.h"
+#include "persist/node_io.h"
+#include "persist/process_records.h"
+#include "persist/tree_records.h"
+
+namespace pm {
+
+namespace {
+
+const char *shown(const char *text) noexcept { return text ? text : "(null)"; }
+
+}  // namespace
+
+int root_save(tk_TreeFile *file, const char *directory, pm_Project *project, const DesignTable *table,
+              tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_RootSave", slot);
+  RootRecord record{pm_ProjectGetType(project), pm_ProjectGetUseDotGrid(project),
+                    pm_ProjectGetUsePolyTool(project)};
+  InnerSlot inner;
+  tk_TreeObjectWrite(file, ":", "Project", kDesignNames[kRootDesign], TK_WRITE_NEW, &record,
+                     table->design[kRootDesign], &inner);
+  if (inner) {
+    r.push(inner.take(), "Error saving root node");
+    return 0;
+  }
+  if (!tile_list_save(file, directory, project->tiles, ":", table, &inner)) {
+    r.push(inner.take(), "Error saving tile list");
+    return 0;
+  }
+  if (!file_list_save(file, directory, project->files, ":", table, &inner)) {
+    r.push(inner.take(), "Error saving file list");
+    return 0;
+  }
+  for (int level = 0; level < kLevelCount; ++level) {
+    if (!pfa_nodes_write(file, pm_PFAFileListGetByType(project, level), kLevelNodeNames[level], table, &inner)) {
+      r.push(inner.take(), "Error writing Level %d Process File Association Nodes", level + 1);
+      return 0;
+    }
+  }
+  for (int level = 0; level < kLevelCount; ++level) {
+    if (!process_list_save(file, directory, pm_ProcessListGetByType(project, level), kLevelNodeNames[level],
+                           table, &inner)) {
+      r.push(inner.take(), "Error saving pfa node");
+      return 0;
+    }
+  }
+  pm_ProjectSaved(project);
+  return 1;
+}
+
+int root_load(tk_TreeFile *file, pm_Project *project, const DesignTable *table, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_RootLoad", slot);
+  ReadBuffer<RootRecord> record;
+  if (!record.get()) {
+    r.push(nullptr, "Out of memory reading the root node");
+    return 0;
+  }
+  InnerSlot inner;
+  tk_TreeObjectRead(file, ":", "Project", TK_READ_RECORD, record.get(), table->design[kRootDesign], &inner);
+  if (inner) {
+    r.push(inner.take(), "Error loading root node");
+    return 0;
+  }
+  pm_ProjectSetType(project, record->project_type);
+  pm_ProjectSetUseDotGrid(project, record->dot_grid);
+  pm_ProjectSetUsePolyTool(project, record->poly_tool);
+  OwnedText directory;
+  directory.text = pm_ProjectGetDirname(project);
+  if (!tile_list_load(file, directory.text, project, ":", table, &inner)) {
+    r.push(inner.take(), "Error reading tile nodes");
+    return 0;
+  }
+  if (!file_list_load(file, directory.text, project, ":", table, &inner)) {
+    r.push(inner.take(), "Error reading file nodes");
+    return 0;
+  }
+  // Each level's list is stored as read, also when reading it failed part
+  // way, so that destroying the project releases it.
+  for (int level = 0; level < kLevelCount; ++level) {
+    pm_PFAFile *list = pfa_nodes_read(file, kLevelNodeNames[level], table, &inner);
+    project->pfa_root->lists[level] = list;
+    if (inner) {
+      r.push(inner.take(), "Error reading Level %d Process File Association Nodes", level + 1);
+      return 0;
+    }
+  }
+  for (int level = 0; level < kLevelCount; ++level) {
+    pm_Process *list = process_list_load(file, directory.text, kLevelNodeNames[level], table, &inner);
+    project->process_lists->lists[level] = list;
+    if (inner) {
+      r.push(inner.take(), "Error reading Level %d Processes", level + 1);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int root_save_changed(tk_TreeFile *file, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_RootSaveChanged", slot);
+  InnerSlot inner;
+  if (!node_delete(file, "Project", &inner)) {
+    r.push(inner.take(), "Cannot remove root node");
+    return 0;
+  }
+  if (!tiles_delete(file, ":", &inner)) {
+    r.push(inner.take(), "Error deleting tile nodes");
+    return 0;
+  }
+  if (!files_delete(file, ":", &inner)) {
+    r.push(inner.take(), "Error deleting file nodes");
+    return 0;
+  }
+  for (int level = 0; level < kLevelCount; ++level) {
+    if (!node_delete(file, kLevelNodeNames[level], &inner)) {
+      r.push(inner.take(), "Cannot remove Level %d PFA node", level + 1);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+namespace {
+
+// The change flags of every record of a project, taken before a save and
+// put back when the save fails: a failed save keeps nothing on disk, so no
+// object may report itself saved by it.
+class ChangeFlags {
+ public:
+  // False when memory runs out.
+  bool capture(pm_Project *project) noexcept {
+    try {
+      add(project->node.state);
+      if (project->pfa_root) {
+        add(project->pfa_root->state);
+        for (pm_PFAFile *list : project->pfa_root->lists) add_list(list, [](pm_PFAFile *) {});
+      }
+      add_list(project->tiles, [this](pm_Tile *tile) {
+        add_list(tile->samples, [this](pm_Sample *sample) { add_list(sample->files, [](pm_File *) {}); });
+        add_list(tile->files, [](pm_File *) {});
+      });
+      add_list(project->files, [](pm_File *) {});
+      if (project->process_lists) {
+        for (pm_Process *list : project->process_lists->lists)
+          add_list(list, [this](pm_Process *process) { add_list(process->arguments, [](pm_Argument *) {}); });
+      }
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  void restore() const noexcept {
+    for (const auto &[state, flags] : flags_) *state = flags;
+  }
+
+ private:
+  void add(pm_ChangeState *state) {
+    if (state) flags_.emplace_back(state, *state);
+  }
+  template <typename T, typename Below>
+  void add_list(T *list, Below below) {
+    for (T *element = static_cast<T *>(tk_ListStart(list)); element; element = next_of(element)) {
+      add(element->node.state);
+      below(element);
+    }
+  }
+
+  std::vector<std::pair<pm_ChangeState *, pm_ChangeState>> flags_;
+};
+
+// Closes a file whose changes are to be kept. Not being able to write it is
+// a failure of the save, never a success.
+bool close_written(tk_TreeFile *file, const char *filename, Reporter &r) noexcept {
+  InnerSlot inner;
+  if (tk_TreeFileClose(file, &inner) && !inner) return true;
+  r.push(inner.take(), "Cannot write QDX file %s", shown(filename));
+  return false;
+}
+
+// pm_ProjectSaveAs without the flag bookkeeping: writes the whole project
+// into a new file under `filename`, which replaces any file of that name
+// only once it is complete.
+bool save_as(pm_Project *project, const char *filename, int32_t access, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_ProjectSaveAs", slot);
+  OwnedText directory;
+  {
+    InnerSlot inner;
+    directory.text = tk_FileNamePart(filename, 7, -1, &inner);
+    if (inner || !directory.text) {
+      r.push(inner.take(), "Error getting local directory name");
+      return false;
+    }
+  }
+  InnerSlot inner;
+  tk_TreeFile *file = tk_TreeFileCreate(filename, access, &inner);
+  if (inner || !file) {
+    tk_TreeFileAbandon(file);
+    r.push(inner.take(), "Cannot create QDX file");
+    return false;
+  }
+  DesignTable *table = designs_create(file, &inner);
+  if (inner) {
+    r.push(inner.take(), "Error creating dexil designs");
+  } else if (!root_save(file, directory.text, project, table, &inner)) {
+    r.push(inner.take(), "Error saving root node");
+  }
+  designs_free(table);
+  if (r.failed()) {
+    tk_TreeFileAbandon(file);
+    return false;
+  }
+  return close_written(file, filename, r);
+}
+
+// pm_ProjectSave without the flag bookkeeping.
+bool save(pm_Project *project, int32_t access, tk_ErrorReport **slot) noexcept {
+  Reporter r("pm_ProjectSave", slot);
+  OwnedText filename;
+  filename.text = pm_ProjectGetFilename(project);
+  if (!filename.text) {
+    r.push(nullptr, "Project Filename not set");
+    return false;
+  }
+  InnerSlot inner;
+  int exists = tk_FileExists(filename.text, &inner);
+  if (inner) {
+    r.push(inner.take(), "Error checking existence of %s", filename.text);
+    return false;
+  }
+  if (!exists) {
+    if (!save_as(project, filename.text, access, &inner)) {
+      r.push(inner.take(), "Error saving project file for the first time");
+      return false;
+    }
+    pm_ProjectUnchanged(project);
+    return true;
+  }
+  tk_TreeFile *file = tk_TreeFileOpen(filename.text, "rb+", access, &inner, 0);
+  if (inner || !file) {
+    tk_TreeFileAbandon(file);
+    r.push(inner.take(), "Error opening QDX Project Manager file %s", filename.text);
+    return false;
+  }
+  DesignTable *table = designs_read(file, &inner);
+  OwnedText directory;
+  if (inner) {
+    r.push(inner.take(), "Error reading dexil designs");
+  } else if (!root_save_changed(file, &inner)) {
+    r.push(inner.take(), "Error deleting root nodes");
+  } else {
+    directory.text = pm_ProjectGetDirname(project);
+    if (!root_save(file, directory.text, project, table, &inner)) r.push(inner.take(), "Error saving project information");
+  }
+  designs_free(table);
+  if (r.failed()) {
+    tk_TreeFileAbandon(file);
+    return false;
+  }
+  if (!close_written(file, filename.text, r)) return false;
+  pm_ProjectUnchanged(project);
+  return true;
+}
+
+// pm_ProjectLoad's steps into an empty project. The caller closes *file and
+// frees *table whatever the outcome.
+bool load(pm_Project *project, const char *filename, int32_t access, tk_TreeFile **file, DesignTable **table,
+          Reporter &r) noexcept {
+  InnerSlot inner;
+  int exists = tk_FileExists(filename, &inner);
+  if (inner) {
+    r.push(inner.take(), "Error checking existence of %s", shown(filename));
+    return false;
+  }
+  if (!exists) {
+    r.push(nullptr, "Project Manager file does not exist");
+    return false;
+  }
+  *file = tk_TreeFileOpen(filename, "rb", access, &inner, 0);
+  if (inner || !*file) {
+    r.push(inner.take(), "Error opening QDX Project Manager file %s", shown(filename));
+    return false;
+  }
+  *table = designs_read(*file, &inner);
+  if (inner) {
+    r.push(inner.take(), "Error reading dexil designs");
+    return false;
+  }
+  if (!pm_ProjectSetFilename(project, filename, &inner) || inner) {
+    r.push(inner.take(), "Error setting project filename");
+    return false;
+  }
+  if (!root_load(*file, project, *table, &inner)) {
+    r.push(inner.take(), "Error loading root node");
+    return false;
+  }
+  pm_ProjectUnchanged(project);
+  return true;
+}
+
+// Runs a save with the project's change flags put back when it fails.
+template <typename Save>
+void save_keeping_flags(const char *function, pm_Project *project, tk_ErrorReport **slot, Save run) noexcept {
+  ChangeFlags flags;
+  if (project && !flags.capture(project)) {
+    Reporter r(function, slot);
+    r.push(nullptr, "Out of memory preparing the save");
+    return;
+  }
+  tk_ErrorReport *own = nullptr;
+  tk_ErrorReport **report = slot ? slot : &own;
+  if (!run(report)) flags.restore();
+  tk_ErrorReportDelete(&own);
+}
+
+}  // namespace
+
+}  // namespace pm
+
+extern "C" {
+
+PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_ProjectLoad", slot);
+  pm_Project *project = pm_ProjectCreate();
+  if (!project || !project->pfa_root || !project->process_lists) {
+    pm_ProjectDestroy(project);
+    r.push(nullptr, "Out of memory creating the project");
+    return nullptr;
+  }
+  tk_TreeFile *file = nullptr;
+  pm::DesignTable *table = nullptr;
+  bool loaded = pm::load(project, filename, access, &file, &table, r);
+  // Nothing was changed in the file, so nothing is lost with a failed close.
+  if (file) tk_TreeFileClose(file, nullptr);
+  pm::designs_free(table);
+  if (!loaded) {
+    pm_ProjectDestroy(project);
+    return nullptr;
+  }
+  return project;
+}
+
+PM_API void pm_ProjectSave(pm_Project *project, int32_t access, tk_ErrorReport **slot) {
+  pm::save_keeping_flags("pm_ProjectSave", project, slot,
+                         [&](tk_ErrorReport **report) { return pm::save(project, access, report); });
+}
+
+PM_API void pm_ProjectSaveAs(pm_Project *project, const char *filename, int32_t access, tk_ErrorReport **slot) {
+  pm::save_keeping_flags("pm_ProjectSaveAs", project, slot, [&](tk_ErrorReport **report) {
+    if (!project) {
+      pm::Reporter r("pm_ProjectSaveAs", report);
+      r.push(nullptr, "No project to save");
+      return false;
+    }
+    return pm::save_as(project, filename, access, report);
+  });
+}
+
+}  // extern "C"

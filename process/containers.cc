@@ -1,0 +1,67 @@
+// The project's two containers of the processing model: ProcFiles holds the
+// PFA list of each level and has a change state of its own; ProcessLists
+// holds the process list of each level and is as dirty as its processes.
+#include "process/process_internal.h"
+
+extern "C" {
+
+PM_API pm_ProcFiles *pm_ProcFilesCreate(void) {
+  auto *root = static_cast<pm_ProcFiles *>(tk_HeapMalloc(sizeof(pm_ProcFiles)));
+  auto *state = static_cast<pm_ChangeState *>(tk_HeapMalloc(sizeof(pm_ChangeState)));
+  if (!root || !state) {
+    tk_HeapFree(root);
+    tk_HeapFree(state);
+    return nullptr;
+  }
+  root->state = state;
+  pm_ProcFilesInitialize(root);
+  return root;
+}
+
+PM_API void pm_ProcFilesInitialize(pm_ProcFiles *root) {
+  if (!root) return;
+  for (auto &list : root->lists) list = nullptr;
+  if (root->state) {
+    root->state->changed = 1;
+    root->state->saved = 0;
+  }
+}
+
+// Empties every level; the emptied container reads as changed.
+PM_API void pm_ProcFilesClear(pm_ProcFiles *root) {
+  if (!root) return;
+  for (pm_PFAFile *list : root->lists) pm_PFAFileDestroyList(list);
+  pm_ProcFilesInitialize(root);
+}
+
+PM_API void pm_ProcFilesDestroy(pm_ProcFiles *root) {
+  if (!root) return;
+  pm_ProcFilesClear(root);
+  tk_HeapFree(root->state);
+  tk_HeapFree(root);
+}
+
+PM_API pm_ProcessLists *pm_ProcessListsCreate(void) {
+  auto *lists = static_cast<pm_ProcessLists *>(tk_HeapMalloc(sizeof(pm_ProcessLists)));
+  pm_ProcessListsInitialize(lists);
+  return lists;
+}
+
+PM_API void pm_ProcessListsInitialize(pm_ProcessLists *lists) {
+  if (!lists) return;
+  for (auto &list : lists->lists) list = nullptr;
+}
+
+PM_API void pm_ProcessListsClear(pm_ProcessLists *lists) {
+  if (!lists) return;
+  for (pm_Process *list : lists->lists) pm_ProcessDestroyList(list);
+  pm_ProcessListsInitialize(lists);
+}
+
+PM_API void pm_ProcessListsDestroy(pm_ProcessLists *lists) {
+  if (!lists) return;
+  pm_ProcessListsClear(lists);
+  tk_HeapFree(lists);
+}
+
+}  // extern "C"

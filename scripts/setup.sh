@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what building and testing kestrum needs on a fresh Debian
+# machine; packages already present are left alone. Used by .ci/run,
+# scripts/demo.sh and by hand.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
+          libcli11-dev nlohmann-json3-dev)
+need=()
+for pkg in "${packages[@]}"; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" apt-get install -y -q "${need[@]}"
+fi

@@ -1,0 +1,25 @@
+# The public header compiles on its own as C99 and as C++ with warnings as
+# errors, a host written in C links against the library, and each library
+# exports exactly the names its version script lists.
+
+add_executable(c_host_header ${CMAKE_CURRENT_SOURCE_DIR}/api/c_host.c)
+set_target_properties(c_host_header PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
+target_compile_options(c_host_header PRIVATE -pedantic-errors)
+target_link_libraries(c_host_header PRIVATE kestrum)
+add_test(NAME api.CHostLinksAndRuns COMMAND c_host_header)
+set_tests_properties(api.CHostLinksAndRuns PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+
+add_library(cxx_header_check OBJECT ${CMAKE_CURRENT_SOURCE_DIR}/api/cxx_header.cc)
+target_include_directories(cxx_header_check PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/toolkit)
+target_compile_options(cxx_header_check PRIVATE -pedantic-errors)
+
+add_test(NAME api.KestrumExportsExactlyItsVersionScript
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:kestrum>
+          -DSCRIPT=${CMAKE_SOURCE_DIR}/include/kestrum.map -DPREFIX=pm_
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_exports.cmake)
+add_test(NAME api.ToolkitExportsOnlyToolkitNames
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:toolkit> -DPREFIX=tk_
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_exports.cmake)
+add_test(NAME api.KestrumHasMajorVersionSoname
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:kestrum> -DSONAME=libkestrum.so.${PROJECT_VERSION_MAJOR}
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_soname.cmake)

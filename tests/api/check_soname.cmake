@@ -1,0 +1,5 @@
+find_program(OBJDUMP objdump REQUIRED)
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE out)
+if(NOT out MATCHES "SONAME +${SONAME}\n")
+  message(FATAL_ERROR "${LIBRARY} lacks SONAME ${SONAME}")
+endif()

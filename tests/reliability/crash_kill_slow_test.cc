@@ -1,0 +1,124 @@
+// A process that saves a project again and again is killed without warning
+// at random moments. Whenever it dies, the project file must load and hold
+// one complete version: the one before the interrupted save or the one after
+// it, never a mixture or a damaged file.
+//
+// The run is bounded by a number of kills and by time; scripts/soak.sh runs
+// it for much longer through the environment variables read below.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "disk_helpers.h"
+#include "full_project.h"
+#include "project_builder.h"
+#include "report_slot.h"
+#include "temp_dir.h"
+
+namespace kestrum_test {
+namespace {
+
+long EnvNumber(const char *name, long fallback) {
+  const char *text = std::getenv(name);
+  return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
+}
+
+// What the saving child tells the parent through shared memory.
+struct ChildLog {
+  std::atomic<long> saves;  // completed saves
+  char error[512];          // why the child gave up, when it did
+};
+
+FullShape LargeShape(int variant) {
+  FullShape shape;
+  shape.tiles = 16;
+  shape.samples = 6;
+  shape.files = 3;
+  shape.processes = 4;
+  shape.arguments = 4;
+  shape.variant = variant;
+  return shape;
+}
+
+// Saves the two versions in turn until killed. Never returns.
+[[noreturn]] void SaveForever(pm_Project *first, pm_Project *second, ChildLog *log) {
+  for (long i = 0;; ++i) {
+    tk_ErrorReport *report = nullptr;
+    pm_ProjectSave(i % 2 == 0 ? second : first, 0, &report);
+    if (report != nullptr) {
+      std::string chain = ChainText(report);
+      std::strncpy(log->error, chain.c_str(), sizeof log->error - 1);
+      _exit(3);
+    }
+    log->saves.fetch_add(1);
+  }
+}
+
+TEST(CrashKill, FileAlwaysHoldsOneCompleteVersion) {
+  const long wanted_kills = EnvNumber("KESTRUM_CRASH_KILLS", 200);
+  const long seconds = EnvNumber("KESTRUM_CRASH_SECONDS", 20);
+  const unsigned seed = static_cast<unsigned>(EnvNumber("KESTRUM_CRASH_SEED", 20240611));
+  TempDir dir;
+  const std::string path = dir.Path("site.kpr");
+
+  ProjectPtr first(BuildFullProject(path, LargeShape(1)));
+  ProjectPtr second(BuildFullProject(path, LargeShape(2)));
+  ASSERT_TRUE(first && second);
+  ReportSlot slot;
+
+  // How long one save takes, to spread the kills over whole saves.
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 4; ++i) {
+    pm_ProjectSave(i % 2 == 0 ? second.get() : first.get(), 0, slot.out());
+    ASSERT_TRUE(slot.empty()) << slot.text();
+  }
+  auto save_time = (std::chrono::steady_clock::now() - start) / 4;
+  long save_us = std::max<long>(100, std::chrono::duration_cast<std::chrono::microseconds>(save_time).count());
+
+  auto *log = static_cast<ChildLog *>(
+      mmap(nullptr, sizeof(ChildLog), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(log, MAP_FAILED);
+  new (log) ChildLog{};
+
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<long> delay(0, 3 * save_us);
+  long kills = 0, seen[3] = {0, 0, 0};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (kills < wanted_kills && std::chrono::steady_clock::now() < deadline) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0) << std::strerror(errno);
+    if (child == 0) SaveForever(first.get(), second.get(), log);
+    usleep(static_cast<useconds_t>(delay(random)));
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        << "the saving process stopped by itself: " << log->error;
+    ++kills;
+
+    int which = 0;
+    ASSERT_EQ(LoadDifferenceFromAll(path, first.get(), second.get(), &which), "")
+        << "after kill " << kills << " (seed " << seed << ")";
+    ++seen[which];
+  }
+  long leftovers = static_cast<long>(ListDir(dir.path()).size()) - 1;
+  std::printf("%ld kills, %ld saves completed, file held version 1 %ld times and version 2 %ld times, "
+              "%ld temporary files left by killed saves, save takes ~%ld us\n",
+              kills, log->saves.load(), seen[1], seen[2], leftovers, save_us);
+  EXPECT_GE(kills, wanted_kills) << "the time ran out first";
+  EXPECT_GT(log->saves.load(), 0) << "no save ever completed between kills";
+  munmap(log, sizeof(ChildLog));
+}
+
+}  // namespace
+}  // namespace kestrum_test

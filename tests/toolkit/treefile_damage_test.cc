@@ -1,0 +1,329 @@
+// Damaged and hostile tree files: whatever the bytes, opening gives either a
+// file whose every record reads back or a report naming the file and the
+// damage, never a crash, an over-read or an unbounded allocation (the
+// sanitizer build checks the last two).
+#include <cstring>
+
+#include "treefile_fixture.h"
+
+namespace treefile_test {
+namespace {
+
+class TreeFileDamage : public TreeFileTest {
+ protected:
+  // A small file using every item kind, nested nodes and a record list.
+  Bytes good_file() {
+    tk_TreeFile *file = create_with_designs("good.kpf");
+    EXPECT_NE(file, nullptr);
+    EXPECT_EQ(write_entry(file, ":", "T", "tile"), "");
+    EXPECT_EQ(write_entry(file, ":T", "S", nullptr, 7), "");
+    char label[] = "el";
+    Entry elements[2] = {{{3, label}, 1}, {{0, nullptr}, -2}};
+    char title[] = "t";
+    Holder h{{2, title}, 12.5, 1, {2, elements}};
+    EXPECT_TRUE(tk_TreeObjectWrite(file, ":T:S", "F", "Holder", TK_WRITE_NEW, &h, holder_, nullptr));
+    EXPECT_TRUE(tk_TreeFileClose(file, nullptr));
+    return read_bytes(path("good.kpf"));
+  }
+
+  // Opens `bytes` as a file. Returns "" when it opened, after reading every
+  // node with every design that might fit; otherwise the report.
+  std::string try_open(const Bytes &bytes) {
+    write_bytes(path("test.kpf"), bytes);
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *file = tk_TreeFileOpen(path("test.kpf").c_str(), "rb", 0, &report, 0);
+    if (!file) {
+      std::string text = take_report(report);
+      return text.empty() ? "(failed without a report)" : text;
+    }
+    tk_Dictionary *dictionary = tk_TreeFileGetDictionary(file);
+    std::vector<tk_Design *> designs = {tk_DictionarySearchByName(dictionary, "Entry", nullptr),
+                                        tk_DictionarySearchByName(dictionary, "Holder", nullptr), mine_entry_,
+                                        mine_holder_};
+    for (const std::string &node : list(file, ":", nullptr)) {
+      size_t colon = node.rfind(':');
+      std::string parent = colon == 0 ? ":" : node.substr(0, colon);
+      std::string name = node.substr(colon + 1);
+      for (tk_Design *design : designs) {
+        if (!design) continue;
+        std::vector<unsigned char> record(tk_DesignRecordSize(design));
+        if (!tk_TreeObjectRead(file, parent.c_str(), name.c_str(), 12, record.data(), design, &report)) {
+          take_report(report);
+          continue;
+        }
+        if (design == designs[0] || design == mine_entry_) {
+          Entry e;
+          std::memcpy(&e, record.data(), sizeof e);
+          tk_HeapFree(e.label.text);
+        } else {
+          Holder h;
+          std::memcpy(&h, record.data(), sizeof h);
+          auto *elements = static_cast<Entry *>(h.entries.elements);
+          for (int i = 0; i < h.entries.count; ++i) tk_HeapFree(elements[i].label.text);
+          tk_HeapFree(elements);
+          tk_HeapFree(h.title.text);
+        }
+      }
+    }
+    tk_TreeFileAbandon(file);
+    return "";
+  }
+
+  void SetUp() override {
+    TreeFileTest::SetUp();
+    mine_ = tk_DictionaryCreate();
+    add_designs(mine_, &mine_entry_, &mine_holder_);
+  }
+  void TearDown() override {
+    tk_DictionaryDelete(mine_);
+    TreeFileTest::TearDown();
+  }
+
+  tk_Dictionary *mine_ = nullptr;
+  tk_Design *mine_entry_ = nullptr;
+  tk_Design *mine_holder_ = nullptr;
+};
+
+// One design "D" with a string item "S".
+Bytes one_string_design() {
+  Bytes d;
+  put_varint(d, 1);
+  put_text(d, "D");
+  put_varint(d, 1);
+  put_varint(d, TK_ITEM_STRING);
+  put_text(d, "S");
+  return d;
+}
+
+// A node of design 0 named `name`, `distance` numbers after its parent,
+// holding the string `text`.
+Bytes string_node(uint64_t distance, const std::string &name, const std::string &text) {
+  Bytes n;
+  put_varint(n, distance);
+  put_varint(n, 0);
+  put_text(n, name);
+  put_varint(n, text.size() + 1);  // the record: its count byte and the text
+  put_varint(n, text.size() + 1);
+  n += text;
+  return n;
+}
+
+TEST_F(TreeFileDamage, TheFormatIsLittleEndianVarintsSealedByCrc32c) {
+  tk_TreeFile *file = tk_TreeFileCreate(path("pin.kpf").c_str(), 0, nullptr);
+  ASSERT_NE(file, nullptr);
+  tk_Design *d = tk_DesignCreate(tk_TreeFileGetDictionary(file), "D", nullptr, TK_ITEM_STRING, "S", TK_ITEM_END);
+  ASSERT_NE(d, nullptr);
+  char hi[] = "hi";
+  tk_StringItem s{3, hi};
+  ASSERT_TRUE(tk_TreeObjectWrite(file, ":", "N", "D", 4, &s, d, nullptr));
+  ASSERT_TRUE(tk_TreeObjectWrite(file, ":N", "M", "D", 4, &s, d, nullptr));
+  ASSERT_TRUE(tk_TreeFileClose(file, nullptr));
+  Bytes expected = header() + one_string_design();
+  put_varint(expected, 2);
+  expected += string_node(1, "N", "hi") + string_node(1, "M", "hi");
+  EXPECT_EQ(read_bytes(path("pin.kpf")), sealed(expected));
+  // The known CRC-32C check value, so the checksum is the standard one.
+  EXPECT_EQ(crc32c("123456789", 9), 0xE3069283u);
+}
+
+TEST_F(TreeFileDamage, BadHeadersAreReportedByKind) {
+  Bytes good = good_file();
+  EXPECT_NE(try_open("").find("not a project file"), std::string::npos);
+  EXPECT_NE(try_open("plain text, not a tree file").find("not a project file"), std::string::npos);
+  Bytes v2 = good;
+  v2[8] = 2;
+  EXPECT_NE(try_open(v2).find("unsupported version 2"), std::string::npos);
+  Bytes flags = good;
+  flags[12] = 1;
+  EXPECT_NE(try_open(resealed(flags)).find("unsupported version 1 with flags 1"), std::string::npos);
+  Bytes flipped = good;
+  flipped[20] ^= 0x40;
+  std::string message = try_open(flipped);
+  EXPECT_NE(message.find("checksum mismatch"), std::string::npos);
+  EXPECT_NE(message.find(path("test.kpf")), std::string::npos) << "the report names the file";
+  EXPECT_EQ(try_open(good), "");
+}
+
+TEST_F(TreeFileDamage, EveryTruncationIsReported) {
+  Bytes good = good_file();
+  for (size_t size = 0; size < good.size(); ++size) {
+    Bytes cut = good.substr(0, size);
+    EXPECT_NE(try_open(cut), "") << "truncated to " << size;
+    // Resealed, the cut reaches the parser, which must notice it too.
+    if (size >= 20) {
+      EXPECT_NE(try_open(sealed(good.substr(0, size - 4))), "") << "resealed at " << size;
+    }
+  }
+}
+
+TEST_F(TreeFileDamage, EveryFlippedByteIsReportedOrHarmless) {
+  Bytes good = good_file();
+  for (size_t i = 0; i < good.size(); ++i) {
+    for (unsigned char mask : {0x01, 0x80, 0xFF}) {
+      Bytes bad = good;
+      bad[i] = static_cast<char>(bad[i] ^ mask);
+      EXPECT_NE(try_open(bad), "") << "byte " << i << " ^ " << int(mask);
+      // With a matching checksum the parser sees the damage itself: it either
+      // refuses the file or yields one whose every record can be read.
+      std::string message = try_open(resealed(bad));
+      if (!message.empty() && i >= 16 && i < good.size() - 4) {
+        EXPECT_NE(message.find("damaged at offset"), std::string::npos) << message;
+      }
+    }
+  }
+}
+
+TEST_F(TreeFileDamage, HugeCountsAndLengthsAreRefusedBeforeAnyAllocation) {
+  const uint64_t huge = uint64_t{1} << 60;
+  auto damaged = [&](const Bytes &body) { return try_open(sealed(header() + body)); };
+  Bytes designs;
+  put_varint(designs, huge);
+  EXPECT_NE(damaged(designs).find("damaged at offset 16: more designs"), std::string::npos);
+
+  Bytes items;
+  put_varint(items, 1);
+  put_text(items, "D");
+  put_varint(items, huge);
+  EXPECT_NE(damaged(items).find("more items"), std::string::npos);
+
+  Bytes values;
+  put_varint(values, 1);
+  put_text(values, "D");
+  put_varint(values, 1);
+  put_varint(values, TK_ITEM_ENUM);
+  put_text(values, "E");
+  put_varint(values, huge);
+  EXPECT_NE(damaged(values).find("more enumeration values"), std::string::npos);
+
+  Bytes long_name;
+  put_varint(long_name, 1);
+  put_varint(long_name, huge);  // a design name longer than the file
+  EXPECT_NE(damaged(long_name).find("bad design name"), std::string::npos);
+
+  Bytes nodes = one_string_design();
+  put_varint(nodes, huge);
+  EXPECT_NE(damaged(nodes).find("more nodes"), std::string::npos);
+
+  Bytes record = one_string_design();
+  put_varint(record, 1);
+  put_varint(record, 1);
+  put_varint(record, 0);
+  put_text(record, "N");
+  put_varint(record, huge);  // a record longer than the file
+  EXPECT_NE(damaged(record).find("record runs past"), std::string::npos);
+
+  Bytes text = one_string_design();
+  put_varint(text, 1);
+  Bytes node;
+  put_varint(node, 1);
+  put_varint(node, 0);
+  put_text(node, "N");
+  Bytes rec;
+  put_varint(rec, uint64_t{1} << 30);  // a string longer than its record
+  rec += "xy";
+  put_varint(node, rec.size());
+  node += rec;
+  EXPECT_NE(damaged(text + node).find("string runs past"), std::string::npos);
+
+  // A record list claiming two billion elements in a few bytes.
+  Bytes list_design;
+  put_varint(list_design, 2);
+  put_text(list_design, "E");
+  put_varint(list_design, 1);
+  put_varint(list_design, TK_ITEM_TIME);
+  put_text(list_design, "T");
+  put_text(list_design, "L");
+  put_varint(list_design, 1);
+  put_varint(list_design, TK_ITEM_RECORD_LIST);
+  put_text(list_design, "Items");
+  put_varint(list_design, 0);
+  put_varint(list_design, 1);
+  put_varint(list_design, 1);
+  put_varint(list_design, 1);
+  put_text(list_design, "N");
+  Bytes list_record;
+  put_varint(list_record, 2000000000);
+  list_record += Bytes(16, '\0');
+  put_varint(list_design, list_record.size());
+  EXPECT_NE(damaged(list_design + list_record).find("more list elements"), std::string::npos);
+}
+
+TEST_F(TreeFileDamage, StructuralDamageIsReportedWithItsOffset) {
+  auto with_nodes = [&](const std::vector<Bytes> &nodes) {
+    Bytes body = one_string_design();
+    put_varint(body, nodes.size());
+    for (const Bytes &n : nodes) body += n;
+    return try_open(sealed(header() + body));
+  };
+  // 16 header bytes and 8 of dictionary: the node count is at 24, the
+  // first node at 25.
+  EXPECT_EQ(with_nodes({string_node(1, "A", "a"), string_node(1, "B", "b")}), "");
+  EXPECT_NE(with_nodes({string_node(0, "A", "a")}).find("damaged at offset 25: bad parent reference"),
+            std::string::npos);
+  EXPECT_NE(with_nodes({string_node(2, "A", "a")}).find("bad parent reference"), std::string::npos);
+  EXPECT_NE(with_nodes({string_node(1, "A", "a"), string_node(2, "A", "b")}).find("share a name"), std::string::npos);
+  EXPECT_NE(with_nodes({string_node(1, "A:B", "a")}).find("may not contain ':'"), std::string::npos);
+  EXPECT_NE(with_nodes({string_node(1, "", "a")}).find("may not be empty"), std::string::npos);
+  EXPECT_NE(with_nodes({string_node(1, std::string("A\0B", 3), "a")}).find("bad node name"), std::string::npos);
+  Bytes nul_text = string_node(1, "A", std::string("a\0b", 3));
+  EXPECT_NE(with_nodes({nul_text}).find("NUL"), std::string::npos);
+  Bytes other_design = string_node(1, "A", "a");
+  other_design[1] = 5;
+  EXPECT_NE(with_nodes({other_design}).find("unknown design"), std::string::npos);
+  Bytes trailing = string_node(1, "A", "a");
+  trailing[4] = 3;  // the record claims one byte more than its item takes
+  trailing += 'x';
+  EXPECT_NE(with_nodes({trailing}).find("record longer than its design"), std::string::npos);
+  Bytes extra = one_string_design();
+  put_varint(extra, 0);
+  extra += "junk";
+  EXPECT_NE(try_open(sealed(header() + extra)).find("unexpected bytes"), std::string::npos);
+  Bytes overlong = one_string_design();
+  overlong += Bytes(11, '\x80');  // a varint that never ends within ten bytes
+  EXPECT_NE(try_open(sealed(header() + overlong)).find("damaged at offset 24"), std::string::npos);
+}
+
+TEST_F(TreeFileDamage, DeepNestingOfNodesAndDesignsIsRefused) {
+  auto chain = [&](int depth) {
+    Bytes body = one_string_design();
+    put_varint(body, depth);
+    for (int i = 0; i < depth; ++i) body += string_node(1, "n", "");
+    return try_open(sealed(header() + body));
+  };
+  EXPECT_EQ(chain(255), "");
+  EXPECT_NE(chain(256).find("nested too deeply"), std::string::npos);
+  EXPECT_NE(chain(100000).find("nested too deeply"), std::string::npos);
+
+  auto designs = [&](int depth) {
+    Bytes body;
+    put_varint(body, depth);
+    put_text(body, "D0");
+    put_varint(body, 1);
+    put_varint(body, TK_ITEM_TIME);
+    put_text(body, "T");
+    for (int i = 1; i < depth; ++i) {
+      put_text(body, std::string("D").append(std::to_string(i)));
+      put_varint(body, 1);
+      put_varint(body, TK_ITEM_RECORD_LIST);
+      put_text(body, "L");
+      put_varint(body, i - 1);
+    }
+    put_varint(body, 0);
+    return try_open(sealed(header() + body));
+  };
+  EXPECT_EQ(designs(16), "");
+  EXPECT_NE(designs(17).find("too deeply"), std::string::npos);
+  // An element design may only be one defined before it.
+  Bytes forward;
+  put_varint(forward, 1);
+  put_text(forward, "D");
+  put_varint(forward, 1);
+  put_varint(forward, TK_ITEM_RECORD_LIST);
+  put_text(forward, "L");
+  put_varint(forward, 0);  // itself
+  put_varint(forward, 0);
+  EXPECT_NE(try_open(sealed(header() + forward)).find("unknown element design"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace treefile_test

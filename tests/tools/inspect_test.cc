@@ -1,0 +1,179 @@
+// The tool's commands that build and inspect project files: demo, show,
+// ready, check, dump, and its handling of the command line itself.
+#include <filesystem>
+#include <fstream>
+
+#include "tool_runner.h"
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+using DemoCommand = ToolTest;
+using ShowCommand = ToolTest;
+using ReadyCommand = ToolTest;
+using CheckCommand = ToolTest;
+using DumpCommand = ToolTest;
+using CommandLine = ToolTest;
+
+TEST_F(DemoCommand, SavesLoadsAndPrintsTreeAndReadiness) {
+  const Outcome demo = run({"demo", path("demo")});
+  ASSERT_EQ(demo.status, 0) << demo.err;
+  EXPECT_TRUE(fs::exists(path("demo/survey.kpf")));
+  EXPECT_THAT(demo.out, HasSubstr("and loaded it back"));
+  EXPECT_THAT(demo.out, HasSubstr("Project survey"));
+  EXPECT_THAT(demo.out, HasSubstr("sample T3/S2"));
+  EXPECT_THAT(demo.out, HasSubstr("Readiness: 11 checks"));
+  EXPECT_THAT(demo.out, HasSubstr("segment in $photo aoi $mask out $segments"));
+  // Some data files are on disk and some are not, by design.
+  EXPECT_TRUE(fs::exists(path("demo/tiles/T1/photo.img")));
+  EXPECT_FALSE(fs::exists(path("demo/tiles/T3/photo.img")));
+  EXPECT_TRUE(fs::is_directory(path("demo/params")));
+}
+
+TEST_F(DemoCommand, WithoutDirectoryCreatesNewOneInCurrentDirectory) {
+  ASSERT_EQ(run({"demo"}).status, 0);
+  ASSERT_EQ(run({"demo"}).status, 0);
+  int made = 0;
+  for (const auto &entry : fs::directory_iterator(dir_)) {
+    if (entry.path().filename().string().rfind("kestrum-demo-", 0) != 0) continue;
+    EXPECT_TRUE(fs::exists(entry.path() / "survey.kpf"));
+    ++made;
+  }
+  EXPECT_EQ(made, 2);
+}
+
+TEST_F(DemoCommand, RunAgainInSameDirectoryRewritesProject) {
+  make_demo();
+  const Outcome again = run({"demo", path("demo")});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(run({"show", path("demo/survey.kpf")}).status, 0);
+}
+
+TEST_F(ShowCommand, PrintsTreeWithFilePresenceSettingsAndProcessing) {
+  const Outcome show = run({"show", make_demo()});
+  ASSERT_EQ(show.status, 0) << show.err;
+  EXPECT_THAT(show.out, HasSubstr("type Double_Sampling, dot grid Enabled, poly tool Disabled"));
+  EXPECT_THAT(show.out, HasSubstr("tiles: 3, samples: 5"));
+  EXPECT_THAT(show.out, HasSubstr("present photo  $PROJECT/tiles/T1/photo.img"));
+  EXPECT_THAT(show.out, HasSubstr("missing photo  $PROJECT/tiles/T3/photo.img"));
+  EXPECT_THAT(show.out, HasSubstr("missing report    $PROJECT/data/report.txt"));
+  EXPECT_THAT(show.out, HasSubstr("tile T2 (Automatic)"));
+  EXPECT_THAT(show.out, HasSubstr("PFA files: photo (Raster) mask (AOI) segments (Vector)"));
+  EXPECT_THAT(show.out, HasSubstr("parameter file $PROJECT/params/segment.par"));
+  EXPECT_THAT(show.out, HasSubstr("argument quiet    = (none)     Text, Optional_Input, Hide"));
+}
+
+TEST_F(ShowCommand, MissingFileIsAnErrorWithTheLoadChain) {
+  const Outcome show = run({"show", path("nothing.kpf")});
+  EXPECT_EQ(show.status, 2);
+  EXPECT_THAT(show.err, HasSubstr("kestrum: cannot load"));
+  EXPECT_THAT(show.err, HasSubstr("  pm_ProjectLoad: Project Manager file does not exist"));
+}
+
+TEST_F(ReadyCommand, ExitStatusSaysWhetherEverythingIsReady) {
+  const std::string file = make_demo();
+  EXPECT_EQ(run({"ready", file}).status, 1);
+  EXPECT_EQ(run({"ready", file, "--node", "T1"}).status, 0);
+  // A sample's tile-level input is looked up in its tile: T3's mask exists.
+  EXPECT_EQ(run({"ready", file, "--node", "T3/S1"}).status, 0);
+  EXPECT_EQ(run({"ready", file, "--node", "T3/S2"}).status, 1);
+  EXPECT_EQ(run({"ready", file, "--node", "/"}).status, 1);
+  // The one project-level input that was missing now exists.
+  write_file(path("demo/data/report.txt"), "report\n");
+  EXPECT_EQ(run({"ready", file, "--node", "/"}).status, 0);
+}
+
+TEST_F(ReadyCommand, NotReadyRowsNameTheMissingInputsAndWhere) {
+  const std::string file = make_demo();
+  const Outcome tile = run({"ready", file, "--node", "T3"});
+  EXPECT_THAT(tile.out, HasSubstr("not ready  segment in $photo aoi $mask out $segments"));
+  EXPECT_THAT(tile.out, HasSubstr("- photo at T3: $PROJECT/tiles/T3/photo.img is not on disk"));
+  const Outcome project = run({"ready", file, "--node", "/"});
+  EXPECT_THAT(project.out, HasSubstr("- report at /: $PROJECT/data/report.txt is not on disk"));
+  // finanal needs only one of its optional inputs: counts exist at T1/S1.
+  EXPECT_THAT(project.out, HasSubstr("ready      finanal counts $counts segments $segments"));
+  const Outcome all = run({"ready", file});
+  EXPECT_THAT(all.out, HasSubstr("Readiness: 11 checks, 8 ready, 3 not ready"));
+  EXPECT_THAT(all.out, HasSubstr("- plot at T3/S2: $PROJECT/tiles/T3/S2/plot.img is not on disk"));
+}
+
+TEST_F(ReadyCommand, UnknownNodeIsAnError) {
+  const Outcome ready = run({"ready", make_demo(), "--node", "T9/S1"});
+  EXPECT_EQ(ready.status, 2);
+  EXPECT_THAT(ready.err, HasSubstr("no node T9/S1 in the project"));
+}
+
+TEST_F(CheckCommand, ListsDescriptorsThatNameNoFile) {
+  const std::string file = make_demo();
+  const Outcome check = run({"check", file});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_THAT(check.out, HasSubstr("loads (3 tiles, 5 samples, 15 data files)"));
+  EXPECT_THAT(check.out, HasSubstr("3 of 15 descriptors name no file:"));
+  EXPECT_THAT(check.out, HasSubstr("T3  photo: $PROJECT/tiles/T3/photo.img does not exist"));
+  for (const char *missing : {"data/report.txt", "tiles/T3/photo.img", "tiles/T3/S2/plot.img"})
+    write_file(path(std::string("demo/") + missing), "now here\n");
+  const Outcome again = run({"check", file});
+  EXPECT_EQ(again.status, 0) << again.out;
+  EXPECT_THAT(again.out, HasSubstr("every descriptor names an existing file"));
+}
+
+TEST_F(CheckCommand, DamagedFileFailsWithTheLoadChain) {
+  const std::string file = make_demo();
+  std::string bytes = read_file(file);
+  ASSERT_GT(bytes.size(), 64u);
+  // One flipped byte in the middle of the content.
+  bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5a);
+  write_file(path("damaged.kpf"), bytes);
+  const Outcome damaged = run({"check", path("damaged.kpf")});
+  EXPECT_EQ(damaged.status, 2);
+  EXPECT_THAT(damaged.err, HasSubstr("kestrum: cannot load"));
+  EXPECT_THAT(damaged.err, HasSubstr("  pm_ProjectLoad: "));
+  EXPECT_EQ(damaged.out, "");
+
+  write_file(path("truncated.kpf"), read_file(file).substr(0, 40));
+  EXPECT_EQ(run({"check", path("truncated.kpf")}).status, 2);
+  write_file(path("text.kpf"), "not a project file at all\n");
+  EXPECT_EQ(run({"check", path("text.kpf")}).status, 2);
+}
+
+TEST_F(DumpCommand, PrintsNodeTreeWithDesignsAndRecords) {
+  const Outcome dump = run({"dump", make_demo()});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  for (const char *design : {"PM_Root: ", "PM_Tile: ", "PM_Sample: ", "PM_File: ", "PM_PFAFile: ",
+                             "PM_PFA_Root: ", "PM_Argument: ", "PM_Process: "})
+    EXPECT_THAT(dump.out, HasSubstr(std::string("  ") + design));
+  EXPECT_THAT(dump.out, HasSubstr("  Project  [PM_Root] Project_Type=Double_Sampling Dot_Grid_Analysis=Enabled"));
+  EXPECT_THAT(dump.out, HasSubstr("  T2  [PM_Tile] Name=\"T2\" Selection=Automatic"));
+  // Samples and their files nest beneath their tile.
+  EXPECT_THAT(dump.out, HasSubstr("    S2  [PM_Sample] Name=\"S2\""));
+  EXPECT_THAT(dump.out, HasSubstr("      plot  [PM_File] Type=\"plot\" Descriptor=\"$PROJECT/tiles/T3/S2/plot.img\""));
+  EXPECT_THAT(dump.out, HasSubstr("  Primary Files  [PM_PFA_Root] Files=3 records"));
+  EXPECT_THAT(dump.out, HasSubstr("[2] PM_PFAFile String=\"mask\" Type=AOI"));
+  EXPECT_THAT(dump.out, HasSubstr("    segment  [PM_Process] Name=\"segment\""));
+  EXPECT_THAT(dump.out, HasSubstr("[4] PM_Argument Name=\"quiet\" Value=null Type=Text Mode=Optional_Input Hide=Hide"));
+  EXPECT_THAT(dump.out, Not(HasSubstr("unreadable")));
+}
+
+TEST_F(DumpCommand, FileThatIsNoTreeFileIsAnError) {
+  write_file(path("text.kpf"), "plain text\n");
+  const Outcome dump = run({"dump", path("text.kpf")});
+  EXPECT_EQ(dump.status, 2);
+  EXPECT_THAT(dump.err, HasSubstr("kestrum: cannot open"));
+}
+
+TEST_F(CommandLine, UsageErrorsExitTwoAndHelpExitsZero) {
+  EXPECT_EQ(run({}).status, 2);
+  EXPECT_EQ(run({"frobnicate"}).status, 2);
+  EXPECT_EQ(run({"show"}).status, 2);
+  EXPECT_EQ(run({"ready", "x.kpf", "--bogus"}).status, 2);
+  const Outcome help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char *command : {"demo", "show", "ready", "export", "import", "check", "dump"})
+    EXPECT_THAT(help.out, HasSubstr(command));
+}
+
+TEST_F(CommandLine, NoProgressLineWhenStandardErrorIsNoTerminal) {
+  const Outcome ready = run({"ready", make_demo()});
+  EXPECT_THAT(ready.err, Not(HasSubstr("checking readiness")));
+}

@@ -1,0 +1,36 @@
+// Running the kestrum binary from tests: each test gets a fresh directory,
+// and a run gives back the exit status and both output streams.
+#ifndef KESTRUM_TESTS_TOOLS_TOOL_RUNNER_H
+#define KESTRUM_TESTS_TOOLS_TOOL_RUNNER_H
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs the tool with `args`, in `cwd` (the test directory by default),
+  // with `input` on standard input.
+  Outcome run(const std::vector<std::string> &args, const std::string &input = {}, std::string cwd = {});
+  // Builds the bundled example in <dir>/demo and returns its project file.
+  std::string make_demo();
+  std::string path(const std::string &name) const { return (dir_ / name).string(); }
+  static std::string read_file(const std::string &path);
+  static void write_file(const std::string &path, const std::string &text);
+
+  std::filesystem::path dir_;
+};
+
+#endif

@@ -1,0 +1,146 @@
+// `kestrum export` and `kestrum import`: stable JSON, faithful round trips
+// through project files, and bad documents refused at the place they are
+// wrong without leaving a project file behind.
+#include <filesystem>
+
+#include "tool_runner.h"
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+using ExportImport = ToolTest;
+using BadJson = ToolTest;
+
+TEST_F(ExportImport, ExportImportExportGivesIdenticalBytes) {
+  const std::string file = make_demo();
+  const Outcome first = run({"export", file});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(run({"export", file}).out, first.out);
+  write_file(path("demo.json"), first.out);
+
+  // Into another directory: "$PROJECT" names follow the project file.
+  const Outcome imported = run({"import", path("demo.json"), path("copy/copy.kpf")});
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  EXPECT_THAT(imported.out, HasSubstr("Imported 3 tiles and 5 samples"));
+  const Outcome second = run({"export", path("copy/copy.kpf")});
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out, first.out);
+
+  EXPECT_THAT(first.out, HasSubstr("\"descriptor\": \"$PROJECT/tiles/T1/photo.img\""));
+  EXPECT_THAT(first.out, HasSubstr("\"parameter_file\": \"$PROJECT/params/segment.par\""));
+  const Outcome shown = run({"show", path("copy/copy.kpf")});
+  EXPECT_THAT(shown.out, HasSubstr("missing photo  $PROJECT/tiles/T1/photo.img"));
+}
+
+TEST_F(ExportImport, ExportToFileAndImportFromStandardInput) {
+  const std::string file = make_demo();
+  ASSERT_EQ(run({"export", file, "-o", path("out.json")}).status, 0);
+  const std::string text = read_file(path("out.json"));
+  EXPECT_THAT(text, HasSubstr("\"kestrum_project\": 1"));
+  ASSERT_EQ(run({"import", "-", path("piped.kpf")}, text).status, 0);
+  EXPECT_EQ(run({"export", path("piped.kpf")}).out, text);
+}
+
+TEST_F(ExportImport, ValuesWithoutNamesAndEmptyTextsSurviveTheProjectFile) {
+  const std::string document = R"({
+  "kestrum_project": 1,
+  "settings": {"type": 7, "dot_grid": "Enabled", "poly_tool": -1},
+  "files": [{"type": "notes", "descriptor": "/elsewhere/notes.txt", "time": 1234.5,
+             "verified": "", "comment": "a \"quoted\" comment"}],
+  "tiles": [{"name": "T1", "selection": 3, "files": [], "samples": [{"name": "S1"}]}],
+  "levels": [{"pfa_files": [{"name": "notes", "type": 9}]},
+             {},
+             {"processes": [{"name": "p", "output": "Generate",
+                             "arguments": [{"name": "x", "value": "notes", "mode": 12}]}]}]
+})";
+  write_file(path("odd.json"), document);
+  const Outcome imported = run({"import", path("odd.json"), path("odd.kpf")});
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  const Outcome first = run({"export", path("odd.kpf")});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_THAT(first.out, HasSubstr("\"type\": 7"));
+  EXPECT_THAT(first.out, HasSubstr("\"poly_tool\": -1"));
+  EXPECT_THAT(first.out, HasSubstr("\"verified\": \"\""));
+  EXPECT_THAT(first.out, HasSubstr("\"descriptor\": \"/elsewhere/notes.txt\""));
+  EXPECT_THAT(first.out, HasSubstr("\"time\": 1234.5"));
+  EXPECT_THAT(first.out, HasSubstr("\"mode\": 12"));
+  EXPECT_THAT(first.out, HasSubstr("\"selection\": \"Manual\""));  // the sample took the default
+  write_file(path("odd2.json"), first.out);
+  ASSERT_EQ(run({"import", path("odd2.json"), path("odd2.kpf")}).status, 0);
+  EXPECT_EQ(run({"export", path("odd2.kpf")}).out, first.out);
+}
+
+TEST_F(ExportImport, ImportRefusesToReplaceFileUnlessForced) {
+  const std::string file = make_demo();
+  write_file(path("empty.json"), R"({"kestrum_project": 1})");
+  const Outcome refused = run({"import", path("empty.json"), file});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_THAT(refused.err, HasSubstr("already exists (use --force to replace it)"));
+  EXPECT_THAT(run({"show", file}).out, HasSubstr("tiles: 3"));
+
+  ASSERT_EQ(run({"import", "--force", path("empty.json"), file}).status, 0);
+  EXPECT_THAT(run({"show", file}).out, HasSubstr("tiles: 0, samples: 0"));
+  EXPECT_FALSE(fs::exists(file + ".import-tmp"));
+}
+
+TEST_F(ExportImport, FailedForcedImportKeepsTheOldFile) {
+  const std::string file = make_demo();
+  const std::string before = read_file(file);
+  write_file(path("twins.json"), R"({"kestrum_project": 1, "tiles": [{"name": "A"}, {"name": "A"}]})");
+  EXPECT_EQ(run({"import", "--force", path("twins.json"), file}).status, 2);
+  EXPECT_EQ(read_file(file), before);
+}
+
+struct BadDocument {
+  const char *json;
+  const char *message;
+};
+
+TEST_F(BadJson, MessageNamesThePointerOfTheBadValue) {
+  const BadDocument cases[] = {
+      {R"({"tiles": []})", "bad project JSON at /kestrum_project: missing"},
+      {R"({"kestrum_project": 2})", "bad project JSON at /kestrum_project: unsupported format 2"},
+      {R"([1, 2])", "bad project JSON at the top level: expected an object, found array"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": 5}]})", "at /tiles/0/name: expected a string or null, found number"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": "T1", "sampels": []}]})", "at /tiles/0/sampels: unknown key"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": "T1", "samples": [{}]}]})",
+       "at /tiles/0/samples/0/name: missing; a string is required"},
+      {R"({"kestrum_project": 1, "files": [{"type": "a", "time": "soon"}]})", "at /files/0/time: expected a number"},
+      {R"({"kestrum_project": 1, "settings": {"type": "Triple"}})",
+       "at /settings/type: unknown value \"Triple\" (expected one of Single_Sampling, Double_Sampling)"},
+      {R"({"kestrum_project": 1, "levels": [{}, {"processes": [{"name": "p", "arguments": [{"name": "a", "mode": "Loud"}]}]}]})",
+       "at /levels/1/processes/0/arguments/0/mode: unknown value \"Loud\""},
+      {R"({"kestrum_project": 1, "levels": [{}, {}, {}, {}]})", "at /levels/3: there are only three levels"},
+      {R"({"kestrum_project": 1, "levels": [{"processes": [{"name": "p", "arguments": [{"value": "v"}]}]}]})",
+       "at /levels/0/processes/0/arguments/0/name: missing; a string is required"},
+      {R"({"kestrum_project": 1, "settings": {"dot_grid": 4294967296}})", "at /settings/dot_grid: number out of range"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": "A", "files": [{"type": "x\u0000y"}]}]})",
+       "at /tiles/0/files/0/type: a text may not contain a NUL character"},
+  };
+  for (const BadDocument &bad : cases) {
+    SCOPED_TRACE(bad.json);
+    write_file(path("bad.json"), bad.json);
+    const Outcome imported = run({"import", path("bad.json"), path("bad.kpf")});
+    EXPECT_EQ(imported.status, 2);
+    EXPECT_THAT(imported.err, HasSubstr(bad.message));
+    EXPECT_FALSE(fs::exists(path("bad.kpf")));
+  }
+}
+
+TEST_F(BadJson, LibraryRefusalIsReportedAtThePlaceWithItsChain) {
+  write_file(path("twins.json"),
+             R"({"kestrum_project": 1, "tiles": [{"name": "T1"}, {"name": "T2", "samples": [{"name": "S"}, {"name": "S"}]}]})");
+  const Outcome imported = run({"import", path("twins.json"), path("twins.kpf")});
+  EXPECT_EQ(imported.status, 2);
+  EXPECT_THAT(imported.err, HasSubstr("bad project JSON at /tiles/1/samples/1/name: cannot add sample S"));
+  EXPECT_THAT(imported.err, HasSubstr("already in use"));
+  EXPECT_FALSE(fs::exists(path("twins.kpf")));
+}
+
+TEST_F(BadJson, SyntaxErrorGivesLineAndColumn) {
+  write_file(path("broken.json"), "{\n  \"kestrum_project\": 1,\n  \"tiles\": [,]\n}\n");
+  const Outcome imported = run({"import", path("broken.json"), path("broken.kpf")});
+  EXPECT_EQ(imported.status, 2);
+  EXPECT_THAT(imported.err, HasSubstr("bad JSON in " + path("broken.json") + ": parse error at line 3, column"));
+  EXPECT_FALSE(fs::exists(path("broken.kpf")));
+}

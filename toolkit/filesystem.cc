@@ -1,0 +1,63 @@
+// File-system tests and directory creation. Every call reaches the system
+// through tk::io, so fault injection covers them too.
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "io.h"
+#include "toolkit.h"
+#include "toolkit_internal.h"
+
+namespace tk::io {
+
+void report_failure(tk_ErrorReport **slot, const char *function, const char *action,
+                    const char *path, int error) {
+  tk::report(slot, function, "Cannot %s %s: %s", action, path ? path : "(null)", message(error));
+}
+
+}  // namespace tk::io
+
+extern "C" {
+
+// Links are followed: a dangling link counts as absent. A missing component
+// on the way (ENOENT, ENOTDIR) means absent too; any other failure of the
+// test (no permission, a loop, a name too long) is undeterminable.
+TK_API int tk_PathExistsAsFileOrDir(const char *path, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  if (!path) return 0;
+  struct stat info;
+  if (tk::io::stat(path, &info) != 0) {
+    int error = errno;
+    if (error == ENOENT || error == ENOTDIR) return 0;
+    tk::io::report_failure(slot, "tk_PathExistsAsFileOrDir", "determine the status of", path, error);
+    return -1;
+  }
+  return S_ISDIR(info.st_mode) ? 1 : 2;
+}
+
+TK_API int tk_FileExists(const char *path, tk_ErrorReport **slot) {
+  int status = tk_PathExistsAsFileOrDir(path, slot);
+  if (status < 0) {
+    tk::report(slot, "tk_FileExists", "Cannot check existence of %s", path);
+    return 0;
+  }
+  return status != 0;
+}
+
+// An existing directory of that name counts as created, so that two callers
+// racing to create the same directory both succeed.
+TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  if (!path) {
+    tk::report(slot, "tk_MakeDir", "No directory name given");
+    return 0;
+  }
+  mode_t bits = mode == 0 ? 0777 : static_cast<mode_t>(mode) & 07777;
+  if (tk::io::mkdir(path, bits) == 0) return 1;
+  int error = errno;
+  struct stat info;
+  if (error == EEXIST && tk::io::stat(path, &info) == 0 && S_ISDIR(info.st_mode)) return 1;
+  tk::io::report_failure(slot, "tk_MakeDir", "create directory", path, error);
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,62 @@
+// The open tree file: its handle, and the whole-file format.
+//
+// A tree file is read whole when it is opened and written whole when it is
+// closed; in between every change is made in memory. The file format
+// (version 1; all numbers little-endian, varints 7 bits a byte, low first):
+//
+//   offset 0   8 bytes  magic "KSTMTREE"
+//   offset 8   u32      format version (1)
+//   offset 12  u32      flags, 0 (a reader refuses flags it does not know)
+//   offset 16           the dictionary (treefile_dictionary.cc)
+//                       varint node count, not counting the root; then per
+//                       node, numbered from 1 in file order (the root is 0):
+//                         varint distance back to the parent (1 .. own number)
+//                         varint design position
+//                         text   node name (1 .. 4096 bytes, no ':')
+//                         varint record size, then the record
+//                           (treefile_dictionary.h)
+//   end - 4    u32      CRC-32C of every byte before it
+//
+// Nodes are written in pre-order, so a parent always precedes its children
+// and siblings appear in the order they were added.
+#ifndef KESTRUM_TOOLKIT_TREEFILE_H
+#define KESTRUM_TOOLKIT_TREEFILE_H
+
+#include <memory>
+#include <string>
+
+#include "toolkit.h"
+#include "treefile_dictionary.h"
+#include "treefile_tree.h"
+
+struct tk_TreeFile {
+  enum class Mode { read, update, create };
+
+  std::string path;  // absolute, as given (symbolic links not resolved)
+  Mode mode = Mode::read;
+  int lock_fd = -1;  // holds the writer's lock from open to close; -1 when none
+  bool changed = false;
+  uint32_t position = tk::tree::kRoot;  // the node of the last seek
+  tk_Dictionary dictionary;
+  tk::tree::Tree tree;
+};
+
+namespace tk::tree {
+
+constexpr char kMagic[8] = {'K', 'S', 'T', 'M', 'T', 'R', 'E', 'E'};
+constexpr uint32_t kVersion = 1;
+constexpr size_t kHeaderSize = 16;
+constexpr size_t kChecksumSize = 4;
+
+// The whole file image of the handle's dictionary and tree.
+std::string serialize(const tk_TreeFile &file);
+
+// Parses a file image into the handle's (empty) dictionary and tree, which
+// take the image over. Returns false with `error` set to a reason that
+// starts with "not a project file", "unsupported version", "checksum
+// mismatch" or "damaged at offset N".
+bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error);
+
+}  // namespace tk::tree
+
+#endif

@@ -1,0 +1,87 @@
+// Byte-level reading and writing for the tree file: little-endian numbers,
+// unsigned varints (7 bits a byte, low bits first), length-prefixed texts and
+// the CRC-32C checksum that seals a file.
+//
+// ByteReader is the only way the tree-file code looks at bytes that came
+// from disk. Every read checks what remains before it touches memory; the
+// first failure records where and why, and every later read fails too, so a
+// parser can run a sequence of reads and test once.
+#ifndef KESTRUM_TOOLKIT_TREEFILE_CODEC_H
+#define KESTRUM_TOOLKIT_TREEFILE_CODEC_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tk::tree {
+
+// CRC-32C (Castagnoli polynomial, reflected, initial and final inversion),
+// continued from `crc` so that a checksum can be computed piecewise.
+uint32_t crc32c(const void *data, size_t size, uint32_t crc = 0);
+
+// Appends encoded values to a byte string.
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::string &out) : out_(out) {}
+  void u32(uint32_t value);
+  void u64(uint64_t value);
+  void varint(uint64_t value);
+  void bytes(const void *data, size_t size) { out_.append(static_cast<const char *>(data), size); }
+  void text(std::string_view text) {
+    varint(text.size());
+    out_.append(text.data(), text.size());
+  }
+
+ private:
+  std::string &out_;
+};
+
+// Reads encoded values from a bounded range of bytes. Offsets in failure
+// reasons are counted from the start of the file (`base`), so that a report
+// can point at the damaged byte.
+class ByteReader {
+ public:
+  ByteReader(const unsigned char *data, size_t size, size_t base = 0)
+      : at_(data), end_(data + size), base_(base), start_(data) {}
+
+  bool u32(uint32_t *out);
+  bool u64(uint64_t *out);
+  // Refuses encodings longer than ten bytes or larger than 64 bits.
+  bool varint(uint64_t *out);
+  // A varint that must not exceed `limit`.
+  bool varint_max(uint64_t limit, uint64_t *out, const char *what);
+  // A count of things that each take at least `min_each` bytes (at least 1),
+  // refused when that many could not fit in what remains, so that no caller
+  // reserves memory for more items than the file can hold.
+  bool count(uint64_t *out, size_t min_each, const char *what);
+  // `size` raw bytes, viewed in place.
+  bool take(size_t size, const unsigned char **out, const char *what);
+  // A length-prefixed text of at most `max_size` bytes, viewed in place. A
+  // text may not hold a NUL byte: it is handed out as a C string.
+  bool text(std::string_view *out, size_t max_size, const char *what);
+
+  // Records a failure at the current offset (unless one is recorded already)
+  // and returns false.
+  bool fail(std::string_view reason) { return fail_at(offset(), reason); }
+  bool fail_at(size_t offset, std::string_view reason);
+
+  bool ok() const { return !failed_; }
+  size_t offset() const { return base_ + static_cast<size_t>(at_ - start_); }
+  size_t remaining() const { return static_cast<size_t>(end_ - at_); }
+  const std::string &reason() const { return reason_; }
+  size_t failed_at() const { return failed_at_; }
+
+ private:
+  const unsigned char *at_;
+  const unsigned char *end_;
+  size_t base_;
+  const unsigned char *start_;
+  bool failed_ = false;
+  std::string reason_;
+  size_t failed_at_ = 0;
+};
+
+}  // namespace tk::tree
+
+#endif

@@ -1,0 +1,130 @@
+// The whole-file form of a tree file (layout in treefile.h): writing a handle
+// out as one image and checking and loading an image into a handle.
+//
+// Loading trusts nothing: the checksum is compared before anything else is
+// parsed, and every count, length, reference and nesting depth is checked
+// against the bytes that remain, so a damaged or hostile file gives a report
+// and never an over-read or an allocation larger than the file warrants.
+#include <algorithm>
+#include <cstring>
+
+#include "treefile.h"
+
+namespace tk::tree {
+
+std::string serialize(const tk_TreeFile &file) {
+  const Tree &tree = file.tree;
+  size_t estimate = kHeaderSize + kChecksumSize + 64;
+  tree.preorder(kRoot, [&](uint32_t i) { estimate += tree.node(i).name_size + tree.node(i).record_size + 16; });
+  std::string out;
+  out.reserve(estimate);
+  ByteWriter w(out);
+  w.bytes(kMagic, sizeof kMagic);
+  w.u32(kVersion);
+  w.u32(0);
+  write_dictionary(file.dictionary, w);
+  w.varint(tree.count());
+  // Nodes are numbered in the order written; a node refers to its parent by
+  // how many numbers back it lies, which keeps the reference short.
+  std::vector<uint32_t> number(tree.slots(), 0);
+  uint32_t next = 0;
+  tree.preorder(kRoot, [&](uint32_t i) {
+    number[i] = next++;
+    if (i == kRoot) return;
+    const Node &n = tree.node(i);
+    w.varint(number[i] - number[n.parent]);
+    w.varint(n.design);
+    w.text(n.name());
+    w.varint(n.record_size);
+    w.bytes(n.record_data, n.record_size);
+  });
+  w.u32(crc32c(out.data(), out.size()));
+  return out;
+}
+
+namespace {
+
+uint32_t le32(const unsigned char *p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool damaged(const ByteReader &in, std::string &error) {
+  error = "damaged at offset " + std::to_string(in.failed_at()) + ": " + in.reason();
+  return false;
+}
+
+bool read_nodes(ByteReader &in, tk_TreeFile &file) {
+  Tree &tree = file.tree;
+  const auto &designs = file.dictionary.designs;
+  // A node takes at least 5 bytes: parent, design, a one-byte name with its
+  // length, and a record size (its record at least one more).
+  uint64_t count = 0;
+  if (!in.count(&count, 5, "more nodes than the file can hold")) return false;
+  if (count >= kNone - 1) return in.fail("too many nodes");
+  tree.reserve(static_cast<size_t>(count));
+  std::vector<uint32_t> index_of(static_cast<size_t>(count) + 1);
+  index_of[0] = kRoot;
+  for (uint64_t k = 1; k <= count; ++k) {
+    size_t node_at = in.offset();
+    uint64_t distance = 0, design = 0, record_size = 0;
+    std::string_view name;
+    const unsigned char *record = nullptr;
+    if (!in.varint(&distance)) return false;
+    if (distance == 0 || distance > k) return in.fail_at(node_at, "bad parent reference");
+    uint32_t parent = index_of[static_cast<size_t>(k - distance)];
+    if (tree.node(parent).depth >= kMaxDepth) return in.fail_at(node_at, "nodes nested too deeply");
+    size_t design_at = in.offset();
+    if (!in.varint(&design)) return false;
+    if (design >= designs.size()) return in.fail_at(design_at, "unknown design");
+    size_t name_at = in.offset();
+    if (!in.text(&name, kMaxNameSize, "bad node name")) return false;
+    if (const char *reason = bad_name_reason(name)) return in.fail_at(name_at, reason);
+    if (tree.find_child(parent, name) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
+    if (!in.varint(&record_size) || !in.take(static_cast<size_t>(std::min<uint64_t>(record_size, SIZE_MAX)), &record,
+                                             "record runs past the end of the file"))
+      return false;
+    ByteReader check(record, static_cast<size_t>(record_size), in.offset() - static_cast<size_t>(record_size));
+    if (!decode_record(*designs[static_cast<size_t>(design)], check, nullptr))
+      return in.fail_at(check.failed_at(), check.reason());
+    if (check.remaining() != 0) return in.fail_at(check.offset(), "record longer than its design");
+    std::string_view bytes(reinterpret_cast<const char *>(record), static_cast<size_t>(record_size));
+    index_of[static_cast<size_t>(k)] = tree.add(parent, name, static_cast<uint32_t>(design), bytes, false);
+  }
+  if (in.remaining() != 0) return in.fail("unexpected bytes after the last node");
+  return true;
+}
+
+}  // namespace
+
+bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(image.get());
+  // The tree keeps the image from the start: its nodes view their names and
+  // records in place.
+  file.tree.keep_image(std::move(image));
+  if (size < sizeof kMagic || std::memcmp(bytes, kMagic, sizeof kMagic) != 0) {
+    error = "not a project file";
+    return false;
+  }
+  if (size >= 12 && le32(bytes + 8) != kVersion) {
+    error = "unsupported version " + std::to_string(le32(bytes + 8));
+    return false;
+  }
+  if (size < kHeaderSize + kChecksumSize) {
+    error = "damaged at offset " + std::to_string(size) + ": file ends inside its header";
+    return false;
+  }
+  if (uint32_t flags = le32(bytes + 12); flags != 0) {
+    error = "unsupported version " + std::to_string(kVersion) + " with flags " + std::to_string(flags);
+    return false;
+  }
+  if (crc32c(bytes, size - kChecksumSize) != le32(bytes + size - kChecksumSize)) {
+    error = "checksum mismatch";
+    return false;
+  }
+  ByteReader in(bytes + kHeaderSize, size - kHeaderSize - kChecksumSize, kHeaderSize);
+  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) return damaged(in, error);
+  return true;
+}
+
+}  // namespace tk::tree

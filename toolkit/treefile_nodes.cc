@@ -1,0 +1,292 @@
+// The node calls of an open tree file: seek, write, read, list and delete.
+// Each works on the in-memory tree (treefile_tree.h); nothing here touches
+// the disk. Every call costs in proportion to the path it resolves and the
+// record or subtree it handles, never to the size of the whole file.
+#include <cstring>
+#include <new>
+
+#include "toolkit_internal.h"
+#include "treefile.h"
+
+namespace {
+
+using tk::tree::kNone;
+using tk::tree::kRoot;
+using tk::tree::Tree;
+
+const char *shown(const char *text) { return text ? text : "(null)"; }
+
+// Resolves `path` from `start`, leaving a report in the caller's name when
+// the path is malformed or names no node. Returns kNone then.
+uint32_t find_node(const tk_TreeFile &file, uint32_t start, const char *path, const char *function,
+                   tk_ErrorReport **slot) {
+  if (!path) {
+    tk::report(slot, function, "No node path given");
+    return kNone;
+  }
+  uint32_t node = kNone;
+  switch (file.tree.resolve(start, path, &node)) {
+    case Tree::Found::node:
+      return node;
+    case Tree::Found::missing:
+      tk::report(slot, function, "No node %s in %s", path, file.path.c_str());
+      return kNone;
+    case Tree::Found::bad_path:
+      tk::report(slot, function, "Bad node path \"%s\"", path);
+      return kNone;
+  }
+  return kNone;
+}
+
+bool writable(const tk_TreeFile *file, const char *function, tk_ErrorReport **slot) {
+  if (!file) {
+    tk::report(slot, function, "No file given");
+    return false;
+  }
+  if (file->mode == tk_TreeFile::Mode::read) {
+    tk::report(slot, function, "%s is open for reading only", file->path.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The design of the file's dictionary that a write stores `design` (or, when
+// that is null, `design_name`) as. A design of another dictionary is taken
+// when the file has an equal one of the same name.
+const tk_Design *design_for_write(const tk_TreeFile &file, const char *design_name, const tk_Design *design,
+                                  tk_ErrorReport **slot) {
+  const char *function = "tk_TreeObjectWrite";
+  const tk_Design *stored = nullptr;
+  if (design) {
+    stored = design->dictionary == &file.dictionary ? design : tk::tree::find_design(file.dictionary, design->name);
+    if (!stored || !tk::tree::designs_equal(*stored, *design)) {
+      tk::report(slot, function, "Design %s is not in the dictionary of %s", design->name.c_str(), file.path.c_str());
+      return nullptr;
+    }
+  } else if (design_name) {
+    stored = tk::tree::find_design(file.dictionary, design_name);
+    if (!stored) {
+      tk::report(slot, function, "No design %s in %s", design_name, file.path.c_str());
+      return nullptr;
+    }
+  } else {
+    tk::report(slot, function, "No design given");
+    return nullptr;
+  }
+  if (design_name && stored->name != design_name) {
+    tk::report(slot, function, "Design name %s does not match design %s", design_name, stored->name.c_str());
+    return nullptr;
+  }
+  return stored;
+}
+
+void report_out_of_memory(tk_ErrorReport **slot, const char *function) {
+  tk::report(slot, function, "Out of memory");
+}
+
+}  // namespace
+
+extern "C" {
+
+TK_API int tk_TreeEntrySeek(tk_TreeFile *file, int how, const char *node, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeEntrySeek";
+  if (!file) {
+    tk::report(slot, function, "No file given");
+    return 0;
+  }
+  if (how == TK_SEEK_ROOT) {
+    file->position = kRoot;
+    return 1;
+  }
+  if (how != TK_SEEK_PATH) {
+    tk::report(slot, function, "Unknown way of seeking %d", how);
+    return 0;
+  }
+  uint32_t found = find_node(*file, kRoot, node, function, slot);
+  if (found == kNone) return 0;
+  file->position = found;
+  return 1;
+}
+
+TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char *name, const char *design_name,
+                              int flags, const void *record, tk_Design *design, tk_ErrorReport **slot) {
+  (void)flags;  // one way of writing: a new node, never over an old one
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeObjectWrite";
+  if (!writable(file, function, slot)) return 0;
+  try {
+    uint32_t at = find_node(*file, kRoot, parent, function, slot);
+    if (at == kNone) return 0;
+    const char *bad = name ? tk::tree::bad_name_reason(name) : "no node name given";
+    if (bad) {
+      tk::report(slot, function, "Cannot write node \"%s\" under %s: %s", shown(name), parent, bad);
+      return 0;
+    }
+    if (file->tree.node(at).depth >= tk::tree::kMaxDepth) {
+      tk::report(slot, function, "Cannot write node %s under %s: nodes may nest at most %zu deep", name, parent,
+                 tk::tree::kMaxDepth);
+      return 0;
+    }
+    const tk_Design *stored = design_for_write(*file, design_name, design, slot);
+    if (!stored) return 0;
+    if (!record) {
+      tk::report(slot, function, "Cannot write node %s under %s: no record given", name, parent);
+      return 0;
+    }
+    if (file->tree.find_child(at, name) != kNone) {
+      tk::report(slot, function, "Node %s already exists under %s", name, parent);
+      return 0;
+    }
+    std::string bytes, error;
+    if (!tk::tree::encode_record(*stored, record, bytes, error)) {
+      tk::report(slot, function, "Cannot write node %s under %s: %s", name, parent, error.c_str());
+      return 0;
+    }
+    file->tree.add(at, name, stored->index, bytes, true);
+    file->changed = true;
+    return 1;
+  } catch (const std::bad_alloc &) {
+    report_out_of_memory(slot, function);
+    return 0;
+  }
+}
+
+TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *name, int flags, void *record,
+                             tk_Design *design, tk_ErrorReport **slot) {
+  (void)flags;
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeObjectRead";
+  if (!file) {
+    tk::report(slot, function, "No file given");
+    return 0;
+  }
+  uint32_t at = find_node(*file, kRoot, parent, function, slot);
+  if (at == kNone) return 0;
+  uint32_t found = name ? file->tree.find_child(at, name) : kNone;
+  if (found == kNone) {
+    tk::report(slot, function, "No node %s under %s in %s", shown(name), parent, file->path.c_str());
+    return 0;
+  }
+  const tk::tree::Node &node = file->tree.node(found);
+  const tk_Design &stored = *file->dictionary.designs[node.design];
+  if (!design || !record) {
+    tk::report(slot, function, "Cannot read node %s under %s: no %s given", name, parent, design ? "record" : "design");
+    return 0;
+  }
+  // Equal designs have equal layouts, so the caller's buffer fits the record.
+  if (design != &stored && !tk::tree::designs_equal(*design, stored)) {
+    tk::report(slot, function, "Node %s under %s holds a %s record, not a %s record", name, parent,
+               stored.name.c_str(), design->name.c_str());
+    return 0;
+  }
+  // Decoded apart and copied in only when whole, so a failure leaves the
+  // caller's record untouched and frees everything it allocated.
+  auto *scratch = static_cast<unsigned char *>(tk_HeapMalloc(stored.size));
+  if (!scratch) {
+    report_out_of_memory(slot, function);
+    return 0;
+  }
+  std::string_view bytes = node.record();
+  tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+  if (!tk::tree::decode_record(stored, in, scratch)) {
+    tk::tree::free_record_contents(stored, scratch);
+    tk_HeapFree(scratch);
+    if (in.ok()) {
+      report_out_of_memory(slot, function);
+    } else {
+      tk::report(slot, function, "Node %s under %s is damaged: %s", name, parent, in.reason().c_str());
+    }
+    return 0;
+  }
+  std::memcpy(record, scratch, stored.size);
+  tk_HeapFree(scratch);
+  return 1;
+}
+
+TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags, const char *design_name,
+                                        tk_ErrorReport **slot) {
+  (void)flags;
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeObjectList";
+  if (!file) {
+    tk::report(slot, function, "No file given");
+    return nullptr;
+  }
+  auto *list = static_cast<tk_StringList *>(tk_HeapMalloc(sizeof(tk_StringList)));
+  if (!list) {
+    report_out_of_memory(slot, function);
+    return nullptr;
+  }
+  bool failed = false;
+  try {
+    uint32_t start = find_node(*file, kRoot, path, function, slot);
+    if (start == kNone) {
+      tk_StringListDelete(list, nullptr);
+      return nullptr;
+    }
+    // Without a design name every node is listed; a design the file does not
+    // have has no nodes.
+    const tk_Design *design = design_name ? tk::tree::find_design(file->dictionary, design_name) : nullptr;
+    if (design || !design_name) {
+      const Tree &tree = file->tree;
+      // Paths are built while walking: `length[d]` is how much of `text`
+      // is the path of the current node at depth d.
+      std::string text = start == kRoot ? "" : tree.path_of(start);
+      std::vector<size_t> length(tk::tree::kMaxDepth + 2, 0);
+      length[tree.node(start).depth] = text.size();
+      tree.preorder(start, [&](uint32_t i) {
+        if (i == start || failed) return;
+        const tk::tree::Node &n = tree.node(i);
+        text.resize(length[n.depth - 1]);
+        text += ':';
+        text += n.name();
+        length[n.depth] = text.size();
+        if (design && n.design != design->index) return;
+        tk_ErrorReport *inner = nullptr;
+        list = tk_StringListAppend(list, text.c_str(), &inner);
+        if (inner) {
+          tk_ErrorReportDelete(&inner);
+          failed = true;
+        }
+      });
+    }
+  } catch (const std::bad_alloc &) {
+    failed = true;
+  }
+  if (failed) {
+    tk_StringListDelete(list, nullptr);
+    report_out_of_memory(slot, function);
+    return nullptr;
+  }
+  return list;
+}
+
+TK_API int tk_TreeObjectDelete(tk_TreeFile *file, const char *root, const char *path, int flags,
+                               tk_ErrorReport **slot) {
+  (void)flags;  // a node always goes with everything beneath it
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeObjectDelete";
+  if (!writable(file, function, slot)) return 0;
+  try {
+    // A path without a leading ':' is taken beneath `root`.
+    uint32_t start = root ? find_node(*file, kRoot, root, function, slot) : kRoot;
+    if (start == kNone) return 0;
+    uint32_t node = find_node(*file, start, path, function, slot);
+    if (node == kNone) return 0;
+    if (node == kRoot) {
+      tk::report(slot, function, "The root node of %s cannot be deleted", file->path.c_str());
+      return 0;
+    }
+    file->tree.remove(node, [file](uint32_t i) {
+      if (i == file->position) file->position = kRoot;
+    });
+    file->changed = true;
+    return 1;
+  } catch (const std::bad_alloc &) {
+    report_out_of_memory(slot, function);
+    return 0;
+  }
+}
+
+}  // extern "C"

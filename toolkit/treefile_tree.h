@@ -1,0 +1,157 @@
+// The node tree of an open tree file, held in memory.
+//
+// Nodes live in one vector and link to their parent, first and last child
+// and siblings by index, so children keep the order in which they were
+// added and a subtree is walked without recursion. One hash index over
+// (parent, name) finds a child by name without walking its siblings. A
+// node's name and record are kept as the bytes the file stores, either as a
+// view into the image the file was loaded from or in an allocation of the
+// node's own: an open file costs little more memory than its size.
+#ifndef KESTRUM_TOOLKIT_TREEFILE_TREE_H
+#define KESTRUM_TOOLKIT_TREEFILE_TREE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace tk::tree {
+
+constexpr uint32_t kNone = UINT32_MAX;
+constexpr uint32_t kRoot = 0;
+// Limits on node names and nesting, checked on writing and on loading, so
+// that listing (which builds every path) stays proportional to the file.
+constexpr size_t kMaxNameSize = 4096;
+constexpr size_t kMaxDepth = 255;
+
+struct Node {
+  uint32_t parent = kNone;
+  uint32_t first = kNone;  // first child
+  uint32_t last = kNone;   // last child
+  uint32_t next = kNone;   // next sibling
+  uint32_t prev = kNone;   // previous sibling
+  uint32_t design = kNone; // position of the design in the dictionary; kNone for the root and free slots
+  uint32_t depth = 0;      // 0 for the root
+  uint32_t name_size = 0;
+  size_t record_size = 0;
+  const char *name_data = nullptr;
+  const char *record_data = nullptr;
+  std::unique_ptr<char[]> own;  // holds name and record unless they view the loaded image
+
+  std::string_view name() const { return {name_data, name_size}; }
+  std::string_view record() const { return {record_data, record_size}; }
+};
+
+// Why a name cannot be a node name, or null when it can.
+const char *bad_name_reason(std::string_view name);
+
+class Tree {
+ public:
+  Tree();
+  Tree(const Tree &) = delete;  // the index refers back to this object
+  Tree &operator=(const Tree &) = delete;
+
+  const Node &node(uint32_t index) const { return nodes_[index]; }
+  size_t count() const { return nodes_.size() - free_.size() - 1; }  // without the root
+  size_t slots() const { return nodes_.size(); }                       // highest index + 1
+  void reserve(size_t nodes);
+
+  uint32_t find_child(uint32_t parent, std::string_view name) const;
+
+  enum class Found { node, missing, bad_path };
+  // Resolves a node path: ":" is the root, ":A:B" and "::A:B" name the same
+  // node, and a path without a leading ':' starts at `start` (so the bare
+  // "A" is the child A of the root when `start` is the root). On `missing`,
+  // `*missing_at` is the end of the part of the path that does exist.
+  Found resolve(uint32_t start, std::string_view path, uint32_t *out, size_t *missing_at = nullptr) const;
+
+  // Adds a node as the last child of `parent`. The caller has checked the
+  // name and that no sibling has it. With `copy` the name and record are
+  // copied; otherwise they must be views into the image given to
+  // keep_image, which lives as long as the tree.
+  uint32_t add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record, bool copy);
+  // Removes the node and everything beneath it. `on_remove` is called with
+  // each removed index before its slot is freed.
+  template <typename F>
+  void remove(uint32_t node, F on_remove);
+
+  void keep_image(std::unique_ptr<char[]> image) { image_ = std::move(image); }
+
+  // Calls visit(index) for `start` and every node beneath it in pre-order
+  // (parents before children, children in the order they were added).
+  template <typename F>
+  void preorder(uint32_t start, F visit) const;
+
+  // The node's full path: ":" for the root, ":A:B" below it.
+  std::string path_of(uint32_t node) const;
+
+ private:
+  struct Probe {
+    uint32_t parent;
+    std::string_view name;
+  };
+  struct IndexHash {
+    using is_transparent = void;
+    const std::vector<Node> *nodes;
+    size_t operator()(uint32_t index) const {
+      const Node &n = (*nodes)[index];
+      return (*this)(Probe{n.parent, n.name()});
+    }
+    size_t operator()(const Probe &p) const {
+      return std::hash<std::string_view>()(p.name) ^ (static_cast<size_t>(p.parent) * 0x9E3779B97F4A7C15ull);
+    }
+  };
+  struct IndexEqual {
+    using is_transparent = void;
+    const std::vector<Node> *nodes;
+    Probe probe(uint32_t index) const { return {(*nodes)[index].parent, (*nodes)[index].name()}; }
+    static Probe probe(const Probe &p) { return p; }
+    template <typename A, typename B>
+    bool operator()(const A &a, const B &b) const {
+      Probe x = probe(a), y = probe(b);
+      return x.parent == y.parent && x.name == y.name;
+    }
+  };
+  void release(uint32_t index);
+
+  std::vector<Node> nodes_;
+  std::vector<uint32_t> free_;  // slots of removed nodes, reused by add
+  std::unordered_set<uint32_t, IndexHash, IndexEqual> index_;
+  std::unique_ptr<char[]> image_;
+};
+
+template <typename F>
+void Tree::preorder(uint32_t start, F visit) const {
+  uint32_t n = start;
+  for (;;) {
+    visit(n);
+    if (nodes_[n].first != kNone) {
+      n = nodes_[n].first;
+      continue;
+    }
+    while (n != start && nodes_[n].next == kNone) n = nodes_[n].parent;
+    if (n == start) return;
+    n = nodes_[n].next;
+  }
+}
+
+template <typename F>
+void Tree::remove(uint32_t node, F on_remove) {
+  std::vector<uint32_t> doomed;
+  preorder(node, [&](uint32_t i) { doomed.push_back(i); });
+  Node &n = nodes_[node];
+  Node &parent = nodes_[n.parent];
+  if (n.prev != kNone) nodes_[n.prev].next = n.next; else parent.first = n.next;
+  if (n.next != kNone) nodes_[n.next].prev = n.prev; else parent.last = n.prev;
+  for (uint32_t i : doomed) {
+    on_remove(i);
+    release(i);
+  }
+}
+
+}  // namespace tk::tree
+
+#endif

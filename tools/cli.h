@@ -1,0 +1,220 @@
+// The kestrum command-line tool: what its commands share.
+//
+// Every command loads or builds a project through the public C interface and
+// prints to the streams it is given. Failures travel as kcli::Failure, which
+// carries the library's report chain already formatted; main() prints it and
+// exits with kExitError. Library resources are held by the small owners
+// below so that an early return or a throw frees them.
+#ifndef KESTRUM_TOOLS_CLI_H
+#define KESTRUM_TOOLS_CLI_H
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "kestrum.h"
+
+namespace CLI {
+class App;
+}
+
+namespace kcli {
+
+// Exit statuses: success, a negative answer (something is not ready, a
+// descriptor names no file), an error.
+constexpr int kExitOk = 0;
+constexpr int kExitNegative = 1;
+constexpr int kExitError = 2;
+
+// An error the tool reports: a one-line summary and, when the library gave
+// one, the report chain beneath it (outermost first, one line per report).
+class Failure : public std::runtime_error {
+ public:
+  explicit Failure(const std::string &summary, std::string chain = {})
+      : std::runtime_error(summary), chain_(std::move(chain)) {}
+  const std::string &chain() const noexcept { return chain_; }
+
+ private:
+  std::string chain_;
+};
+
+// Prints a failure the way every command does: "kestrum: summary" and the
+// chain indented beneath it.
+void print_failure(std::ostream &err, const Failure &failure);
+
+// Owns one report slot for one library call.
+class Report {
+ public:
+  Report() = default;
+  ~Report() { tk_ErrorReportDelete(&report_); }
+  Report(const Report &) = delete;
+  Report &operator=(const Report &) = delete;
+  tk_ErrorReport **slot() noexcept {
+    tk_ErrorReportDelete(&report_);
+    return &report_;
+  }
+  explicit operator bool() const noexcept { return report_ != nullptr; }
+  // The chain as text, outermost first; empty when there is no report.
+  std::string chain() const;
+  // Throws Failure(summary, chain) when a report is held.
+  void raise_if(const std::string &summary) const;
+
+ private:
+  tk_ErrorReport *report_ = nullptr;
+};
+
+// Takes over a string handed out by the library: returns its text (empty
+// for null) and frees it.
+std::string take(char *text);
+std::optional<std::string> take_optional(char *text);
+
+struct ProjectDeleter {
+  void operator()(pm_Project *project) const noexcept { pm_ProjectDestroy(project); }
+};
+using ProjectPtr = std::unique_ptr<pm_Project, ProjectDeleter>;
+
+// Loads a project file; a failure throws with the load's report chain.
+ProjectPtr load_project(const std::string &path);
+// Binds the project to `path` (absolute or relative to the current
+// directory) and saves it there; a failure throws with the chain.
+void save_project(pm_Project *project, const std::string &path);
+
+// ---- Names of the enumerations, as the project file names them -----------
+// Out-of-range values give an empty string; parse_* give nullopt for an
+// unknown name.
+std::string project_type_name(int value);
+std::string switch_name(int value);
+std::string selection_name(int value);
+std::string pfa_type_name(int value);
+std::string mode_name(int value);
+std::string hide_name(int value);
+std::string output_name(int value);
+const std::vector<std::string> &project_type_names();
+const std::vector<std::string> &switch_names();
+const std::vector<std::string> &selection_names();
+const std::vector<std::string> &pfa_type_names();
+const std::vector<std::string> &mode_names();
+const std::vector<std::string> &hide_names();
+const std::vector<std::string> &output_names();
+
+// ---- Nodes of the tree by path ------------------------------------------
+// "/" is the project, "T1" a tile, "T1/S2" a sample of it. Level is the
+// processing level that serves the node (0, 1, 2).
+struct NodeRef {
+  std::string path;
+  pm_Level level = 0;
+  void *node = nullptr;
+  pm_File *files = nullptr;  // the node's own data files
+};
+// Every node in tree order: the project, then each tile followed by its
+// samples.
+std::vector<NodeRef> all_nodes(pm_Project *project);
+// The node at `path`; throws Failure when there is none.
+NodeRef find_node(pm_Project *project, const std::string &path);
+
+// Data files of a list, in list order.
+std::vector<pm_File *> files_of(pm_File *list);
+// Whether the file's descriptor names an existing file; a failing test
+// throws.
+bool file_present(pm_File *file);
+// A path beneath the project's directory as "$PROJECT/rest"; any other path
+// unchanged. Only whole directory names match: a sibling directory whose
+// name merely begins with the project directory's name is not beneath it.
+std::string project_relative(pm_Project *project, const std::string &path);
+// The reverse: "$PROJECT" at the start of `name` replaced by `directory`.
+std::string project_absolute(const std::string &directory, const std::string &name);
+
+// ---- Progress on standard error -----------------------------------------
+// Shows "label: done/total" on standard error, rewritten in place, once the
+// work has taken longer than a second and only when standard error is a
+// terminal, so that logs and pipes never see it. The line is erased when
+// the object goes away.
+class Progress {
+ public:
+  Progress(std::string label, std::size_t total);
+  ~Progress();
+  Progress(const Progress &) = delete;
+  Progress &operator=(const Progress &) = delete;
+  void step(std::size_t done = 1);
+
+ private:
+  std::string label_;
+  std::size_t total_;
+  std::size_t done_ = 0;
+  bool terminal_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point last_;
+};
+
+// ---- Printing -------------------------------------------------------------
+// The tree: settings, project files, tiles with samples and their files,
+// and per level the PFA files and processes with their arguments.
+void print_tree(std::ostream &out, pm_Project *project);
+
+// One process at one node, as the readiness table shows it.
+struct ReadinessRow {
+  NodeRef node;
+  std::string process;
+  bool ready = false;
+  std::string error;                 // the report chain when the test failed
+  std::vector<std::string> missing;  // why not: inputs missing and where
+  std::string command;               // process name and its argument line
+};
+// Every process of every node's level; only nodes whose path is `only` when
+// that is given.
+std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std::string> &only);
+// Prints the table; returns kExitOk when all are ready, kExitNegative when
+// some are not, kExitError when a test failed.
+int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows);
+
+// ---- Building projects -------------------------------------------------------
+// Appends that destroy a refused node (the library hands it back) and throw
+// with the library's chain. Each takes over the node it is given.
+pm_Tile *append_tile(pm_Project *project, pm_Tile *tile);
+pm_Sample *append_sample(pm_Tile *tile, pm_Sample *sample);
+void append_file(void *parent, pm_File *file);
+void append_argument(pm_Process *process, pm_Argument *argument);
+
+// The processing model of a project being built: PFA files and processes
+// per level, collected in containers of their own and handed to the project
+// in one go, so that a failure half-way leaves the project untouched and
+// frees what was collected.
+class Processing {
+ public:
+  Processing();
+  ~Processing();
+  Processing(const Processing &) = delete;
+  Processing &operator=(const Processing &) = delete;
+  void add_pfa(pm_Level level, pm_PFAFile *pfa);          // takes it over
+  void add_process(pm_Level level, pm_Process *process);  // takes it over
+  void apply(pm_Project *project);                        // hands everything over
+
+ private:
+  pm_ProcFiles *root_;
+  pm_ProcessLists *lists_;
+};
+
+// ---- The bundled example project -----------------------------------------
+// Builds the example under `directory` (data files, parameter files) and
+// returns the project, not yet bound to a file.
+ProjectPtr build_demo_project(const std::string &directory);
+
+// ---- Commands ---------------------------------------------------------------
+// Each adds its subcommand to the app; when the subcommand is chosen, its
+// callback stores the work to run in `selected`.
+using Command = std::function<int(std::ostream &out, std::ostream &err)>;
+void add_demo_command(CLI::App &app, Command &selected);
+void add_show_commands(CLI::App &app, Command &selected);   // show, ready
+void add_transfer_commands(CLI::App &app, Command &selected);  // export, import
+void add_check_command(CLI::App &app, Command &selected);
+void add_dump_command(CLI::App &app, Command &selected);
+
+}  // namespace kcli
+
+#endif

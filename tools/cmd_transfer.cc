@@ -1,0 +1,100 @@
+// `kestrum export FILE [-o OUT]` and `kestrum import JSON FILE [--force]`.
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "json.h"
+
+namespace kcli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read_all(const std::string &source) {
+  std::ostringstream text;
+  if (source == "-") {
+    text << std::cin.rdbuf();
+    return text.str();
+  }
+  std::ifstream in(source, std::ios::binary);
+  if (!in) throw Failure("cannot read " + source);
+  text << in.rdbuf();
+  return text.str();
+}
+
+int run_export(const std::string &file, const std::string &output, std::ostream &out) {
+  ProjectPtr project = load_project(file);
+  const std::string text = export_text(project.get());
+  if (output.empty() || output == "-") {
+    out << text;
+    return kExitOk;
+  }
+  std::ofstream target(output, std::ios::binary);
+  target << text;
+  target.close();
+  if (!target) throw Failure("cannot write " + output);
+  return kExitOk;
+}
+
+// Saves beside the target and renames over it, so that a failed import
+// never destroys the project file it was to replace.
+void replace_file(pm_Project *project, const fs::path &target) {
+  const fs::path temporary = target.string() + ".import-tmp";
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  try {
+    save_project(project, temporary.string());
+    fs::rename(temporary, target);
+  } catch (...) {
+    fs::remove(temporary, ignored);
+    throw;
+  }
+}
+
+int run_import(const std::string &source, const std::string &file, bool force, std::ostream &out) {
+  const fs::path target = fs::absolute(file).lexically_normal();
+  if (fs::exists(target) && !force)
+    throw Failure(file + " already exists (use --force to replace it)");
+  const Json document = parse_json(read_all(source), source == "-" ? "standard input" : source);
+  ProjectPtr project = project_from_json(document, target.parent_path().string());
+  if (fs::exists(target))
+    replace_file(project.get(), target);
+  else
+    save_project(project.get(), target.string());
+  const int samples = pm_ProjectGetTotalSamples(project.get());
+  out << "Imported " << pm_ProjectGetTotalNodes(project.get()) - 1 - samples << " tiles and " << samples
+      << " samples into " << target.string() << "\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+void add_transfer_commands(CLI::App &app, Command &selected) {
+  auto file = std::make_shared<std::string>();
+  auto output = std::make_shared<std::string>();
+  CLI::App *exporter = app.add_subcommand("export", "Write the project as JSON (the same project gives the same bytes)");
+  exporter->add_option("FILE", *file, "Project file")->required();
+  exporter->add_option("-o,--output", *output, "Write to this file instead of standard output");
+  exporter->callback([&selected, file, output] {
+    selected = [file, output](std::ostream &out, std::ostream &) { return run_export(*file, *output, out); };
+  });
+
+  auto source = std::make_shared<std::string>();
+  auto target = std::make_shared<std::string>();
+  auto force = std::make_shared<bool>(false);
+  CLI::App *importer = app.add_subcommand("import", "Build a project from JSON (as export writes it) and save it");
+  importer->add_option("JSON", *source, "JSON document (\"-\" for standard input)")->required();
+  importer->add_option("FILE", *target, "Project file to create")->required();
+  importer->add_flag("-f,--force", *force, "Replace FILE when it exists");
+  importer->callback([&selected, source, target, force] {
+    selected = [source, target, force](std::ostream &out, std::ostream &) {
+      return run_import(*source, *target, *force, out);
+    };
+  });
+}
+
+}  // namespace kcli

@@ -1,0 +1,173 @@
+// The readiness table: every process of every node's level, whether it may
+// run there, and when it may not, which inputs are missing where.
+//
+// The verdict is always the library's (pm_IsProcessReady). The explanation
+// is the tool's own: it looks at the same inputs and lists every one that is
+// missing, where the library stops at the first.
+#include <algorithm>
+#include <iomanip>
+
+#include "cli.h"
+
+namespace kcli {
+
+namespace {
+
+// One node whose data files an input is looked up in.
+struct Place {
+  std::string path;
+  pm_File *files;
+};
+
+// The nodes whose files decide an input of `level` at `node`.
+std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node) {
+  std::vector<Place> places;
+  if (level == 0) {
+    places.push_back({"/", project->files});
+    return places;
+  }
+  for (const NodeRef &candidate : all_nodes(project)) {
+    if (candidate.level != level) continue;
+    const bool wanted =
+        node.level == 0 ||                                           // every tile or sample
+        candidate.node == node.node ||                               // the node itself
+        (level == 2 && node.level == 1 &&                            // the samples of a tile
+         static_cast<pm_Sample *>(candidate.node)->node.parent == node.node) ||
+        (level == 1 && node.level == 2 &&                            // a sample's own tile
+         static_cast<pm_Sample *>(node.node)->node.parent == candidate.node);
+    if (wanted) places.push_back({candidate.path, candidate.files});
+  }
+  return places;
+}
+
+// Why the input `value` is not present at the place; empty when it is.
+std::string absence(pm_Project *project, const std::string &value, const Place &place) {
+  pm_File *file = pm_FileFind(place.files, value.c_str());
+  if (!file) return value + " at " + place.path + ": no data file of that type";
+  const std::string descriptor = take(pm_FileGetDescriptor(file));
+  if (descriptor.empty()) return value + " at " + place.path + ": the data file names no file";
+  if (file_present(file)) return {};
+  return value + " at " + place.path + ": " + project_relative(project, descriptor) + " is not on disk";
+}
+
+bool special_process(pm_Process *process) {
+  return tk_StrEqualNoCase(process->node.name, "finanal") || tk_StrEqualNoCase(process->node.name, "unires");
+}
+
+std::vector<std::string> explain(pm_Project *project, pm_Process *process, const NodeRef &node) {
+  std::vector<std::string> missing;
+  std::vector<std::string> optional_missing;
+  bool optional_found = false;
+  bool optional_seen = false;
+  const bool special = special_process(process);
+  for (pm_Argument *argument = process->arguments; argument;
+       argument = reinterpret_cast<pm_Argument *>(argument->node.next)) {
+    const int mode = pm_ArgumentGetMode(argument);
+    const bool optional = special && mode == PM_OPTIONAL_INPUT;
+    if (optional) optional_seen = true;
+    const bool tested = pm_ArgumentGetHide(argument) == 0 && (mode == PM_STRICT_INPUT || optional);
+    if (!tested) {
+      optional_found = optional_found || optional;  // an untested optional input counts as found
+      continue;
+    }
+    Report report;
+    const pm_Level level = pm_PFAFileFindLevel(argument, project->pfa_root, report.slot());
+    if (report || level < 0 || level > 2) continue;  // the library reports this one itself
+    const std::string value = take(pm_ArgumentGetValue(argument));
+    const std::vector<Place> places = places_for(project, level, node);
+    std::vector<std::string> absent;
+    for (const Place &place : places) {
+      std::string why = absence(project, value, place);
+      if (!why.empty()) absent.push_back(std::move(why));
+    }
+    if (optional) {
+      // One place holding it is enough for an optional input.
+      if (absent.size() < places.size()) optional_found = true;
+      if (places.empty()) optional_missing.push_back(value + ": no node to hold it");
+      optional_missing.insert(optional_missing.end(), absent.begin(), absent.end());
+    } else {
+      missing.insert(missing.end(), absent.begin(), absent.end());
+    }
+  }
+  if (optional_seen && !optional_found) {
+    missing.push_back("needs one of its optional inputs, and none is present:");
+    for (const std::string &why : optional_missing) missing.push_back("  " + why);
+  }
+  return missing;
+}
+
+}  // namespace
+
+std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std::string> &only) {
+  std::vector<NodeRef> nodes;
+  if (only)
+    nodes.push_back(find_node(project, *only));
+  else
+    nodes = all_nodes(project);
+  std::vector<ReadinessRow> rows;
+  Progress progress("checking readiness", nodes.size());
+  for (const NodeRef &node : nodes) {
+    for (pm_Process *process = pm_ProcessListGetByType(project, node.level); process;
+         process = reinterpret_cast<pm_Process *>(process->node.next)) {
+      ReadinessRow row;
+      row.node = node;
+      row.process = take(pm_ProcessGetName(process));
+      Report report;
+      row.ready = pm_IsProcessReady(project, process, node.node, report.slot()) != 0;
+      if (report) {
+        row.error = report.chain();
+        row.ready = false;
+      }
+      const std::optional<std::string> line = take_optional(pm_ProcessCommandLine(process, report.slot()));
+      row.command = line ? row.process + " " + *line : row.process;
+      if (report && row.error.empty()) row.error = report.chain();
+      if (!row.ready && row.error.empty()) row.missing = explain(project, process, node);
+      rows.push_back(std::move(row));
+    }
+    progress.step();
+  }
+  return rows;
+}
+
+int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
+  std::size_t ready = 0;
+  std::size_t errors = 0;
+  std::size_t node_width = 4;
+  std::size_t process_width = 7;
+  for (const ReadinessRow &row : rows) {
+    ready += row.ready ? 1 : 0;
+    errors += row.error.empty() ? 0 : 1;
+    node_width = std::max(node_width, row.node.path.size());
+    process_width = std::max(process_width, row.process.size());
+  }
+  out << "Readiness: " << rows.size() << " checks, " << ready << " ready, "
+      << rows.size() - ready - errors << " not ready";
+  if (errors) out << ", " << errors << " failed";
+  out << "\n";
+  if (rows.empty()) {
+    out << "  (no processes)\n";
+    return kExitOk;
+  }
+  const int nw = static_cast<int>(node_width) + 2;
+  const int pw = static_cast<int>(process_width) + 2;
+  out << "  " << std::left << std::setw(nw) << "NODE" << std::setw(6) << "LEVEL" << std::setw(pw)
+      << "PROCESS" << std::setw(11) << "STATE" << "COMMAND LINE\n";
+  for (const ReadinessRow &row : rows) {
+    const char *state = !row.error.empty() ? "error" : row.ready ? "ready" : "not ready";
+    out << "  " << std::left << std::setw(nw) << row.node.path << std::setw(6) << row.node.level
+        << std::setw(pw) << row.process << std::setw(11) << state << row.command << "\n";
+    for (const std::string &why : row.missing) out << "      - " << why << "\n";
+    if (!row.error.empty()) {
+      std::size_t start = 0;
+      while (start < row.error.size()) {
+        const std::size_t end = std::min(row.error.find('\n', start), row.error.size());
+        out << "      " << row.error.substr(start, end - start) << "\n";
+        start = end + 1;
+      }
+    }
+  }
+  if (errors) return kExitError;
+  return ready == rows.size() ? kExitOk : kExitNegative;
+}
+
+}  // namespace kcli

@@ -1,0 +1,164 @@
+// Shared pieces of the tool: report chains, loading and saving, enumeration
+// names and addressing nodes by path.
+#include <filesystem>
+#include <sstream>
+
+#include "cli.h"
+
+namespace kcli {
+
+void print_failure(std::ostream &err, const Failure &failure) {
+  err << "kestrum: " << failure.what() << "\n";
+  std::istringstream lines(failure.chain());
+  for (std::string line; std::getline(lines, line);) err << "  " << line << "\n";
+}
+
+std::string Report::chain() const {
+  if (!report_) return {};
+  return take(tk_ErrorReportFormatChain(report_));
+}
+
+void Report::raise_if(const std::string &summary) const {
+  if (report_) throw Failure(summary, chain());
+}
+
+std::string take(char *text) {
+  std::string copy = text ? text : "";
+  tk_HeapFree(text);
+  return copy;
+}
+
+std::optional<std::string> take_optional(char *text) {
+  if (!text) return std::nullopt;
+  return take(text);
+}
+
+ProjectPtr load_project(const std::string &path) {
+  Report report;
+  ProjectPtr project(pm_ProjectLoad(path.c_str(), 0, report.slot()));
+  report.raise_if("cannot load " + path);
+  if (!project) throw Failure("cannot load " + path);
+  return project;
+}
+
+void save_project(pm_Project *project, const std::string &path) {
+  // The library derives the project's directory from the name it is given;
+  // an absolute name keeps that independent of later directory changes.
+  const std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
+  Report report;
+  const int bound = pm_ProjectSetFilename(project, absolute.c_str(), report.slot());
+  report.raise_if("cannot use " + path + " as the project file");
+  if (!bound) throw Failure("cannot use " + path + " as the project file");
+  pm_ProjectSave(project, 0, report.slot());
+  report.raise_if("cannot save " + path);
+}
+
+namespace {
+
+std::string name_of(const std::vector<std::string> &names, int value) {
+  return value >= 0 && static_cast<std::size_t>(value) < names.size() ? names[value] : std::string();
+}
+
+}  // namespace
+
+const std::vector<std::string> &project_type_names() {
+  static const std::vector<std::string> names{"Single_Sampling", "Double_Sampling"};
+  return names;
+}
+const std::vector<std::string> &switch_names() {
+  static const std::vector<std::string> names{"Disabled", "Enabled"};
+  return names;
+}
+const std::vector<std::string> &selection_names() {
+  static const std::vector<std::string> names{"Manual", "Automatic"};
+  return names;
+}
+const std::vector<std::string> &pfa_type_names() {
+  static const std::vector<std::string> names{"Raster", "Vector", "Text", "Annotation", "AOI"};
+  return names;
+}
+const std::vector<std::string> &mode_names() {
+  static const std::vector<std::string> names{"Strict_Input", "Strict_Output", "Optional_Input",
+                                              "Optional_Output", "Editable_Output"};
+  return names;
+}
+const std::vector<std::string> &hide_names() {
+  static const std::vector<std::string> names{"Show", "Hide"};
+  return names;
+}
+const std::vector<std::string> &output_names() {
+  static const std::vector<std::string> names{"Request", "Generate"};
+  return names;
+}
+
+std::string project_type_name(int value) { return name_of(project_type_names(), value); }
+std::string switch_name(int value) { return name_of(switch_names(), value); }
+std::string selection_name(int value) { return name_of(selection_names(), value); }
+std::string pfa_type_name(int value) { return name_of(pfa_type_names(), value); }
+std::string mode_name(int value) { return name_of(mode_names(), value); }
+std::string hide_name(int value) { return name_of(hide_names(), value); }
+std::string output_name(int value) { return name_of(output_names(), value); }
+
+std::vector<NodeRef> all_nodes(pm_Project *project) {
+  std::vector<NodeRef> nodes;
+  nodes.push_back({"/", 0, project, project->files});
+  for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
+    const std::string tile_path = tile->node.name ? tile->node.name : "";
+    nodes.push_back({tile_path, 1, tile, tile->files});
+    for (pm_Sample *sample = tile->samples; sample;
+         sample = reinterpret_cast<pm_Sample *>(sample->node.next)) {
+      nodes.push_back({tile_path + "/" + (sample->node.name ? sample->node.name : ""), 2, sample,
+                       sample->files});
+    }
+  }
+  return nodes;
+}
+
+NodeRef find_node(pm_Project *project, const std::string &path) {
+  std::string wanted = path;
+  // "/T1" and "T1/" name the same tile as "T1".
+  while (wanted.size() > 1 && wanted.back() == '/') wanted.pop_back();
+  if (wanted.size() > 1 && wanted.front() == '/') wanted.erase(0, 1);
+  if (wanted.empty()) wanted = "/";
+  for (const NodeRef &node : all_nodes(project))
+    if (node.path == wanted) return node;
+  throw Failure("no node " + path + " in the project (use \"/\", \"TILE\" or \"TILE/SAMPLE\")");
+}
+
+std::vector<pm_File *> files_of(pm_File *list) {
+  std::vector<pm_File *> files;
+  for (pm_File *file = list; file; file = reinterpret_cast<pm_File *>(file->node.next))
+    files.push_back(file);
+  return files;
+}
+
+bool file_present(pm_File *file) {
+  Report report;
+  const int present = pm_FileDescriptorExists(file, report.slot());
+  report.raise_if("cannot test whether a data file exists");
+  return present != 0;
+}
+
+namespace {
+const std::string kMarker = "$PROJECT";
+}
+
+std::string project_relative(pm_Project *project, const std::string &path) {
+  const std::string directory = take(pm_ProjectGetDirname(project));
+  if (path.empty() || directory.empty()) return path;
+  const std::string prefix = directory.back() == '/' ? directory : directory + "/";
+  if (path.compare(0, prefix.size(), prefix) != 0) return path;
+  return kMarker + "/" + path.substr(prefix.size());
+}
+
+std::string project_absolute(const std::string &directory, const std::string &name) {
+  if (name.compare(0, kMarker.size(), kMarker) != 0) return name;
+  std::string rest = name.substr(kMarker.size());
+  // "$PROJECTX" is a variable of another name, not the marker.
+  if (!rest.empty() && rest.front() != '/') return name;
+  std::string base = directory;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + rest;
+}
+
+}  // namespace kcli

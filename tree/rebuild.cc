@@ -1,0 +1,218 @@
+// Bulk rebuilds of the project tree: a node's data files from a list of
+// process-file associations, a project's tiles and a tile's samples from
+// names, and the reverse lookup from a data file to its association.
+//
+// A rebuild keeps every record whose name survives (with all it owns and its
+// change state: moving a node marks nothing), creates the missing ones and
+// destroys the rest, which marks their owner changed. When a rebuild stops on
+// a failure nothing is lost or leaked: the record that could not be placed is
+// released if it was new, and every former record not yet reached is put
+// back after the ones already placed.
+#include "tree/node_files.h"
+
+#include "node/node.h"
+#include "node/report.h"
+#include "tree/lifecycle.h"
+
+namespace pm {
+
+pm_File **files_of(pm_Node *owner) noexcept {
+  if (!owner) return nullptr;
+  switch (owner->kind) {
+    case PM_KIND_PROJECT: return &as_kind<pm_Project>(owner)->files;
+    case PM_KIND_TILE: return &as_kind<pm_Tile>(owner)->files;
+    case PM_KIND_SAMPLE: return &as_kind<pm_Sample>(owner)->files;
+    default: return nullptr;
+  }
+}
+
+}  // namespace pm
+
+namespace {
+
+template <typename T>
+T *first_of(T *list) noexcept {
+  return pm::as_kind<T>(pm::list_first(pm::as_node(list)));
+}
+
+// Takes the element of `*list` named `name` out of that list (links and
+// parent cleared, nothing marked) and returns it; null when none bears it.
+template <typename T>
+T *take_named(T **list, const char *name) noexcept {
+  pm_Node *found = pm::node_find(pm::as_node(*list), name);
+  if (!found) return nullptr;
+  *list = pm::as_kind<T>(pm::node_unlink(found));
+  return pm::as_kind<T>(found);
+}
+
+// What differs between rebuilding a project's tiles and a tile's samples.
+template <typename Owner, typename Child>
+struct ChildKind {
+  Child *Owner::*list;
+  Child *(*create)(const char *name);
+  void (*append)(Owner *owner, Child *child, tk_ErrorReport **slot);
+  Child *(*destroy)(Child *child);
+  Child *(*destroy_list)(Child *list);
+  const char *set_files_failed;  // format with the new node's name
+  // Leaves the report for a refused append of `child` over `inner`.
+  void (*append_failed)(pm::Reporter &r, tk_ErrorReport *inner, Owner *owner, Child *child);
+};
+
+// Puts every former child that the rebuild did not reach back at the end of
+// the owner's list, in their former order. Their names are distinct from
+// those already placed (each placed name was either taken out of the former
+// list or absent from it), so the append cannot be refused; should it be,
+// the child is released rather than leaked.
+template <typename Owner, typename Child>
+void restore_rest(Owner *owner, Child *rest, const ChildKind<Owner, Child> &kind) noexcept {
+  rest = first_of(rest);
+  while (rest) {
+    Child *child = rest;
+    rest = pm::as_kind<Child>(pm::node_unlink(pm::as_node(child)));
+    pm::InnerSlot ignored;
+    kind.append(owner, child, &ignored);
+    if (ignored) kind.destroy(child);
+  }
+}
+
+// Makes the owner's list exactly the named children, in the order of the
+// names; new children get one data file per entry of `associations`.
+template <typename Owner, typename Child>
+void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *const *names,
+                      pm_PFAFile *associations, const ChildKind<Owner, Child> &kind) noexcept {
+  // The former children keep their parent until they are placed again, so
+  // destroying the ones left over marks the owner changed.
+  Child *former = first_of(owner->*kind.list);
+  owner->*kind.list = nullptr;
+  for (int i = 0; names && i < count && names[i]; ++i) {
+    Child *child = take_named(&former, names[i]);
+    bool created = child == nullptr;
+    if (created) {
+      child = kind.create(names[i]);
+      if (!child) {
+        r.push(nullptr, "Out of memory creating %s", names[i]);
+        break;
+      }
+      pm::InnerSlot inner;
+      pm_SetFileListFromPFA(associations, child, &inner);
+      if (inner) {
+        r.push(inner.take(), kind.set_files_failed, names[i]);
+        kind.destroy(child);
+        break;
+      }
+    }
+    pm::InnerSlot inner;
+    kind.append(owner, child, &inner);
+    if (inner) {
+      kind.append_failed(r, inner.take(), owner, child);
+      if (created) {
+        kind.destroy(child);
+      } else {
+        former = static_cast<Child *>(tk_ListAdd(former, TK_LIST_APPEND, child));
+      }
+      break;
+    }
+  }
+  if (r.failed()) {
+    restore_rest(owner, former, kind);
+  } else {
+    kind.destroy_list(former);
+  }
+}
+
+const ChildKind<pm_Project, pm_Tile> kTiles = {
+    &pm_Project::tiles,
+    pm_TileCreate,
+    pm_ProjectAppendTile,
+    pm_TileDestroy,
+    pm_TileDestroyList,
+    "Cannot set files for tile %s",
+    [](pm::Reporter &r, tk_ErrorReport *inner, pm_Project *, pm_Tile *tile) {
+      r.push(inner, "Cannot append tile %s to project", pm::text_or_null(tile->node.name));
+    },
+};
+
+const ChildKind<pm_Tile, pm_Sample> kSamples = {
+    &pm_Tile::samples,
+    pm_SampleCreate,
+    pm_TileAppendSample,
+    pm_SampleDestroy,
+    pm_SampleDestroyList,
+    "Cannot set files for sample %s",
+    [](pm::Reporter &r, tk_ErrorReport *inner, pm_Tile *tile, pm_Sample *sample) {
+      r.push(inner, "Cannot append sample %s to tile %s", pm::text_or_null(sample->node.name),
+             pm::text_or_null(tile->node.name));
+    },
+};
+
+}  // namespace
+
+extern "C" {
+
+// A nameless association names no data file and is passed over: a file
+// without a type could not be told apart from any other, and no list would
+// accept it.
+PM_API void pm_SetFileListFromPFA(pm_PFAFile *pfa_list, void *node, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_SetFileListFromPFA", slot);
+  auto *owner = static_cast<pm_Node *>(node);
+  pm_File **head = pm::files_of(owner);
+  if (!head) return;
+  pm_File *former = first_of(*head);
+  *head = nullptr;
+  for (pm_PFAFile *pfa = first_of(pfa_list); pfa; pfa = pm::next_of(pfa)) {
+    const char *name = pfa->node.name;
+    if (!name) continue;
+    pm_File *file = take_named(&former, name);
+    if (!file) file = pm_FileCreate(name, nullptr, 0, nullptr, nullptr);
+    if (!file) {
+      r.push(nullptr, "Out of memory creating file %s", name);
+      break;
+    }
+    pm::InnerSlot inner;
+    if (pm_ParentAppendFile(owner, file, &inner) != 0) {
+      pm_FileDestroy(file);
+      r.push(inner.take(), "Error adding file to parent");
+      break;
+    }
+  }
+  pm_FileDestroyList(former);
+}
+
+PM_API pm_PFAFile *pm_PFAFileFindFromFile(pm_Project *project, pm_File *file, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_PFAFileFindFromFile", slot);
+  const char *name = file ? file->node.name : nullptr;
+  pm::InnerSlot inner;
+  pm_NodeKind level = pm_FileGetParentType(file, &inner);
+  if (inner) {
+    r.push(inner.take(), "Cannot get type of parent node for file \"%s\"", pm::text_or_null(name));
+    return nullptr;
+  }
+  pm_PFAFile *list = pm_PFAFileListGetByType(project, level);
+  if (!list) {
+    r.push(nullptr, "Cannot find correct PFA file list for this level");
+    return nullptr;
+  }
+  pm_PFAFile *pfa = pm_PFAFileFind(list, name);
+  if (!pfa) r.push(nullptr, "Cannot find corresponding PFA File for \"%s\"", pm::text_or_null(name));
+  return pfa;
+}
+
+// A null project does nothing.
+PM_API void pm_ProjectSetTileList(pm_Project *project, int count, const char *const *names,
+                                  tk_ErrorReport **slot) {
+  pm::Reporter r("pm_ProjectSetTileList", slot);
+  if (!project) return;
+  rebuild_children(r, project, count, names, pm_PFAFileListGetByType(project, 1), kTiles);
+}
+
+// A null tile does nothing. A tile that belongs to no project has no
+// associations to follow: its new samples start without data files.
+PM_API void pm_TileSetSampleList(pm_Tile *tile, int count, const char *const *names, tk_ErrorReport **slot) {
+  pm::Reporter r("pm_TileSetSampleList", slot);
+  if (!tile) return;
+  pm_Node *owner = tile->node.parent;
+  pm_Project *project = owner && owner->kind == PM_KIND_PROJECT ? pm::as_kind<pm_Project>(owner) : nullptr;
+  rebuild_children(r, tile, count, names, pm_PFAFileListGetByType(project, 2), kSamples);
+}
+
+}  // extern "C"

@@ -1,0 +1,35 @@
+// Tile records: the first level below the project. A tile owns its samples
+// and its tile-level data files.
+#include "node/node.h"
+#include "tree/lifecycle.h"
+
+extern "C" {
+
+PM_API pm_Tile *pm_TileCreate(const char *name) {
+  auto *tile = pm::as_kind<pm_Tile>(pm::node_alloc(sizeof(pm_Tile), PM_KIND_TILE));
+  if (!tile) return nullptr;
+  pm_TileInitialize(tile);
+  tile->node.name = tk_StrDuplicate(name);
+  return tile;
+}
+
+PM_API void pm_TileInitialize(pm_Tile *tile) {
+  if (!tile) return;
+  pm::node_reset(&tile->node);
+  tile->samples = nullptr;
+  tile->files = nullptr;
+  tile->automatic = 0;
+}
+
+PM_API void pm_TileClear(pm_Tile *tile) {
+  if (!tile) return;
+  tile->samples = pm_SampleDestroyList(tile->samples);
+  tile->files = pm_FileDestroyList(tile->files);
+  pm::release_text(&tile->node.name);
+}
+
+PM_API pm_Tile *pm_TileDestroy(pm_Tile *tile) { return pm::destroy_record(tile, pm_TileRemove, pm_TileClear); }
+
+PM_API pm_Tile *pm_TileDestroyList(pm_Tile *list) { return pm::destroy_list(list, pm_TileDestroy); }
+
+}  // extern "C"
