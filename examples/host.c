@@ -174,7 +174,9 @@ int main(int argc, char **argv) {
   missing_file = path_in(directory, "no-such-project.kpf");
   if (file_name == NULL || missing_file == NULL) return 1;
 
-  /* Build, bind to a file name and save. */
+  /* Build, bind to a file name and save. Saving into an existing file
+   * rewrites it in place; this example starts from a new file instead. */
+  remove(file_name);
   project = build(directory);
   pm_ProjectSetFilename(project, file_name, &report);
   if (!failed("cannot set the file name", &report)) {

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
+#include "file_seal.h"
 #include "project_compare.h"
 
 namespace kestrum_fuzz {
@@ -15,7 +17,13 @@ namespace {
 struct Scratch {
   std::string path;
   Scratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrum-fuzz-XXXXXX").string();
+    // A directory in memory when there is one: every input is written to a
+    // file and loaded from it, and a disk would make that the slowest part.
+    std::error_code error;
+    std::filesystem::path parent = std::filesystem::is_directory("/dev/shm", error) && access("/dev/shm", W_OK) == 0
+                                       ? std::filesystem::path("/dev/shm")
+                                       : std::filesystem::temp_directory_path();
+    std::string pattern = (parent / "kestrum-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("kestrum fuzz: mkdtemp");
       std::abort();
@@ -35,7 +43,13 @@ const std::string &ScratchDir() {
   return scratch.path;
 }
 
-void WriteFileOrDie(const std::string &path, const uint8_t *data, size_t size) {
+void WriteInputOrDie(const std::string &path, const uint8_t *data, size_t size) {
+  std::vector<uint8_t> sealed(data, data + size);
+  kestrum_test::ResealProjectFile(sealed.data(), sealed.size());
+  data = sealed.data();
+  // A new file each time: some file systems flush a file that was cut to
+  // nothing and written again when it is closed.
+  unlink(path.c_str());
   FILE *out = std::fopen(path.c_str(), "wb");
   if (out == nullptr || (size > 0 && std::fwrite(data, 1, size, out) != size) || std::fclose(out) != 0) {
     std::perror(("kestrum fuzz: cannot write " + path).c_str());

@@ -31,7 +31,7 @@ void Exercise(pm_Project *project) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string path = kestrum_fuzz::ScratchDir() + "/input.kpr";
-  kestrum_fuzz::WriteFileOrDie(path, data, size);
+  kestrum_fuzz::WriteInputOrDie(path, data, size);
   pm_Project *project = kestrum_fuzz::CheckedLoad(path);
   if (project != nullptr) Exercise(project);
   pm_ProjectDestroy(project);

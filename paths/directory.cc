@@ -2,6 +2,7 @@
 // exists (creating one missing level), so a path handed out by these
 // functions can be written to at once.
 #include "node/report.h"
+#include "paths/directory_checks.h"
 
 namespace {
 
@@ -28,9 +29,14 @@ const char *extension_of(pm_PFAType type) noexcept {
 // Checks `directory` for a join; on failure leaves "Error verifying
 // directory" over the check's report and returns false.
 bool verify_directory(pm::Reporter &r, const char *directory) noexcept {
+  // Inside one load or save a directory that passed is not checked again.
+  if (pm::DirectoryCheckScope::verified(directory)) return true;
   pm::InnerSlot check;
   pm_DirectoryCreate(directory, &check);
-  if (!check) return true;
+  if (!check) {
+    pm::DirectoryCheckScope::remember(directory);
+    return true;
+  }
   r.push(check.take(), "Error verifying directory");
   return false;
 }

@@ -14,6 +14,7 @@
 
 #include "node/node.h"
 #include "node/report.h"
+#include "paths/directory_checks.h"
 #include "persist/node_io.h"
 #include "persist/process_records.h"
 #include "persist/tree_records.h"
@@ -335,6 +336,7 @@ extern "C" {
 
 PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_ErrorReport **slot) {
   pm::Reporter r("pm_ProjectLoad", slot);
+  pm::DirectoryCheckScope checks;  // each directory is checked once per load
   pm_Project *project = pm_ProjectCreate();
   if (!project || !project->pfa_root || !project->process_lists) {
     pm_ProjectDestroy(project);
@@ -355,11 +357,13 @@ PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_Error
 }
 
 PM_API void pm_ProjectSave(pm_Project *project, int32_t access, tk_ErrorReport **slot) {
+  pm::DirectoryCheckScope checks;  // each directory is checked once per save
   pm::save_keeping_flags("pm_ProjectSave", project, slot,
                          [&](tk_ErrorReport **report) { return pm::save(project, access, report); });
 }
 
 PM_API void pm_ProjectSaveAs(pm_Project *project, const char *filename, int32_t access, tk_ErrorReport **slot) {
+  pm::DirectoryCheckScope checks;  // each directory is checked once per save
   pm::save_keeping_flags("pm_ProjectSaveAs", project, slot, [&](tk_ErrorReport **report) {
     if (!project) {
       pm::Reporter r("pm_ProjectSaveAs", report);

@@ -2,9 +2,11 @@
 // it back, and deleting the old nodes before a rewrite.
 #include "persist/tree_records.h"
 
+#include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
 #include "persist/node_io.h"
+#include "tree/node_files.h"
 
 namespace pm {
 
@@ -207,10 +209,19 @@ pm_File *file_load(tk_TreeFile *file, const char *directory, const char *listed,
 int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const char *parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileListLoad", slot);
+  // Loaded nodes are linked in constant time; a name already in the list
+  // takes the ordinary append, which refuses it with the usual reports.
+  pm_File **head = files_of(static_cast<pm_Node *>(owner));
+  ListAppender files(static_cast<pm_Node *>(owner), head ? as_node(*head) : nullptr);
   return load_listed(
       file, parent, "PM_File", r, "Error reading file nodes", "Error loading file %s", "Error adding file %s to parent node",
       [&](const char *listed, tk_ErrorReport **inner) { return file_load(file, directory, listed, parent, table, inner); },
       [&](pm_File *data, tk_ErrorReport **inner) {
+        pm_Node *first = head ? as_node(*head) : nullptr;
+        if (head && files.link(&first, as_node(data))) {
+          *head = as_kind<pm_File>(first);
+          return true;
+        }
         return pm_ParentAppendFile(owner, data, inner) == 0 && data->node.parent == owner;
       });
 }
@@ -225,10 +236,16 @@ pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const char *lis
 int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, const char *parent,
                      const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SampleListLoad", slot);
+  ListAppender samples(as_node(tile), as_node(tile->samples));
   return load_listed(
       file, parent, "PM_Sample", r, "Error reading sample nodes", "Error loading sample %s", "Error adding sample to tile",
       [&](const char *listed, tk_ErrorReport **inner) { return sample_load(file, directory, listed, parent, table, inner); },
       [&](pm_Sample *sample, tk_ErrorReport **inner) {
+        pm_Node *first = as_node(tile->samples);
+        if (samples.link(&first, as_node(sample))) {
+          tile->samples = as_kind<pm_Sample>(first);
+          return true;
+        }
         pm_TileAppendSample(tile, sample, inner);
         return sample->node.parent == as_node(tile);
       });
@@ -246,10 +263,16 @@ pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const char *listed,
 int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project, const char *parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_TileListLoad", slot);
+  ListAppender tiles(as_node(project), as_node(project->tiles));
   return load_listed(
       file, parent, "PM_Tile", r, "Error reading tile nodes", "Error loading tile %s", "Error adding tile %s",
       [&](const char *listed, tk_ErrorReport **inner) { return tile_load(file, directory, listed, parent, table, inner); },
       [&](pm_Tile *tile, tk_ErrorReport **inner) {
+        pm_Node *first = as_node(project->tiles);
+        if (tiles.link(&first, as_node(tile))) {
+          project->tiles = as_kind<pm_Tile>(first);
+          return true;
+        }
         pm_ProjectAppendTile(project, tile, inner);
         return tile->node.parent == as_node(project);
       });

@@ -1,4 +1,4 @@
-// Helpers shared by the process and argument records of the processing model.
+// Helpers shared by the records of the processing model: copying whole lists.
 #ifndef KESTRUM_PROCESS_PROCESS_INTERNAL_H
 #define KESTRUM_PROCESS_PROCESS_INTERNAL_H
 

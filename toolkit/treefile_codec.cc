@@ -31,16 +31,10 @@ uint32_t crc32c(const void *data, size_t size, uint32_t crc) {
   return ~crc;
 }
 
-void ByteWriter::u32(uint32_t value) {
-  unsigned char b[4];
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<unsigned char>(value >> (8 * i));
-  bytes(b, sizeof b);
-}
-
-void ByteWriter::u64(uint64_t value) {
+void ByteWriter::fixed(uint64_t value, int size) {
   unsigned char b[8];
-  for (int i = 0; i < 8; ++i) b[i] = static_cast<unsigned char>(value >> (8 * i));
-  bytes(b, sizeof b);
+  for (int i = 0; i < size; ++i) b[i] = static_cast<unsigned char>(value >> (8 * i));
+  bytes(b, static_cast<size_t>(size));
 }
 
 void ByteWriter::varint(uint64_t value) {
@@ -62,16 +56,6 @@ bool ByteReader::fail_at(size_t offset, std::string_view reason) {
   }
   at_ = end_;  // nothing more is read once the input is known to be bad
   return false;
-}
-
-bool ByteReader::u32(uint32_t *out) {
-  if (!ok()) return false;
-  if (remaining() < 4) return fail("truncated number");
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(at_[i]) << (8 * i);
-  at_ += 4;
-  *out = v;
-  return true;
 }
 
 bool ByteReader::u64(uint64_t *out) {

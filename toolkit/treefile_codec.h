@@ -24,8 +24,8 @@ uint32_t crc32c(const void *data, size_t size, uint32_t crc = 0);
 class ByteWriter {
  public:
   explicit ByteWriter(std::string &out) : out_(out) {}
-  void u32(uint32_t value);
-  void u64(uint64_t value);
+  void u32(uint32_t value) { fixed(value, 4); }
+  void u64(uint64_t value) { fixed(value, 8); }
   void varint(uint64_t value);
   void bytes(const void *data, size_t size) { out_.append(static_cast<const char *>(data), size); }
   void text(std::string_view text) {
@@ -34,6 +34,7 @@ class ByteWriter {
   }
 
  private:
+  void fixed(uint64_t value, int size);  // the low `size` bytes, least significant first
   std::string &out_;
 };
 
@@ -45,7 +46,6 @@ class ByteReader {
   ByteReader(const unsigned char *data, size_t size, size_t base = 0)
       : at_(data), end_(data + size), base_(base), start_(data) {}
 
-  bool u32(uint32_t *out);
   bool u64(uint64_t *out);
   // Refuses encodings longer than ten bytes or larger than 64 bits.
   bool varint(uint64_t *out);

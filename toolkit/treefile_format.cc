@@ -5,7 +5,6 @@
 // parsed, and every count, length, reference and nesting depth is checked
 // against the bytes that remain, so a damaged or hostile file gives a report
 // and never an over-read or an allocation larger than the file warrants.
-#include <algorithm>
 #include <cstring>
 
 #include "treefile.h"
@@ -36,7 +35,7 @@ std::string serialize(const tk_TreeFile &file) {
     w.varint(n.design);
     w.text(n.name());
     w.varint(n.record_size);
-    w.bytes(n.record_data, n.record_size);
+    w.bytes(n.record_data(), n.record_size);
   });
   w.u32(crc32c(out.data(), out.size()));
   return out;
@@ -57,10 +56,12 @@ bool damaged(const ByteReader &in, std::string &error) {
 bool read_nodes(ByteReader &in, tk_TreeFile &file) {
   Tree &tree = file.tree;
   const auto &designs = file.dictionary.designs;
-  // A node takes at least 5 bytes: parent, design, a one-byte name with its
-  // length, and a record size (its record at least one more).
+  // A node takes at least 6 bytes: parent, design, a one-byte name with its
+  // length, a record size and a record of at least one byte. Checking the
+  // count against that bounds what is reserved for the nodes by the file's
+  // size.
   uint64_t count = 0;
-  if (!in.count(&count, 5, "more nodes than the file can hold")) return false;
+  if (!in.count(&count, 6, "more nodes than the file can hold")) return false;
   if (count >= kNone - 1) return in.fail("too many nodes");
   tree.reserve(static_cast<size_t>(count));
   std::vector<uint32_t> index_of(static_cast<size_t>(count) + 1);
@@ -81,15 +82,17 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     if (!in.text(&name, kMaxNameSize, "bad node name")) return false;
     if (const char *reason = bad_name_reason(name)) return in.fail_at(name_at, reason);
     if (tree.find_child(parent, name) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
-    if (!in.varint(&record_size) || !in.take(static_cast<size_t>(std::min<uint64_t>(record_size, SIZE_MAX)), &record,
-                                             "record runs past the end of the file"))
+    if (!in.varint_max(kMaxRecordSize, &record_size, "record too large") ||
+        !in.take(static_cast<size_t>(record_size), &record, "record runs past the end of the file"))
       return false;
     ByteReader check(record, static_cast<size_t>(record_size), in.offset() - static_cast<size_t>(record_size));
     if (!decode_record(*designs[static_cast<size_t>(design)], check, nullptr))
       return in.fail_at(check.failed_at(), check.reason());
     if (check.remaining() != 0) return in.fail_at(check.offset(), "record longer than its design");
-    std::string_view bytes(reinterpret_cast<const char *>(record), static_cast<size_t>(record_size));
-    index_of[static_cast<size_t>(k)] = tree.add(parent, name, static_cast<uint32_t>(design), bytes, false);
+    // Between the name and the record lies only the record size's varint.
+    auto gap = static_cast<uint8_t>(reinterpret_cast<const char *>(record) - (name.data() + name.size()));
+    index_of[static_cast<size_t>(k)] =
+        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size));
   }
   if (in.remaining() != 0) return in.fail("unexpected bytes after the last node");
   return true;

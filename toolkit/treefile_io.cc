@@ -219,15 +219,12 @@ void destroy(tk_TreeFile *file) {
 }
 
 tk_TreeFile *new_handle(const char *path, Mode mode, std::string &error) {
-  auto *file = new tk_TreeFile();
+  auto file = std::make_unique<tk_TreeFile>();
   file->mode = mode;
   file->dictionary.owned_by_file = true;
   file->dictionary.read_only = mode == Mode::read;
-  if (!absolute_path(path, file->path, error)) {
-    delete file;
-    return nullptr;
-  }
-  return file;
+  if (!absolute_path(path, file->path, error)) return nullptr;
+  return file.release();
 }
 
 }  // namespace
@@ -249,8 +246,10 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
       std::string directory = directory_of(file->path);
       struct stat st;
       bool missing = false;
-      if (tk::io::stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        error = "Cannot create " + file->path + ": directory " + directory + " does not exist";
+      if (tk::io::stat(directory.c_str(), &st) != 0) {
+        error = "Cannot create " + file->path + ": directory " + directory + ": " + os_error(errno);
+      } else if (!S_ISDIR(st.st_mode)) {
+        error = "Cannot create " + file->path + ": " + directory + " is not a directory";
       } else if (tk::io::stat(file->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         error = "Cannot create " + file->path + ": it is a directory";
       } else {

@@ -143,7 +143,11 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
       tk::report(slot, function, "Cannot write node %s under %s: %s", name, parent, error.c_str());
       return 0;
     }
-    file->tree.add(at, name, stored->index, bytes, true);
+    if (bytes.size() > tk::tree::kMaxRecordSize) {
+      tk::report(slot, function, "Cannot write node %s under %s: the record is too large", name, parent);
+      return 0;
+    }
+    file->tree.add(at, name, stored->index, bytes);
     file->changed = true;
     return 1;
   } catch (const std::bad_alloc &) {

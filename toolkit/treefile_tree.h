@@ -2,11 +2,12 @@
 //
 // Nodes live in one vector and link to their parent, first and last child
 // and siblings by index, so children keep the order in which they were
-// added and a subtree is walked without recursion. One hash index over
-// (parent, name) finds a child by name without walking its siblings. A
-// node's name and record are kept as the bytes the file stores, either as a
-// view into the image the file was loaded from or in an allocation of the
-// node's own: an open file costs little more memory than its size.
+// added and a subtree is walked without recursion. One open-addressing hash
+// index over (parent, name) finds a child by name without walking its
+// siblings. A node's name and record are kept as the bytes the file stores,
+// either as a view into the image the file was loaded from or in an
+// allocation of the node's own, so an open file costs little more memory
+// than its size: the image, 48 bytes a node and 8 to 16 bytes of index.
 #ifndef KESTRUM_TOOLKIT_TREEFILE_TREE_H
 #define KESTRUM_TOOLKIT_TREEFILE_TREE_H
 
@@ -15,7 +16,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace tk::tree {
@@ -26,6 +26,7 @@ constexpr uint32_t kRoot = 0;
 // that listing (which builds every path) stays proportional to the file.
 constexpr size_t kMaxNameSize = 4096;
 constexpr size_t kMaxDepth = 255;
+constexpr size_t kMaxRecordSize = UINT32_MAX;
 
 struct Node {
   uint32_t parent = kNone;
@@ -34,15 +35,16 @@ struct Node {
   uint32_t next = kNone;   // next sibling
   uint32_t prev = kNone;   // previous sibling
   uint32_t design = kNone; // position of the design in the dictionary; kNone for the root and free slots
-  uint32_t depth = 0;      // 0 for the root
   uint32_t name_size = 0;
-  size_t record_size = 0;
-  const char *name_data = nullptr;
-  const char *record_data = nullptr;
-  std::unique_ptr<char[]> own;  // holds name and record unless they view the loaded image
+  uint32_t record_size = 0;
+  const char *name_data = nullptr;  // the name; the record follows it after record_gap bytes
+  uint16_t depth = 0;               // 0 for the root
+  uint8_t record_gap = 0;           // the record size's varint between them in a loaded image
+  bool owned = false;               // name_data is the node's own allocation, not a view of the image
 
   std::string_view name() const { return {name_data, name_size}; }
-  std::string_view record() const { return {record_data, record_size}; }
+  const char *record_data() const { return name_data + name_size + record_gap; }
+  std::string_view record() const { return {record_data(), record_size}; }
 };
 
 // Why a name cannot be a node name, or null when it can.
@@ -51,7 +53,8 @@ const char *bad_name_reason(std::string_view name);
 class Tree {
  public:
   Tree();
-  Tree(const Tree &) = delete;  // the index refers back to this object
+  ~Tree();
+  Tree(const Tree &) = delete;
   Tree &operator=(const Tree &) = delete;
 
   const Node &node(uint32_t index) const { return nodes_[index]; }
@@ -64,15 +67,15 @@ class Tree {
   enum class Found { node, missing, bad_path };
   // Resolves a node path: ":" is the root, ":A:B" and "::A:B" name the same
   // node, and a path without a leading ':' starts at `start` (so the bare
-  // "A" is the child A of the root when `start` is the root). On `missing`,
-  // `*missing_at` is the end of the part of the path that does exist.
-  Found resolve(uint32_t start, std::string_view path, uint32_t *out, size_t *missing_at = nullptr) const;
+  // "A" is the child A of the root when `start` is the root).
+  Found resolve(uint32_t start, std::string_view path, uint32_t *out) const;
 
-  // Adds a node as the last child of `parent`. The caller has checked the
-  // name and that no sibling has it. With `copy` the name and record are
-  // copied; otherwise they must be views into the image given to
-  // keep_image, which lives as long as the tree.
-  uint32_t add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record, bool copy);
+  // Adds a node as the last child of `parent` with a copy of the name and
+  // record. The caller has checked the name and that no sibling has it.
+  uint32_t add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record);
+  // The same for a node whose name and record are views into the image
+  // given to keep_image, `gap` bytes apart.
+  uint32_t add_view(uint32_t parent, std::string_view name, uint8_t gap, uint32_t design, uint32_t record_size);
   // Removes the node and everything beneath it. `on_remove` is called with
   // each removed index before its slot is freed.
   template <typename F>
@@ -89,37 +92,23 @@ class Tree {
   std::string path_of(uint32_t node) const;
 
  private:
-  struct Probe {
-    uint32_t parent;
-    std::string_view name;
+  // One index slot: a node and 32 bits of its key's hash, which both pick
+  // the home slot and spare most comparisons of names.
+  struct Slot {
+    uint32_t node = kNone;
+    uint32_t hash = 0;
   };
-  struct IndexHash {
-    using is_transparent = void;
-    const std::vector<Node> *nodes;
-    size_t operator()(uint32_t index) const {
-      const Node &n = (*nodes)[index];
-      return (*this)(Probe{n.parent, n.name()});
-    }
-    size_t operator()(const Probe &p) const {
-      return std::hash<std::string_view>()(p.name) ^ (static_cast<size_t>(p.parent) * 0x9E3779B97F4A7C15ull);
-    }
-  };
-  struct IndexEqual {
-    using is_transparent = void;
-    const std::vector<Node> *nodes;
-    Probe probe(uint32_t index) const { return {(*nodes)[index].parent, (*nodes)[index].name()}; }
-    static Probe probe(const Probe &p) { return p; }
-    template <typename A, typename B>
-    bool operator()(const A &a, const B &b) const {
-      Probe x = probe(a), y = probe(b);
-      return x.parent == y.parent && x.name == y.name;
-    }
-  };
+  static uint32_t hash(uint32_t parent, std::string_view name);
+  uint32_t link(uint32_t parent, Node node);
+  void index_insert(uint32_t node, uint32_t hash);
+  void index_erase(uint32_t node);
+  void index_grow();
   void release(uint32_t index);
 
   std::vector<Node> nodes_;
   std::vector<uint32_t> free_;  // slots of removed nodes, reused by add
-  std::unordered_set<uint32_t, IndexHash, IndexEqual> index_;
+  std::vector<Slot> index_;     // linear probing; a power of two, at most half full
+  size_t indexed_ = 0;
   std::unique_ptr<char[]> image_;
 };
 
@@ -142,6 +131,7 @@ template <typename F>
 void Tree::remove(uint32_t node, F on_remove) {
   std::vector<uint32_t> doomed;
   preorder(node, [&](uint32_t i) { doomed.push_back(i); });
+  free_.reserve(free_.size() + doomed.size());  // nothing below can fail
   Node &n = nodes_[node];
   Node &parent = nodes_[n.parent];
   if (n.prev != kNone) nodes_[n.prev].next = n.next; else parent.first = n.next;

@@ -6,67 +6,54 @@ namespace kcli {
 
 namespace {
 
-std::string name_of(const pm_Node &node) { return node.name ? node.name : "(unnamed)"; }
-
-// The library leaves a nameless node out of a list without a report, so an
-// append that "succeeds" would leave it detached and unowned: refuse it
-// here, where it can still be freed.
-template <class T, class Destroy>
-void require_name(T *node, Destroy destroy, const char *what) {
+// Hands `node` over with `append`, which returns true (or leaves a report)
+// when it refused the node. A refused node still belongs to us: it is
+// destroyed and the refusal thrown with the library's chain. A nameless node
+// is refused here before the library sees it, because the library leaves it
+// out of the list without a report and it would then belong to nobody.
+template <class T, class Append, class Destroy>
+void hand_over(T *node, const std::string &what, Append append, Destroy destroy) {
   if (!node) throw Failure("out of memory");
   if (!node->node.name) {
     destroy(node);
-    throw Failure(std::string("a ") + what + " needs a name");
+    throw Failure("a " + what + " needs a name");
+  }
+  Report report;
+  if (append(report.slot()) || report) {
+    const std::string name = node->node.name;
+    destroy(node);
+    report.raise_if("cannot add " + what + " " + name);
+    throw Failure("cannot add " + what + " " + name);
   }
 }
 
 }  // namespace
 
 pm_Tile *append_tile(pm_Project *project, pm_Tile *tile) {
-  require_name(tile, pm_TileDestroy, "tile");
-  Report report;
-  pm_ProjectAppendTile(project, tile, report.slot());
-  if (report) {
-    const std::string name = name_of(tile->node);
-    pm_TileDestroy(tile);
-    report.raise_if("cannot add tile " + name);
-  }
+  hand_over(
+      tile, "tile", [&](tk_ErrorReport **slot) { pm_ProjectAppendTile(project, tile, slot); return false; },
+      pm_TileDestroy);
   return tile;
 }
 
 pm_Sample *append_sample(pm_Tile *tile, pm_Sample *sample) {
-  require_name(sample, pm_SampleDestroy, "sample");
-  Report report;
-  pm_TileAppendSample(tile, sample, report.slot());
-  if (report) {
-    const std::string name = name_of(sample->node);
-    pm_SampleDestroy(sample);
-    report.raise_if("cannot add sample " + name);
-  }
+  hand_over(
+      sample, "sample", [&](tk_ErrorReport **slot) { pm_TileAppendSample(tile, sample, slot); return false; },
+      pm_SampleDestroy);
   return sample;
 }
 
 void append_file(void *parent, pm_File *file) {
-  require_name(file, pm_FileDestroy, "data file");
-  Report report;
-  const int failed = pm_ParentAppendFile(parent, file, report.slot());
-  if (failed || report) {
-    const std::string name = name_of(file->node);
-    pm_FileDestroy(file);
-    report.raise_if("cannot add data file " + name);
-    throw Failure("cannot add data file " + name);
-  }
+  hand_over(
+      file, "data file", [&](tk_ErrorReport **slot) { return pm_ParentAppendFile(parent, file, slot) != 0; },
+      pm_FileDestroy);
 }
 
 void append_argument(pm_Process *process, pm_Argument *argument) {
-  require_name(argument, pm_ArgumentDestroy, "process argument");
-  Report report;
-  pm_ProcessAppendArgument(process, argument, report.slot());
-  if (report) {
-    const std::string name = name_of(argument->node);
-    pm_ArgumentDestroy(argument);
-    report.raise_if("cannot add argument " + name);
-  }
+  hand_over(
+      argument, "process argument",
+      [&](tk_ErrorReport **slot) { pm_ProcessAppendArgument(process, argument, slot); return false; },
+      pm_ArgumentDestroy);
 }
 
 Processing::Processing() : root_(pm_ProcFilesCreate()), lists_(pm_ProcessListsCreate()) {
@@ -83,26 +70,19 @@ Processing::~Processing() {
 }
 
 void Processing::add_pfa(pm_Level level, pm_PFAFile *pfa) {
-  require_name(pfa, pm_PFAFileDestroy, "PFA file");
-  Report report;
-  pm_PFAFile *list = pm_PFAFileAppend(root_->lists[level], pfa, report.slot());
-  if (report) {
-    const std::string name = name_of(pfa->node);
-    pm_PFAFileDestroy(pfa);
-    report.raise_if("cannot add PFA file " + name);
-  }
+  pm_PFAFile *list = root_->lists[level];
+  hand_over(
+      pfa, "PFA file", [&](tk_ErrorReport **slot) { list = pm_PFAFileAppend(list, pfa, slot); return false; },
+      pm_PFAFileDestroy);
   root_->lists[level] = list;
 }
 
 void Processing::add_process(pm_Level level, pm_Process *process) {
-  require_name(process, pm_ProcessDestroy, "process");
-  Report report;
-  pm_Process *list = pm_ProcessAppend(lists_->lists[level], process, report.slot());
-  if (report) {
-    const std::string name = name_of(process->node);
-    pm_ProcessDestroy(process);
-    report.raise_if("cannot add process " + name);
-  }
+  pm_Process *list = lists_->lists[level];
+  hand_over(
+      process, "process",
+      [&](tk_ErrorReport **slot) { list = pm_ProcessAppend(list, process, slot); return false; },
+      pm_ProcessDestroy);
   lists_->lists[level] = list;
 }
 

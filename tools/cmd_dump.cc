@@ -22,21 +22,21 @@ namespace {
 
 enum class ItemKind { Text, Enumeration, Time, Records };
 
-struct ItemSpec {
+struct ItemLayout {
   const char *name;
   ItemKind kind;
   std::vector<std::string> values;  // value names of an enumeration
   const char *element = nullptr;    // element design of a record list
 };
 
-struct DesignSpec {
+struct DesignLayout {
   const char *name;
-  std::vector<ItemSpec> items;
+  std::vector<ItemLayout> items;
 };
 
-const std::vector<DesignSpec> &designs() {
+const std::vector<DesignLayout> &designs() {
   static const std::vector<std::string> type_values{"Raster", "Vector", "Text", "Annotation", "AOI"};
-  static const std::vector<DesignSpec> all{
+  static const std::vector<DesignLayout> all{
       {"PM_Root",
        {{"Project_Type", ItemKind::Enumeration, {"Single_Sampling", "Double_Sampling"}},
         {"Dot_Grid_Analysis", ItemKind::Enumeration, {"Disabled", "Enabled"}},
@@ -70,9 +70,9 @@ const std::vector<DesignSpec> &designs() {
   return all;
 }
 
-const DesignSpec *spec_named(const char *name) {
-  for (const DesignSpec &spec : designs())
-    if (std::strcmp(spec.name, name) == 0) return &spec;
+const DesignLayout *layout_named(const char *name) {
+  for (const DesignLayout &layout : designs())
+    if (std::strcmp(layout.name, name) == 0) return &layout;
   return nullptr;
 }
 
@@ -97,11 +97,11 @@ std::size_t align_of(ItemKind kind) {
   return 1;
 }
 
-std::vector<std::size_t> offsets(const DesignSpec &spec, std::size_t *size) {
+std::vector<std::size_t> offsets(const DesignLayout &layout, std::size_t *size) {
   std::vector<std::size_t> result;
   std::size_t at = 0;
   std::size_t widest = 1;
-  for (const ItemSpec &item : spec.items) {
+  for (const ItemLayout &item : layout.items) {
     const std::size_t align = align_of(item.kind);
     widest = std::max(widest, align);
     at = (at + align - 1) / align * align;
@@ -132,13 +132,13 @@ std::string quote(const char *text) {
 
 // Prints the record's items and frees what reading it allocated (its texts
 // and element arrays, recursively).
-void print_and_release(std::ostream &out, const DesignSpec &spec, unsigned char *record,
+void print_and_release(std::ostream &out, const DesignLayout &layout, unsigned char *record,
                        const std::string &indent) {
   std::size_t size = 0;
-  const std::vector<std::size_t> at = offsets(spec, &size);
+  const std::vector<std::size_t> at = offsets(layout, &size);
   std::vector<std::string> nested;
-  for (std::size_t i = 0; i < spec.items.size(); ++i) {
-    const ItemSpec &item = spec.items[i];
+  for (std::size_t i = 0; i < layout.items.size(); ++i) {
+    const ItemLayout &item = layout.items[i];
     unsigned char *field = record + at[i];
     out << " " << item.name << "=";
     switch (item.kind) {
@@ -177,7 +177,7 @@ void print_and_release(std::ostream &out, const DesignSpec &spec, unsigned char 
         tk_RecordList list;
         std::memcpy(&list, field, sizeof list);
         out << list.count << " records";
-        const DesignSpec *element = spec_named(item.element);
+        const DesignLayout *element = layout_named(item.element);
         std::size_t element_size = 0;
         offsets(*element, &element_size);
         std::ostringstream lines;
@@ -200,7 +200,7 @@ struct DumpNode {
   std::string path;    // as listed
   std::string parent;  // parent path, without a trailing ':'
   std::string name;
-  const DesignSpec *spec;
+  const DesignLayout *layout;
   tk_Design *design;
 };
 
@@ -228,26 +228,26 @@ std::string path_part(const std::string &path, int selector) {
   return part;
 }
 
-std::vector<DumpNode> list_nodes(tk_TreeFile *file, const DesignSpec &spec, tk_Design *design) {
+std::vector<DumpNode> list_nodes(tk_TreeFile *file, const DesignLayout &layout, tk_Design *design) {
   Report report;
-  tk_StringList *list = tk_TreeObjectList(file, ":", 0, spec.name, report.slot());
+  tk_StringList *list = tk_TreeObjectList(file, ":", 0, layout.name, report.slot());
   std::vector<DumpNode> nodes;
   for (int i = 0; list && i < list->count; ++i) {
     if (!list->strings[i]) continue;
     const std::string path = list->strings[i];
-    DumpNode node{path, path_part(path, TK_NODE_PARENT), path_part(path, TK_NODE_NAME), &spec, design};
+    DumpNode node{path, path_part(path, TK_NODE_PARENT), path_part(path, TK_NODE_NAME), &layout, design};
     if (node.parent.size() > 1 && node.parent.back() == ':') node.parent.pop_back();
     nodes.push_back(std::move(node));
   }
   tk_StringListDelete(list, nullptr);
-  report.raise_if(std::string("cannot list the nodes of design ") + spec.name);
+  report.raise_if(std::string("cannot list the nodes of design ") + layout.name);
   return nodes;
 }
 
 void print_node(std::ostream &out, tk_TreeFile *file, const DumpNode &node, const std::string &indent) {
-  out << indent << node.name << "  [" << node.spec->name << "]";
+  out << indent << node.name << "  [" << node.layout->name << "]";
   std::size_t size = 0;
-  offsets(*node.spec, &size);
+  offsets(*node.layout, &size);
   if (size != tk_DesignRecordSize(node.design)) {
     out << " (" << tk_DesignRecordSize(node.design) << " bytes, layout not understood)\n";
     return;
@@ -264,7 +264,7 @@ void print_node(std::ostream &out, tk_TreeFile *file, const DumpNode &node, cons
     for (std::string line; std::getline(lines, line);) out << indent << "    " << line << "\n";
     return;
   }
-  print_and_release(out, *node.spec, record.data(), indent);
+  print_and_release(out, *node.layout, record.data(), indent);
 }
 
 int run_dump(const std::string &path, std::ostream &out) {
@@ -272,17 +272,17 @@ int run_dump(const std::string &path, std::ostream &out) {
   tk_Dictionary *dictionary = tk_TreeFileGetDictionary(file.get());
   std::vector<DumpNode> nodes;
   out << path << "\n" << "designs:\n";
-  for (const DesignSpec &spec : designs()) {
+  for (const DesignLayout &layout : designs()) {
     Report report;
-    tk_Design *design = tk_DictionarySearchByName(dictionary, spec.name, report.slot());
-    report.raise_if(std::string("cannot search the dictionary for ") + spec.name);
-    out << "  " << spec.name;
+    tk_Design *design = tk_DictionarySearchByName(dictionary, layout.name, report.slot());
+    report.raise_if(std::string("cannot search the dictionary for ") + layout.name);
+    out << "  " << layout.name;
     if (!design) {
       out << ": absent\n";
       continue;
     }
     out << ": " << tk_DesignRecordSize(design) << " bytes\n";
-    for (DumpNode &node : list_nodes(file.get(), spec, design)) nodes.push_back(std::move(node));
+    for (DumpNode &node : list_nodes(file.get(), layout, design)) nodes.push_back(std::move(node));
   }
   // Children by parent path; within a parent in design order, then in the
   // order the file lists them.

@@ -101,18 +101,18 @@ ProjectPtr build_demo_project(const std::string &directory) {
       {"T3", false, 0, {{"S1", true, false}, {"S2", false, false}}},
   };
   Progress progress("building the demo", tiles.size());
-  for (const DemoTile &tile_spec : tiles) {
-    pm_Tile *tile = append_tile(p, pm_TileCreate(tile_spec.name));
-    pm_TileSetAutomatic(tile, tile_spec.selection);
-    const std::string tile_dir = std::string("tiles/") + tile_spec.name + "/";
+  for (const DemoTile &tile_plan : tiles) {
+    pm_Tile *tile = append_tile(p, pm_TileCreate(tile_plan.name));
+    pm_TileSetAutomatic(tile, tile_plan.selection);
+    const std::string tile_dir = std::string("tiles/") + tile_plan.name + "/";
     add_files(root, tile,
-              {{"photo", (tile_dir + "photo.img").c_str(), tile_spec.photo_on_disk},
+              {{"photo", (tile_dir + "photo.img").c_str(), tile_plan.photo_on_disk},
                {"mask", (tile_dir + "mask.aoi").c_str(), true}});
-    for (const DemoSample &sample_spec : tile_spec.samples) {
-      pm_Sample *sample = append_sample(tile, pm_SampleCreate(sample_spec.name));
-      const std::string sample_dir = tile_dir + sample_spec.name + "/";
-      add_files(root, sample, {{"plot", (sample_dir + "plot.img").c_str(), sample_spec.plot_on_disk}});
-      if (sample_spec.counted)
+    for (const DemoSample &sample_plan : tile_plan.samples) {
+      pm_Sample *sample = append_sample(tile, pm_SampleCreate(sample_plan.name));
+      const std::string sample_dir = tile_dir + sample_plan.name + "/";
+      add_files(root, sample, {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk}});
+      if (sample_plan.counted)
         add_files(root, sample, {{"counts", (sample_dir + "counts.txt").c_str(), true}});
     }
     progress.step();

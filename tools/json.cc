@@ -223,16 +223,17 @@ void read_files(const Object &owner, void *parent, const std::string &directory)
 }
 
 pm_Process *read_process(const Field &element, const std::string &directory) {
-  const Object spec(*element.value, element.where,
-                    {"name", "title", "parameter_file", "label_file", "suffix", "output", "arguments"});
-  const std::optional<std::string> name = spec.text("name", true);
-  const std::optional<std::string> params = absolute(directory, spec.text("parameter_file"));
-  const std::optional<std::string> labels = absolute(directory, spec.text("label_file"));
-  pm_Process *process = pm_ProcessCreate(c_str(name), c_str(spec.text("title")), c_str(params), c_str(labels),
-                                         c_str(spec.text("suffix")), spec.enumeration("output", output_names()));
+  const Object fields(*element.value, element.where,
+                      {"name", "title", "parameter_file", "label_file", "suffix", "output", "arguments"});
+  const std::optional<std::string> name = fields.text("name", true);
+  const std::optional<std::string> params = absolute(directory, fields.text("parameter_file"));
+  const std::optional<std::string> labels = absolute(directory, fields.text("label_file"));
+  pm_Process *process =
+      pm_ProcessCreate(c_str(name), c_str(fields.text("title")), c_str(params), c_str(labels),
+                       c_str(fields.text("suffix")), fields.enumeration("output", output_names()));
   if (!process) bad(element.where, "out of memory");
   try {
-    for (const Field &item : spec.array("arguments")) {
+    for (const Field &item : fields.array("arguments")) {
       const Object argument(*item.value, item.where, {"name", "value", "type", "mode", "hide"});
       const std::optional<std::string> argument_name = argument.text("name", true);
       const std::optional<std::string> value = argument.text("value");
@@ -339,22 +340,22 @@ ProjectPtr project_from_json(const Json &document, const std::string &directory)
   const std::vector<Field> tiles = top.array("tiles");
   Progress progress("importing", tiles.size());
   for (const Field &tile_field : tiles) {
-    const Object tile_spec(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
-    const std::optional<std::string> name = tile_spec.text("name", true);
-    const int32_t selection = tile_spec.enumeration("selection", selection_names());
+    const Object tile_plan(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
+    const std::optional<std::string> name = tile_plan.text("name", true);
+    const int32_t selection = tile_plan.enumeration("selection", selection_names());
     pm_Tile *tile = nullptr;
     at(tile_field.where / "name", [&] { tile = append_tile(p, pm_TileCreate(name->c_str())); });
     pm_TileSetAutomatic(tile, selection);
-    read_files(tile_spec, tile, directory);
-    for (const Field &sample_field : tile_spec.array("samples")) {
-      const Object sample_spec(*sample_field.value, sample_field.where, {"name", "selection", "files"});
-      const std::optional<std::string> sample_name = sample_spec.text("name", true);
-      const int32_t sample_selection = sample_spec.enumeration("selection", selection_names());
+    read_files(tile_plan, tile, directory);
+    for (const Field &sample_field : tile_plan.array("samples")) {
+      const Object sample_plan(*sample_field.value, sample_field.where, {"name", "selection", "files"});
+      const std::optional<std::string> sample_name = sample_plan.text("name", true);
+      const int32_t sample_selection = sample_plan.enumeration("selection", selection_names());
       pm_Sample *sample = nullptr;
       at(sample_field.where / "name",
          [&] { sample = append_sample(tile, pm_SampleCreate(sample_name->c_str())); });
       pm_SampleSetAutomatic(sample, sample_selection);
-      read_files(sample_spec, sample, directory);
+      read_files(sample_plan, sample, directory);
     }
     progress.step();
   }
@@ -363,8 +364,8 @@ ProjectPtr project_from_json(const Json &document, const std::string &directory)
   const std::vector<Field> levels = top.array("levels");
   if (levels.size() > 3) bad(levels[3].where, "there are only three levels (project, tiles, samples)");
   for (std::size_t level = 0; level < levels.size(); ++level) {
-    const Object spec(*levels[level].value, levels[level].where, {"pfa_files", "processes"});
-    for (const Field &pfa_field : spec.array("pfa_files")) {
+    const Object level_entry(*levels[level].value, levels[level].where, {"pfa_files", "processes"});
+    for (const Field &pfa_field : level_entry.array("pfa_files")) {
       const Object pfa(*pfa_field.value, pfa_field.where, {"name", "type"});
       const std::optional<std::string> name = pfa.text("name", true);
       const int32_t type = pfa.enumeration("type", pfa_type_names());
@@ -372,7 +373,7 @@ ProjectPtr project_from_json(const Json &document, const std::string &directory)
         processing.add_pfa(static_cast<pm_Level>(level), pm_PFAFileCreate(name->c_str(), type));
       });
     }
-    for (const Field &process_field : spec.array("processes")) {
+    for (const Field &process_field : level_entry.array("processes")) {
       pm_Process *process = read_process(process_field, directory);
       at(process_field.where, [&] { processing.add_process(static_cast<pm_Level>(level), process); });
     }

@@ -19,23 +19,35 @@ struct Place {
   pm_File *files;
 };
 
-// The nodes whose files decide an input of `level` at `node`.
+std::string tile_path(pm_Tile *tile) { return tile->node.name ? tile->node.name : ""; }
+
+void add_samples(std::vector<Place> &places, pm_Tile *tile) {
+  for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next))
+    places.push_back({tile_path(tile) + "/" + (sample->node.name ? sample->node.name : ""), sample->files});
+}
+
+// The nodes whose files decide an input of `level` at `node`: for the
+// project every tile or sample, for a tile its samples, for a sample its
+// own tile; the node itself when the levels match.
 std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node) {
   std::vector<Place> places;
   if (level == 0) {
     places.push_back({"/", project->files});
-    return places;
-  }
-  for (const NodeRef &candidate : all_nodes(project)) {
-    if (candidate.level != level) continue;
-    const bool wanted =
-        node.level == 0 ||                                           // every tile or sample
-        candidate.node == node.node ||                               // the node itself
-        (level == 2 && node.level == 1 &&                            // the samples of a tile
-         static_cast<pm_Sample *>(candidate.node)->node.parent == node.node) ||
-        (level == 1 && node.level == 2 &&                            // a sample's own tile
-         static_cast<pm_Sample *>(node.node)->node.parent == candidate.node);
-    if (wanted) places.push_back({candidate.path, candidate.files});
+  } else if (node.level == level) {
+    places.push_back({node.path, node.files});
+  } else if (node.level == 0) {
+    for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
+      if (level == 1)
+        places.push_back({tile_path(tile), tile->files});
+      else
+        add_samples(places, tile);
+    }
+  } else if (node.level == 1 && level == 2) {
+    add_samples(places, static_cast<pm_Tile *>(node.node));
+  } else if (node.level == 2 && level == 1) {
+    // A sample without a tile has no tile files to look in.
+    pm_Node *parent = static_cast<pm_Sample *>(node.node)->node.parent;
+    if (parent) places.push_back({tile_path(reinterpret_cast<pm_Tile *>(parent)), reinterpret_cast<pm_Tile *>(parent)->files});
   }
   return places;
 }
@@ -156,7 +168,9 @@ int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
     const char *state = !row.error.empty() ? "error" : row.ready ? "ready" : "not ready";
     out << "  " << std::left << std::setw(nw) << row.node.path << std::setw(6) << row.node.level
         << std::setw(pw) << row.process << std::setw(11) << state << row.command << "\n";
-    for (const std::string &why : row.missing) out << "      - " << why << "\n";
+    // Entries indented by two blanks belong to the entry above them.
+    for (const std::string &why : row.missing)
+      out << (why.compare(0, 2, "  ") == 0 ? "        " : "      - ") << why << "\n";
     if (!row.error.empty()) {
       std::size_t start = 0;
       while (start < row.error.size()) {

@@ -10,6 +10,7 @@
 // back after the ones already placed.
 #include "tree/node_files.h"
 
+#include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
 #include "tree/lifecycle.h"
@@ -84,8 +85,14 @@ void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *cons
   // destroying the ones left over marks the owner changed.
   Child *former = first_of(owner->*kind.list);
   owner->*kind.list = nullptr;
+  // Indexes by name keep a rebuild of n children linear; a name the
+  // appender declines goes through the ordinary append and its reports.
+  pm::NameIndex former_names(pm::as_node(former));
+  pm::ListAppender placed(pm::as_node(owner), nullptr);
   for (int i = 0; names && i < count && names[i]; ++i) {
-    Child *child = take_named(&former, names[i]);
+    pm_Node *former_head = pm::as_node(former);
+    Child *child = pm::as_kind<Child>(former_names.take(&former_head, names[i]));
+    former = pm::as_kind<Child>(former_head);
     bool created = child == nullptr;
     if (created) {
       child = kind.create(names[i]);
@@ -100,6 +107,11 @@ void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *cons
         kind.destroy(child);
         break;
       }
+    }
+    pm_Node *head = pm::as_node(owner->*kind.list);
+    if (placed.link(&head, pm::as_node(child))) {
+      owner->*kind.list = pm::as_kind<Child>(head);
+      continue;
     }
     pm::InnerSlot inner;
     kind.append(owner, child, &inner);

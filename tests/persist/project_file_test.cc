@@ -31,50 +31,60 @@ FullShape RichShape() {
 
 pm_Project *Load(const std::string &path, ReportSlot &slot) { return pm_ProjectLoad(path.c_str(), 0, slot.out()); }
 
+// A full project bound to `path` and saved there for the first time; null
+// (with a test failure) when either step fails.
+ProjectPtr SavedFullProject(const std::string &path, const FullShape &shape = RichShape()) {
+  ProjectPtr project(BuildFullProject(path, shape));
+  ReportSlot slot;
+  pm_ProjectSave(project.get(), 0, slot.out());
+  if (!project || !slot.empty()) {
+    ADD_FAILURE() << "cannot save " << path << ": " << slot.text();
+    return nullptr;
+  }
+  return project;
+}
+
+// "" when the file loads as `expected`; otherwise the report chain or the
+// first difference.
+std::string LoadedDifference(const std::string &path, const pm_Project *expected, CompareOptions options = {}) {
+  ReportSlot slot;
+  ProjectPtr loaded(Load(path, slot));
+  if (!loaded) return "load failed: " + slot.text();
+  std::string structure = ProjectStructureProblem(loaded.get());
+  return structure.empty() ? ProjectDifference(expected, loaded.get(), options) : structure;
+}
+
 TEST(ProjectRoundTrip, RichProjectComesBackFieldForFieldSavedAgainAndLoadedAgain) {
   TempDir dir;
   std::string path = dir.Path("site/survey.qdx");
-  ProjectPtr original(BuildFullProject(path, RichShape()));
+  ProjectPtr original(SavedFullProject(path));
   ASSERT_TRUE(original);
   ReportSlot slot;
-  pm_ProjectSave(original.get(), 0, slot.out());
-  ASSERT_TRUE(slot.empty()) << slot.text();
   EXPECT_EQ(pm_ProjectDirty(original.get()), 0);
 
+  EXPECT_EQ(LoadedDifference(path, original.get(), {true, true}), "");
+
+  // Loaded, changed in nothing and saved: the same file, nothing to save.
   ProjectPtr loaded(Load(path, slot));
   ASSERT_TRUE(loaded) << slot.text();
-  EXPECT_EQ(ProjectDifference(original.get(), loaded.get(), {true, true}), "");
-  EXPECT_EQ(ProjectStructureProblem(loaded.get()), "");
-
   std::string first_bytes = FileBytes(path);
   pm_ProjectSave(loaded.get(), 0, slot.out());
   ASSERT_TRUE(slot.empty()) << slot.text();
   EXPECT_EQ(FileBytes(path), first_bytes) << "an unchanged project is written the same";
   EXPECT_EQ(pm_ProjectDirty(loaded.get()), 0);
-  ProjectPtr again(Load(path, slot));
-  ASSERT_TRUE(again) << slot.text();
-  EXPECT_EQ(ProjectDifference(original.get(), again.get(), {true, true}), "");
+  EXPECT_EQ(LoadedDifference(path, original.get(), {true, true}), "");
 }
 
 TEST(ProjectRoundTrip, NamesInTheProjectDirectoryFollowItWhenItMoves) {
   TempDir dir;
   std::string old_path = dir.Path("before/survey.qdx");
-  {
-    ProjectPtr project(BuildFullProject(old_path, RichShape()));
-    ASSERT_TRUE(project);
-    ReportSlot slot;
-    pm_ProjectSave(project.get(), 0, slot.out());
-    ASSERT_TRUE(slot.empty()) << slot.text();
-  }
+  ASSERT_TRUE(SavedFullProject(old_path));
   std::filesystem::rename(dir.Path("before"), dir.Path("after"));
   std::string new_path = dir.Path("after/survey.qdx");
   // The same project built in the new place: names under the directory
   // lie there, names elsewhere are the same.
   ProjectPtr expected(BuildFullProject(new_path, RichShape()));
-  ReportSlot slot;
-  ProjectPtr loaded(Load(new_path, slot));
-  ASSERT_TRUE(loaded) << slot.text();
-  EXPECT_EQ(ProjectDifference(expected.get(), loaded.get(), {false, true}), "");
+  EXPECT_EQ(LoadedDifference(new_path, expected.get(), {false, true}), "");
 }
 
 TEST(ProjectRoundTrip, EmptyProjectHoldsOnlyTheRootAndTheThreeLevelNodes) {
@@ -93,26 +103,22 @@ TEST(ProjectRoundTrip, EmptyProjectHoldsOnlyTheRootAndTheThreeLevelNodes) {
                            "PM_Argument", "PM_Process"})
     EXPECT_NE(tree.Design(name), nullptr) << name;
 
-  ProjectPtr loaded(Load(path, slot));
-  ASSERT_TRUE(loaded) << slot.text();
-  EXPECT_EQ(ProjectDifference(project.get(), loaded.get(), {true, true}), "");
+  EXPECT_EQ(LoadedDifference(path, project.get(), {true, true}), "");
 }
 
 TEST(ProjectRoundTrip, RemovedTileLeavesNoNodeBehind) {
   TempDir dir;
   std::string path = dir.Path("p.qdx");
-  ProjectPtr project(BuildFullProject(path, RichShape()));
+  ProjectPtr project(SavedFullProject(path));
+  ASSERT_TRUE(project);
   ReportSlot slot;
-  pm_ProjectSave(project.get(), 0, slot.out());
   std::string gone = TakeText(pm_TileGetName(project->tiles));
   pm_TileDestroy(project->tiles);
   pm_ProjectSave(project.get(), 0, slot.out());
   ASSERT_TRUE(slot.empty()) << slot.text();
   for (const std::string &node : NodePaths(path))
     EXPECT_NE(node.rfind(":" + gone, 0), 0u) << node << " survived its tile";
-  ProjectPtr loaded(Load(path, slot));
-  ASSERT_TRUE(loaded) << slot.text();
-  EXPECT_EQ(ProjectDifference(project.get(), loaded.get()), "");
+  EXPECT_EQ(LoadedDifference(path, project.get()), "");
 }
 
 TEST(ProjectLoadFailures, MissingFileAndUnsetNameReportWithoutTouchingAnything) {
@@ -133,10 +139,7 @@ TEST(ProjectSaveAs, WritesTheNewFileButLeavesTheProjectBoundToItsOwn) {
   std::string first = dir.Path("first.qdx"), second = dir.Path("copy/second.qdx");
   std::filesystem::create_directory(dir.Path("copy"));
   ReportSlot slot;
-  {
-    ProjectPtr built(BuildFullProject(first));
-    pm_ProjectSave(built.get(), 0, slot.out());
-  }
+  ASSERT_TRUE(SavedFullProject(first, FullShape()));
   ProjectPtr project(Load(first, slot));
   ASSERT_TRUE(project) << slot.text();
   pm_Tile *tile = project->tiles;
@@ -171,10 +174,9 @@ TEST(ProjectSaveFailures, UnstorableNamesFailTheSaveAndKeepTheOldFile) {
                         {"north:south", nullptr}, {nullptr, "Secondary Files"}, {nullptr, "odd:type"}};
   TempDir dir;
   std::string path = dir.Path("p.qdx");
-  ProjectPtr project(BuildFullProject(path));
+  ProjectPtr project(SavedFullProject(path, FullShape()));
+  ASSERT_TRUE(project);
   ReportSlot slot;
-  pm_ProjectSave(project.get(), 0, slot.out());
-  ASSERT_TRUE(slot.empty()) << slot.text();
   const std::string saved = FileBytes(path);
   ProjectPtr reference(BuildFullProject(path));
 
@@ -205,9 +207,7 @@ TEST(ProjectSaveFailures, UnstorableNamesFailTheSaveAndKeepTheOldFile) {
       pm_FileDestroy(static_cast<pm_File *>(added));
     }
   }
-  ProjectPtr loaded(Load(path, slot));
-  ASSERT_TRUE(loaded) << slot.text();
-  EXPECT_EQ(ProjectDifference(reference.get(), loaded.get()), "");
+  EXPECT_EQ(LoadedDifference(path, reference.get()), "");
   pm_ProjectSave(project.get(), 0, slot.out());
   EXPECT_TRUE(slot.empty()) << "a failed save does not spoil the next one: " << slot.text();
 }
@@ -243,10 +243,9 @@ TEST(ProjectSaveFailures, FileThatCannotBeWrittenAtCloseIsAFailedSave) {
   if (tk_FaultInject(0, 0, 0) < 0) GTEST_SKIP() << "no fault injection in this build";
   TempDir dir;
   std::string path = dir.Path("p.qdx");
-  ProjectPtr project(BuildFullProject(path));
+  ProjectPtr project(SavedFullProject(path, FullShape()));
+  ASSERT_TRUE(project);
   ReportSlot slot;
-  pm_ProjectSave(project.get(), 0, slot.out());
-  ASSERT_TRUE(slot.empty()) << slot.text();
   const std::string saved = FileBytes(path);
   pm_ProjectSetType(project.get(), 1 - project->type);
 

@@ -9,10 +9,10 @@
 // equal.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 
 #include "disk_helpers.h"
+#include "file_seal.h"
 #include "full_project.h"
 #include "project_builder.h"
 #include "project_compare.h"
@@ -21,23 +21,6 @@
 
 namespace kestrum_test {
 namespace {
-
-// CRC-32C, bit by bit: the file's last four bytes hold this checksum of all
-// the bytes before them, little-endian.
-uint32_t Crc32c(const std::string &bytes, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= static_cast<unsigned char>(bytes[i]);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0x82F63B78u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-void Reseal(std::string &bytes) {
-  if (bytes.size() < 4) return;
-  uint32_t crc = Crc32c(bytes, bytes.size() - 4);
-  for (int i = 0; i < 4; ++i) bytes[bytes.size() - 4 + i] = static_cast<char>(crc >> (8 * i));
-}
 
 class DamagedFile : public ::testing::TestWithParam<FullShape> {
  protected:
@@ -95,7 +78,7 @@ TEST_P(DamagedFile, ResealedDamageIsRefusedOrLoadsAsSoundProject) {
     for (unsigned char mask : {0x01, 0x80, 0xFF}) {
       std::string bytes = original_;
       bytes[i] = static_cast<char>(bytes[i] ^ mask);
-      Reseal(bytes);
+      ResealProjectFile(bytes);
       ASSERT_TRUE(WriteNewFile(path_, bytes));
       std::string what = "byte " + std::to_string(i) + " ^ " + std::to_string(mask);
       ReportSlot slot;

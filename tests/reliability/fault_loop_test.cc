@@ -148,6 +148,11 @@ TEST_P(FaultLoop, EveryFailingOperationLeavesOldFileAndIntactProject) {
                                     << operations << " failing (" << fault_.name
                                     << (persistent_ ? ", persistent)" : ", once)"));
     RestoreDisk();
+    if (!loading) {
+      // A fresh project each time: every record dirty, as before a first save.
+      project.reset(BuildFullProject(path_, Shape(2)));
+      ASSERT_TRUE(project);
+    }
     tk_FaultInject(n, fault_.error, persistent_ ? 1 : 0);
     result = Run(project.get(), slot);
     long counted = tk_FaultInject(0, 0, 0);
@@ -190,7 +195,15 @@ TEST_P(FaultLoop, EveryFailingOperationLeavesOldFileAndIntactProject) {
       std::remove(dir_.Path(name).c_str());
     }
     if (project) {
-      EXPECT_EQ(ProjectDifference(project.get(), reference.get()), "") << "the project in memory changed";
+      // A failed save keeps nothing, so it must not mark anything saved: the
+      // host would believe its changes are on disk.
+      CompareOptions options;
+      options.change_state = !slot.empty();
+      EXPECT_EQ(ProjectDifference(project.get(), reference.get(), options), "")
+          << "the project in memory changed";
+      if (slot.empty() && op_ == Operation::kSave) {
+        EXPECT_EQ(pm_ProjectDirty(project.get()), 0);
+      }
     }
     if (!hit) break;  // ran to the end without meeting the fault
   }

@@ -45,7 +45,8 @@ endif()
 set(FUZZ_DIR ${CMAKE_SOURCE_DIR}/fuzz)
 add_library(fuzz_support STATIC ${FUZZ_DIR}/fuzz_support.cc
             ${CMAKE_CURRENT_SOURCE_DIR}/support/project_compare.cc
-            ${CMAKE_CURRENT_SOURCE_DIR}/support/full_project.cc)
+            ${CMAKE_CURRENT_SOURCE_DIR}/support/full_project.cc
+            ${CMAKE_CURRENT_SOURCE_DIR}/support/file_seal.cc)
 target_include_directories(fuzz_support PUBLIC ${FUZZ_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/support
                            ${CMAKE_SOURCE_DIR})
 target_link_libraries(fuzz_support PUBLIC kestrum toolkit)

@@ -26,9 +26,22 @@ const char *odd_text(int i) {
   return texts[i % 6];
 }
 
+// Hands `node` to `append` (which takes a report slot). On refusal the node
+// is still the caller's: it is destroyed and false returned.
+template <typename T, typename Append>
+bool adopt(T *node, Append append, T *(*destroy)(T *)) {
+  tk_ErrorReport *report = nullptr;
+  if (node != nullptr) append(node, &report);
+  if (node != nullptr && report == nullptr) return true;
+  tk_ErrorReportDelete(&report);
+  destroy(node);
+  return false;
+}
+
 bool attach_files(void *owner, int level, const std::string &place, const std::string &dir,
                   const FullShape &shape) {
-  for (int k = 0; k < shape.files; ++k) {
+  bool ok = true;
+  for (int k = 0; ok && k < shape.files; ++k) {
     int seed = static_cast<int>(place.size()) * 7 + k + shape.variant;
     // Every other descriptor lies outside the project directory and must
     // come back unchanged instead of in "$PROJECT" form.
@@ -37,14 +50,12 @@ bool attach_files(void *owner, int level, const std::string &place, const std::s
     pm_File *file = pm_FileCreate(file_type(level, k).c_str(), k == 3 ? nullptr : descriptor.c_str(),
                                   1234.5678 + seed * 0.001 - (k == 1 ? 9999.25 : 0.0), odd_text(seed),
                                   odd_text(seed + 1));
-    tk_ErrorReport *report = nullptr;
-    if (file == nullptr || pm_ParentAppendFile(owner, file, &report) != 0) {
-      tk_ErrorReportDelete(&report);
-      pm_FileDestroy(file);
-      return false;
-    }
+    ok = adopt(file, [&](pm_File *f, tk_ErrorReport **slot) {
+      if (pm_ParentAppendFile(owner, f, slot) != 0 && *slot == nullptr)
+        *slot = tk_ErrorReportCreate("BuildFullProject", __LINE__, 1, nullptr, "%s", "refused file");
+    }, pm_FileDestroy);
   }
-  return true;
+  return ok;
 }
 
 pm_Project *fill(pm_Project *project, const std::string &dir, const FullShape &shape) {
@@ -58,68 +69,48 @@ pm_Project *fill(pm_Project *project, const std::string &dir, const FullShape &s
   for (int i = 0; ok && i < tiles; ++i) {
     pm_Tile *tile = pm_TileCreate(number_name("tile ", v, i).c_str());
     pm_TileSetAutomatic(tile, (i + v) % 2);
-    tk_ErrorReport *report = nullptr;
-    pm_ProjectAppendTile(project, tile, &report);
-    if (report != nullptr) {
-      tk_ErrorReportDelete(&report);
-      pm_TileDestroy(tile);
-      ok = false;
-      break;
-    }
-    ok = attach_files(tile, 1, number_name("t", v, i), dir, shape);
+    ok = adopt(tile, [&](pm_Tile *t, tk_ErrorReport **slot) { pm_ProjectAppendTile(project, t, slot); },
+               pm_TileDestroy) &&
+         attach_files(tile, 1, number_name("t", v, i), dir, shape);
     int samples = shape.samples + (i % 2);
     for (int j = 0; ok && j < samples; ++j) {
       pm_Sample *sample = pm_SampleCreate(number_name("sample ", v, j).c_str());
       pm_SampleSetAutomatic(sample, j % 2);
-      pm_TileAppendSample(tile, sample, &report);
-      if (report != nullptr) {
-        tk_ErrorReportDelete(&report);
-        pm_SampleDestroy(sample);
-        ok = false;
-        break;
-      }
-      ok = attach_files(sample, 2, number_name("t", v, i) + "s" + std::to_string(j), dir, shape);
+      ok = adopt(sample, [&](pm_Sample *s, tk_ErrorReport **slot) { pm_TileAppendSample(tile, s, slot); },
+                 pm_SampleDestroy) &&
+           attach_files(sample, 2, number_name("t", v, i) + "s" + std::to_string(j), dir, shape);
     }
   }
 
   pm_ProcFiles *root = pm_ProcFilesCreate();
   pm_ProcessLists *lists = pm_ProcessListsCreate();
   for (int level = 0; ok && level < 3; ++level) {
+    pm_PFAFile *&pfas = root->lists[level];
     for (int k = 0; ok && k < shape.files; ++k) {
-      pm_PFAFile *pfa = pm_PFAFileCreate(file_type(level, k).c_str(), k % 5);
-      tk_ErrorReport *report = nullptr;
-      root->lists[level] = pm_PFAFileAppend(root->lists[level], pfa, &report);
-      if (report != nullptr) {
-        tk_ErrorReportDelete(&report);
-        pm_PFAFileDestroy(pfa);
-        ok = false;
-      }
+      ok = adopt(pm_PFAFileCreate(file_type(level, k).c_str(), k % 5),
+                 [&](pm_PFAFile *pfa, tk_ErrorReport **slot) { pfas = pm_PFAFileAppend(pfas, pfa, slot); },
+                 pm_PFAFileDestroy);
     }
+    pm_Process *&processes = lists->lists[level];
     for (int p = 0; ok && p < shape.processes; ++p) {
       std::string name = number_name("proc L", v, level * 10 + p);
       std::string params = (p % 2 == 0 ? dir + "/params/" : std::string("/opt/params/")) + name + ".par";
       std::string labels = dir + "/labels/" + name + ".lbl";
       pm_Process *process = pm_ProcessCreate(name.c_str(), odd_text(p + level), params.c_str(),
                                              p == 1 ? nullptr : labels.c_str(), ".out", (p + v) % 2);
-      tk_ErrorReport *report = nullptr;
       for (int a = 0; ok && a < shape.arguments; ++a) {
         pm_Argument *argument = pm_ArgumentCreate(
             number_name("arg", v, a).c_str(),
             shape.files > 0 ? file_type(level, a % shape.files).c_str() : nullptr, a % 5, a % 5,
             a == 2 ? 9 : a % 2);  // hide 9: an out-of-range value is kept as given
-        pm_ProcessAppendArgument(process, argument, &report);
-        if (report != nullptr) {
-          tk_ErrorReportDelete(&report);
-          pm_ArgumentDestroy(argument);
-          ok = false;
-        }
+        ok = adopt(argument,
+                   [&](pm_Argument *arg, tk_ErrorReport **slot) { pm_ProcessAppendArgument(process, arg, slot); },
+                   pm_ArgumentDestroy);
       }
-      lists->lists[level] = pm_ProcessAppend(lists->lists[level], process, &report);
-      if (report != nullptr) {
-        tk_ErrorReportDelete(&report);
-        pm_ProcessDestroy(process);
-        ok = false;
-      }
+      bool appended = adopt(
+          process, [&](pm_Process *proc, tk_ErrorReport **slot) { processes = pm_ProcessAppend(processes, proc, slot); },
+          pm_ProcessDestroy);
+      ok = ok && appended;
     }
   }
   pm_ProjectTypesApply(project, root, lists);

@@ -122,9 +122,4 @@ TEST_F(SeamTest, PersistentFaultHitsEveryKindOfCall) {
   ::close(fd);
 }
 
-TEST_F(SeamTest, MessagesAreTheSystemsOwn) {
-  EXPECT_STREQ(tk::io::message(ENOENT), "No such file or directory");
-  EXPECT_NE(std::string(tk::io::message(123456)), "");
-}
-
 }  // namespace

@@ -7,15 +7,6 @@
 
 namespace {
 
-TEST(StringsTest, DuplicateIsAnIndependentCopyAndNullStaysNull) {
-  char source[] = "tile";
-  char *copy = tk_StrDuplicate(source);
-  source[0] = 'T';
-  EXPECT_STREQ(copy, "tile");
-  tk_HeapFree(copy);
-  EXPECT_EQ(tk_StrDuplicate(nullptr), nullptr);
-}
-
 TEST(StringsTest, SprintfFormatsShortAndLongTexts) {
   tk_ErrorReport *report = nullptr;
   char *text = tk_Sprintf(0, "%s%c%s", &report, "/data", '/', "a.img");

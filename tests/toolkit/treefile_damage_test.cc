@@ -204,13 +204,17 @@ TEST_F(TreeFileDamage, HugeCountsAndLengthsAreRefusedBeforeAnyAllocation) {
   put_varint(nodes, huge);
   EXPECT_NE(damaged(nodes).find("more nodes"), std::string::npos);
 
-  Bytes record = one_string_design();
-  put_varint(record, 1);
-  put_varint(record, 1);
-  put_varint(record, 0);
-  put_text(record, "N");
-  put_varint(record, huge);  // a record longer than the file
-  EXPECT_NE(damaged(record).find("record runs past"), std::string::npos);
+  auto record_of_size = [&](uint64_t size) {
+    Bytes record = one_string_design();
+    put_varint(record, 1);
+    put_varint(record, 1);
+    put_varint(record, 0);
+    put_text(record, "N");
+    put_varint(record, size);
+    return damaged(record + "\x01");
+  };
+  EXPECT_NE(record_of_size(huge).find("record too large"), std::string::npos);
+  EXPECT_NE(record_of_size(1 << 20).find("record runs past"), std::string::npos);
 
   Bytes text = one_string_design();
   put_varint(text, 1);

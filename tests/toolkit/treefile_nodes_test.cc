@@ -157,6 +157,43 @@ TEST_F(TreeFileNodes, DeleteThenRewriteEverythingLikeASave) {
   EXPECT_EQ(list(file_, ":", nullptr).size(), 11u);
 }
 
+TEST_F(TreeFileNodes, NameLookupStaysRightThroughManyDeletionsAndReuses) {
+  // Many siblings and cousins of equal names, deleted in a scattered order
+  // and written again: every remaining node must still be found by name and
+  // no deleted one.
+  const int count = 3000;
+  ASSERT_EQ(write_entry(file_, ":", "P", "p"), "");
+  for (int i = 0; i < count; ++i) {
+    std::string name = std::to_string(i);
+    ASSERT_EQ(write_entry(file_, ":", name.c_str(), name.c_str()), "");
+    ASSERT_EQ(write_entry(file_, ":P", name.c_str(), "cousin"), "");
+  }
+  std::vector<bool> present(count, true);
+  for (int step = 0, i = 0; step < count * 2 / 3; ++step) {
+    i = (i + 1237) % count;  // visits the names in a scattered order
+    if (!present[i]) continue;
+    std::string path = ":" + std::to_string(i);
+    ASSERT_TRUE(tk_TreeObjectDelete(file_, ":", path.c_str(), TK_DELETE_TREE, nullptr));
+    present[i] = false;
+  }
+  for (int i = 0; i < count; i += 2) {
+    if (present[i]) continue;
+    std::string name = std::to_string(i);
+    ASSERT_EQ(write_entry(file_, ":", name.c_str(), "again"), "");
+    present[i] = true;
+  }
+  for (int i = 0; i < count; ++i) {
+    std::string name = std::to_string(i);
+    std::string label = read_label(file_, ":", name.c_str(), entry_);
+    if (present[i]) {
+      EXPECT_TRUE(label == name || label == "again") << i << ": " << label;
+    } else {
+      EXPECT_NE(label.find("No node"), std::string::npos) << i;
+    }
+    EXPECT_EQ(read_label(file_, ":P", name.c_str(), entry_), "cousin") << i;
+  }
+}
+
 TEST_F(TreeFileNodes, SeekPositionsOnExistingNodesOnly) {
   build_project();
   tk_ErrorReport *report = nullptr;

@@ -177,3 +177,40 @@ TEST_F(CommandLine, NoProgressLineWhenStandardErrorIsNoTerminal) {
   const Outcome ready = run({"ready", make_demo()});
   EXPECT_THAT(ready.err, Not(HasSubstr("checking readiness")));
 }
+
+// A project with two tiles of one sample each and nothing on disk; level 0
+// holds the given processes.
+static std::string project_with_processes(const std::string &processes) {
+  return R"({"kestrum_project": 1,
+    "tiles": [{"name": "A", "samples": [{"name": "S", "files": [{"type": "plot", "descriptor": "/nowhere/a"}]}]},
+              {"name": "B", "samples": [{"name": "S"}]}],
+    "levels": [{"processes": )" + processes + R"(},
+               {"pfa_files": [{"name": "photo"}]},
+               {"pfa_files": [{"name": "plot"}]}]})";
+}
+
+TEST_F(ReadyCommand, ProjectLevelInputsAreExplainedForEverySampleLackingThem) {
+  write_file(path("p.json"), project_with_processes(R"([
+      {"name": "sum", "arguments": [{"name": "in", "value": "plot"}]},
+      {"name": "UniRes", "arguments": [{"name": "a", "value": "photo", "mode": "Optional_Input"},
+                                       {"name": "b", "value": "plot", "mode": "Optional_Input"}]}])"));
+  ASSERT_EQ(run({"import", path("p.json"), path("p.kpf")}).status, 0);
+  const Outcome ready = run({"ready", path("p.kpf"), "--node", "/"});
+  EXPECT_EQ(ready.status, 1);
+  EXPECT_THAT(ready.out, HasSubstr("- plot at A/S: /nowhere/a is not on disk"));
+  EXPECT_THAT(ready.out, HasSubstr("- plot at B/S: no data file of that type"));
+  // The name test for processes that need any one optional input ignores case.
+  EXPECT_THAT(ready.out, HasSubstr("- needs one of its optional inputs, and none is present:"));
+  EXPECT_THAT(ready.out, HasSubstr("\n          photo at A: no data file of that type"));
+}
+
+TEST_F(ReadyCommand, InputOfNoKnownKindIsAnErrorWithItsChain) {
+  write_file(path("p.json"), project_with_processes(R"([
+      {"name": "odd", "arguments": [{"name": "in", "value": "nothing-defines-this"}]}])"));
+  ASSERT_EQ(run({"import", path("p.json"), path("p.kpf")}).status, 0);
+  const Outcome ready = run({"ready", path("p.kpf")});
+  EXPECT_EQ(ready.status, 2);
+  EXPECT_THAT(ready.out, HasSubstr("odd      error"));
+  EXPECT_THAT(ready.out, HasSubstr("pm_IsProcessReady: Error finding argument value"));
+  EXPECT_THAT(ready.out, HasSubstr("Cannot find file type in any level"));
+}

@@ -1,0 +1,61 @@
+// The node tree's name index checked against a plain model: random adds and
+// subtree removals in a tree small enough that probe runs often wrap around
+// the end of the index, where removal is easiest to get wrong.
+//
+// The tree is internal to the toolkit library and not exported, so this test
+// compiles its source in.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+
+#include "toolkit/treefile_tree.cc"
+
+namespace {
+
+using tk::tree::kNone;
+using tk::tree::kRoot;
+using tk::tree::Tree;
+
+TEST(TreeFileIndex, LookupsMatchAModelThroughRandomAddsAndRemovals) {
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 200; ++round) {
+    Tree tree;
+    std::map<uint32_t, std::pair<uint32_t, std::string>> model;  // node -> (parent, name)
+    for (int step = 0; step < 400; ++step) {
+      // At most eight nodes keep the index at its first size, 16 slots, half
+      // full at most: runs cross its end often.
+      bool add = model.size() < 3 || (model.size() < 8 && random() % 3 != 0);
+      if (add) {
+        // Parents among the root and the existing nodes; few names, so
+        // siblings and cousins share them.
+        std::vector<uint32_t> parents = {kRoot};
+        for (const auto &entry : model) parents.push_back(entry.first);
+        uint32_t parent = parents[random() % parents.size()];
+        std::string name = "n" + std::to_string(random() % 6);
+        if (tree.find_child(parent, name) != kNone) continue;
+        uint32_t node = tree.add(parent, name, 0, "r");
+        ASSERT_EQ(model.count(node), 0u);
+        model[node] = {parent, name};
+      } else {
+        auto it = std::next(model.begin(), static_cast<long>(random() % model.size()));
+        std::set<uint32_t> removed;
+        tree.remove(it->first, [&](uint32_t i) { removed.insert(i); });
+        for (uint32_t i : removed) ASSERT_EQ(model.erase(i), 1u);
+      }
+      // Every node in the model is found, and nothing else.
+      ASSERT_EQ(tree.count(), model.size());
+      for (const auto &[node, key] : model) ASSERT_EQ(tree.find_child(key.first, key.second), node) << step;
+      for (int n = 0; n < 6; ++n) {
+        std::string name = "n" + std::to_string(n);
+        bool expected = false;
+        for (const auto &entry : model) expected |= entry.second.first == kRoot && entry.second.second == name;
+        ASSERT_EQ(tree.find_child(kRoot, name) != kNone, expected) << step;
+      }
+    }
+  }
+}
+
+}  // namespace
