@@ -297,7 +297,9 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
     if (file) {
       bool missing = false;
       if (how == Mode::read) {
-        fd = tk::io::open(file->path.c_str(), O_RDONLY, 0);
+        // Non-blocking, so that a named pipe is refused as no project file
+        // instead of waiting for a writer; regular files ignore the flag.
+        fd = tk::io::open(file->path.c_str(), O_RDONLY | O_NONBLOCK, 0);
         missing = fd < 0 && errno == ENOENT;
         if (fd < 0 && !missing) error = "Cannot open " + file->path + ": " + os_error(errno);
       } else {

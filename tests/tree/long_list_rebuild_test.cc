@@ -19,7 +19,7 @@ using Strings = std::vector<std::string>;
 
 Strings Numbered(const char *stem, int count) {
   Strings names;
-  for (int i = 0; i < count; ++i) names.push_back(stem + std::to_string(i));
+  for (int i = 0; i < count; ++i) names.push_back(std::string(stem) + std::to_string(i));
   return names;
 }
 
@@ -68,8 +68,8 @@ TEST(LongTileList, NewNamesAreCreatedAndDroppedOnesDestroyedInTheGivenOrder) {
   // Keep every other tile, interleaved with new ones.
   Strings names;
   for (int i = 98; i >= 0; i -= 2) {
-    names.push_back("tile " + std::to_string(i));
-    names.push_back("new " + std::to_string(i));
+    names.push_back(std::string("tile ") + std::to_string(i));
+    names.push_back(std::string("new ") + std::to_string(i));
   }
   pm_Tile *kept = pm_TileFind(project->tiles, "tile 50");
   ReportSlot slot;
@@ -95,7 +95,7 @@ TEST(LongTileList, RepeatedNameStopsWithTheOrdinaryReportsAndKeepsTheRest) {
         << count;
     EXPECT_EQ(slot.messages().back(), "Name \"tile 1\" already in use, please use another name");
     Strings expected = {"tile 1", "tile 0"};
-    for (int i = 2; i < count; ++i) expected.push_back("tile " + std::to_string(i));
+    for (int i = 2; i < count; ++i) expected.push_back(std::string("tile ") + std::to_string(i));
     EXPECT_EQ(NamesOf(project->tiles), expected) << count;
     EXPECT_EQ(ProjectStructureProblem(project.get()), "");
   }
