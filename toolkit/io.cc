@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -198,6 +199,24 @@ char *getcwd(char *buffer, size_t size) {
     return nullptr;
   }
   return ::getcwd(buffer, size);
+}
+
+int list_directory(const char *directory, std::vector<std::string> &names) {
+  if (int f = next_fault()) return fail(f);
+  DIR *dir = ::opendir(directory);
+  if (!dir) return -1;
+  try {
+    while (const dirent *entry = ::readdir(dir)) {
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+        names.emplace_back(entry->d_name);
+    }
+  } catch (...) {
+    ::closedir(dir);
+    errno = ENOMEM;
+    return -1;
+  }
+  ::closedir(dir);
+  return 0;
 }
 
 const char *message(int error) {

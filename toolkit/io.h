@@ -11,6 +11,9 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <string>
+#include <vector>
+
 #include "toolkit.h"
 
 namespace tk::io {
@@ -34,6 +37,8 @@ int fsync_dir(const char *directory);             // opens, fsyncs and closes it
 ssize_t readlink(const char *path, char *buffer, size_t size);
 int flock(int fd, int operation);                 // LOCK_EX | LOCK_NB etc.
 char *getcwd(char *buffer, size_t size);
+// The names in a directory (without "." and ".."), as one operation.
+int list_directory(const char *directory, std::vector<std::string> &names);
 
 // The OS message for errno `error`, for reports.
 const char *message(int error);

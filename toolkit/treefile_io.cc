@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <csignal>
 #include <sys/file.h>
 #include <unistd.h>
 #include <vector>
@@ -166,6 +167,28 @@ bool resolve_links(const std::string &path, std::string &target, std::string &er
   return true;
 }
 
+// The temporary file a writer makes beside `base` in its directory.
+std::string temporary_prefix(const std::string &base) { return "." + base + ".tmp-"; }
+
+// A writer killed between creating its temporary file and renaming it over
+// the project leaves the temporary behind. The next writer, which holds the
+// writer's lock, removes those of processes that no longer exist. Best
+// effort: whatever fails here is left for a later writer.
+void remove_stale_temporaries(const std::string &directory, const std::string &base) {
+  std::vector<std::string> names;
+  if (tk::io::list_directory(directory.c_str(), names) != 0) return;
+  const std::string prefix = temporary_prefix(base);
+  for (const std::string &name : names) {
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    size_t at = prefix.size();
+    long pid = 0;
+    while (at < name.size() && name[at] >= '0' && name[at] <= '9' && pid < 100000000) pid = pid * 10 + (name[at++] - '0');
+    if (pid <= 0 || at >= name.size() || name[at] != '-' || pid == static_cast<long>(getpid())) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    tk::io::unlink((directory + "/" + name).c_str());
+  }
+}
+
 // Replaces the file at `path` by one holding `bytes` (see the top of this
 // file). On failure `error` says which step failed; unless it was the flush
 // of the directory after the rename, the old file is as it was and no
@@ -180,11 +203,12 @@ bool replace_file(const std::string &path, const std::string &bytes, std::string
     error = "cannot examine " + target + ": " + os_error(errno);
     return false;
   }
+  if (has_old) remove_stale_temporaries(directory, base_of(target));
   static unsigned long counter = 0;
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temp = directory + "/." + base_of(target) + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    temp = directory + "/" + temporary_prefix(base_of(target)) + std::to_string(getpid()) + "-" + std::to_string(++counter);
     fd = tk::io::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && (errno != EEXIST || attempt == 100)) {
       error = "cannot create a temporary file in " + directory + ": " + os_error(errno);

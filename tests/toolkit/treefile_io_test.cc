@@ -158,6 +158,25 @@ TEST_F(TreeFileDisk, ARelativePathIsBoundToTheDirectoryItWasOpenedIn) {
   EXPECT_EQ(entries(), std::vector<std::string>{"rel.kpf"});
 }
 
+TEST_F(TreeFileDisk, AWriterRemovesTemporariesLeftByKilledWriters) {
+  make_file();
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);  // a process that no longer exists
+  const std::string dead = ".f.kpf.tmp-" + std::to_string(child) + "-1";
+  const std::string alive = ".f.kpf.tmp-" + std::to_string(getppid()) + "-1";
+  const std::string other = ".g.kpf.tmp-" + std::to_string(child) + "-1";
+  for (const std::string &name : {dead, alive, other}) write_bytes(path(name), "partial");
+
+  tk_TreeFile *file = open("f.kpf", "rb+");
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
+  tk_ErrorReport *report = nullptr;
+  ASSERT_TRUE(tk_TreeFileClose(file, &report)) << take_report(report);
+  EXPECT_EQ(entries(), (std::vector<std::string>{alive, other, "f.kpf"}));
+}
+
 TEST_F(TreeFileDisk, ReplacingKeepsPermissionBits) {
   for (mode_t mode : {0600, 0640, 0604, 0444, 0751}) {
     make_file();
