@@ -64,6 +64,15 @@ void mark_saved(pm_Node *node) noexcept;     // saved = 1
 bool is_dirty(const pm_Node *node) noexcept;
 bool state_dirty(const pm_ChangeState *state) noexcept;
 
+// The files list pointer of a project, tile or sample (each owns one list of
+// data files); null for a null node or a node of any other kind.
+pm_File **files_of(pm_Node *owner) noexcept;
+// The first data file of that list, null when the node holds none.
+inline pm_File *files_at(pm_Node *owner) noexcept {
+  pm_File **head = files_of(owner);
+  return head ? *head : nullptr;
+}
+
 // Replaces an owned text with a copy of `text` (null allowed).
 void replace_text(char **field, const char *text) noexcept;
 

@@ -6,17 +6,6 @@ using pm::as_node;
 
 namespace {
 
-// The list pointer in a file's owner (project, tile or sample) that holds it.
-pm_Node **file_list_of(pm_Node *owner) noexcept {
-  if (!owner) return nullptr;
-  switch (owner->kind) {
-    case PM_KIND_PROJECT: return reinterpret_cast<pm_Node **>(&pm::as_kind<pm_Project>(owner)->files);
-    case PM_KIND_TILE: return reinterpret_cast<pm_Node **>(&pm::as_kind<pm_Tile>(owner)->files);
-    case PM_KIND_SAMPLE: return reinterpret_cast<pm_Node **>(&pm::as_kind<pm_Sample>(owner)->files);
-    default: return nullptr;
-  }
-}
-
 // Renames and, on refusal, wraps the name report in the kind's own.
 int rename(const char *function, const char *format, pm_Node *node, const char *name,
            tk_ErrorReport **slot) noexcept {
@@ -98,7 +87,7 @@ PM_API pm_Sample *pm_SampleRemove(pm_Sample *s) {
   return pm::as_kind<pm_Sample>(pm::node_remove_from_parent(as_node(s), list));
 }
 PM_API pm_File *pm_FileRemove(pm_File *f) {
-  pm_Node **list = f ? file_list_of(f->node.parent) : nullptr;
+  pm_Node **list = f ? reinterpret_cast<pm_Node **>(pm::files_of(f->node.parent)) : nullptr;
   return pm::as_kind<pm_File>(pm::node_remove_from_parent(as_node(f), list));
 }
 PM_API pm_PFAFile *pm_PFAFileRemove(pm_PFAFile *f) { return pm::as_kind<pm_PFAFile>(pm::node_unlink(as_node(f))); }

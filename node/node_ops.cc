@@ -207,6 +207,16 @@ bool state_dirty(const pm_ChangeState *state) noexcept {
 
 bool is_dirty(const pm_Node *node) noexcept { return node && state_dirty(node->state); }
 
+pm_File **files_of(pm_Node *owner) noexcept {
+  if (!owner) return nullptr;
+  switch (owner->kind) {
+    case PM_KIND_PROJECT: return &as_kind<pm_Project>(owner)->files;
+    case PM_KIND_TILE: return &as_kind<pm_Tile>(owner)->files;
+    case PM_KIND_SAMPLE: return &as_kind<pm_Sample>(owner)->files;
+    default: return nullptr;
+  }
+}
+
 void replace_text(char **field, const char *text) noexcept {
   char *copy = tk_StrDuplicate(text);
   tk_HeapFree(*field);

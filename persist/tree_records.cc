@@ -6,7 +6,7 @@
 #include "node/node.h"
 #include "node/report.h"
 #include "persist/node_io.h"
-#include "tree/node_files.h"
+#include "node/node.h"
 
 namespace pm {
 

@@ -10,7 +10,7 @@
 #include "node/node.h"
 #include "node/report.h"
 #include "tree/lifecycle.h"
-#include "tree/node_files.h"
+#include "node/node.h"
 
 namespace {
 

@@ -8,26 +8,11 @@
 // a failure nothing is lost or leaked: the record that could not be placed is
 // released if it was new, and every former record not yet reached is put
 // back after the ones already placed.
-#include "tree/node_files.h"
 
 #include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
 #include "tree/lifecycle.h"
-
-namespace pm {
-
-pm_File **files_of(pm_Node *owner) noexcept {
-  if (!owner) return nullptr;
-  switch (owner->kind) {
-    case PM_KIND_PROJECT: return &as_kind<pm_Project>(owner)->files;
-    case PM_KIND_TILE: return &as_kind<pm_Tile>(owner)->files;
-    case PM_KIND_SAMPLE: return &as_kind<pm_Sample>(owner)->files;
-    default: return nullptr;
-  }
-}
-
-}  // namespace pm
 
 namespace {
 
