@@ -2,6 +2,7 @@
 // exists (creating one missing level), so a path handed out by these
 // functions can be written to at once.
 #include "node/report.h"
+#include "node/text.h"
 #include "paths/directory_checks.h"
 
 namespace {
@@ -78,16 +79,11 @@ PM_API char *pm_DirectoryCat(const char *directory, const char *name, tk_ErrorRe
   if (!verify_directory(r, directory)) return nullptr;
   bool dir_sep = ends_with_separator(directory);
   bool name_sep = begins_with_separator(name);
-  pm::InnerSlot inner;
-  char *joined = nullptr;
-  if (dir_sep && name_sep) {
-    joined = tk_Sprintf(0, "%s%s", &inner, directory, name + 1);
-  } else if (dir_sep || name_sep) {
-    joined = tk_Sprintf(0, "%s%s", &inner, directory, name);
-  } else {
-    joined = tk_Sprintf(0, "%s%c%s", &inner, directory, '/', name);
-  }
-  if (inner || !joined) r.push(inner.take(), "Error creating directory name");
+  // Exactly one separator between them.
+  char *joined = dir_sep && name_sep  ? pm::concat({directory, name + 1})
+                 : dir_sep || name_sep ? pm::concat({directory, name})
+                                       : pm::concat({directory, "/", name});
+  if (!joined) r.push(nullptr, "Error creating directory name");
   return joined;
 }
 
@@ -99,9 +95,7 @@ PM_API char *pm_DescriptorStringCat(const char *directory, const char *name, con
   if (!directory || !name || !suffix) return nullptr;
   if (!verify_directory(r, directory)) return nullptr;
   const char *extension = extension_of(type);
-  pm::InnerSlot ignored;
-  if (ends_with_separator(directory)) return tk_Sprintf(0, "%s%s%s%s", &ignored, directory, name, suffix, extension);
-  return tk_Sprintf(0, "%s%c%s%s%s", &ignored, directory, '/', name, suffix, extension);
+  return pm::concat({directory, ends_with_separator(directory) ? "" : "/", name, suffix, extension});
 }
 
 }  // extern "C"

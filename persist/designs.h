@@ -10,6 +10,7 @@
 #ifndef KESTRUM_PERSIST_DESIGNS_H
 #define KESTRUM_PERSIST_DESIGNS_H
 
+#include <cstring>
 #include <cstdint>
 
 #include "include/kestrum.h"
@@ -122,23 +123,21 @@ void record_release(FileRecord *record) noexcept;
 void record_release(PFARootRecord *record) noexcept;
 void record_release(ProcessRecord *record) noexcept;
 
-// A zeroed record of type R from the toolkit heap for one read; on leaving
-// scope whatever the record still owns is released with it.
+// A zeroed record of type R for one read; on leaving scope whatever the
+// record still owns is released with it.
 template <typename R>
 class ReadBuffer {
  public:
-  ReadBuffer() noexcept : record_(static_cast<R *>(tk_HeapMalloc(sizeof(R)))) {}
-  ~ReadBuffer() {
-    if (record_) record_release(record_);
-    tk_HeapFree(record_);
-  }
+  ReadBuffer() noexcept { std::memset(&record_, 0, sizeof record_); }
+  ~ReadBuffer() { record_release(&record_); }
   ReadBuffer(const ReadBuffer &) = delete;
   ReadBuffer &operator=(const ReadBuffer &) = delete;
-  R *get() const noexcept { return record_; }
-  R *operator->() const noexcept { return record_; }
+  R *get() const noexcept { return &record_; }
+  R *operator->() const noexcept { return &record_; }
 
  private:
-  R *record_;
+  // Held in place: a read per node must not cost a heap block per node.
+  mutable R record_;
 };
 
 }  // namespace pm

@@ -31,32 +31,55 @@ int rewind_and_write(tk_TreeFile *file, const char *parent, const char *name,
   return 1;
 }
 
+namespace {
+
+// The name and parent part of a well-formed listed path (":A:B" gives "B"
+// and ":A:"), found in place; false for any other form, which takes the
+// toolkit's path functions and their reports.
+bool split_listed(const char *listed, const char **name, std::string_view *parent_part) noexcept {
+  if (!listed || listed[0] != ':') return false;
+  std::string_view path(listed);
+  size_t colon = path.rfind(':');
+  if (colon + 1 == path.size() || path.find("::") != std::string_view::npos) return false;
+  *name = listed + colon + 1;
+  *parent_part = path.substr(0, colon + 1);
+  return true;
+}
+
+}  // namespace
+
 int seek_and_read(tk_TreeFile *file, const char *parent, const char *listed, void *record,
                   tk_Design *design, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SeekAndRead", slot);
   OwnedText name, parent_part;
-  {
-    InnerSlot inner;
-    name.text = tk_NodePathPart(listed, TK_NODE_NAME, -1, &inner);
-    if (inner || !name.text) {
-      r.push(inner.take(), "Cannot get node name");
-      return 0;
+  const char *node_name = nullptr;
+  std::string_view node_parent;
+  if (!split_listed(listed, &node_name, &node_parent)) {
+    {
+      InnerSlot inner;
+      name.text = tk_NodePathPart(listed, TK_NODE_NAME, -1, &inner);
+      if (inner || !name.text) {
+        r.push(inner.take(), "Cannot get node name");
+        return 0;
+      }
     }
-  }
-  {
-    InnerSlot inner;
-    parent_part.text = tk_NodePathPart(listed, TK_NODE_PARENT, -1, &inner);
-    if (inner || !parent_part.text) {
-      r.push(inner.take(), "Cannot get node path");
-      return 0;
+    {
+      InnerSlot inner;
+      parent_part.text = tk_NodePathPart(listed, TK_NODE_PARENT, -1, &inner);
+      if (inner || !parent_part.text) {
+        r.push(inner.take(), "Cannot get node path");
+        return 0;
+      }
     }
+    node_name = name.text;
+    node_parent = parent_part.text;
   }
-  if (!is_direct_child(parent, parent_part.text)) return 0;
+  if (!is_direct_child(parent, node_parent)) return 0;
   if (!seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for read")) return 0;
   InnerSlot inner;
-  tk_TreeObjectRead(file, parent, name.text, TK_READ_RECORD, record, design, &inner);
+  tk_TreeObjectRead(file, parent, node_name, TK_READ_RECORD, record, design, &inner);
   if (inner) {
-    r.push(inner.take(), "Error loading node %s %s", parent, name.text);
+    r.push(inner.take(), "Error loading node %s %s", parent, node_name);
     return 0;
   }
   return 1;
@@ -100,9 +123,9 @@ int read_listed(tk_TreeFile *file, const char *parent, const char *listed, void 
   return read;
 }
 
-tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *design_name,
+tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *design_name, int flags,
                           tk_ErrorReport **slot) noexcept {
-  tk_StringList *list = tk_TreeObjectList(file, path, 0, design_name, slot);
+  tk_StringList *list = tk_TreeObjectList(file, path, flags, design_name, slot);
   if (slot && *slot) {
     tk_StringListDelete(list, nullptr);
     return nullptr;

@@ -1,9 +1,10 @@
 // Reading, writing and deleting single nodes of a project file.
 //
 // A node is addressed by its parent path and its own name; the root is ":"
-// and a child's path is its parent's path, ":" and its name. Listings report
-// nodes of one design at any depth, so a reader keeps only the direct
-// children of the node it loads (is_direct_child).
+// and a child's path is its parent's path, ":" and its name. Deleting lists
+// the nodes of one design at any depth; loading lists only the children of
+// the node it loads, and still keeps only direct children
+// (is_direct_child) of whatever a listing gives.
 #ifndef KESTRUM_PERSIST_NODE_IO_H
 #define KESTRUM_PERSIST_NODE_IO_H
 
@@ -32,9 +33,8 @@ int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noex
 // direct child of the node that `expected` addresses: a path from a listing
 // (":T"), the root ":", or a bare top-level name ("Root Files"). Exact and
 // case-sensitive; a null expected parent never matches.
-inline bool is_direct_child(const char *expected, const char *parent_part) noexcept {
-  if (!expected || !parent_part || !*parent_part) return false;
-  std::string_view parent(parent_part);
+inline bool is_direct_child(const char *expected, std::string_view parent) noexcept {
+  if (!expected || parent.empty()) return false;
   // ":T:" addresses the node ":T"; the root ":" stays as it is.
   if (parent.size() > 1 && parent.back() == ':') parent.remove_suffix(1);
   // A bare top-level name ("Root Files") stands for ":Root Files".
@@ -47,7 +47,8 @@ inline bool is_direct_child(const char *expected, const char *parent_part) noexc
 
 // The paths of the nodes of `design_name` beneath `path` (any depth), in the
 // order written. Null with a report on failure; the caller frees the list.
-tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *design_name,
+// `flags`: 0 for every depth, TK_LIST_CHILDREN for the children only.
+tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *design_name, int flags,
                           tk_ErrorReport **slot) noexcept;
 
 // The read step every loader shares: reads the listed node into `record`
@@ -64,7 +65,7 @@ int read_listed(tk_TreeFile *file, const char *parent, const char *listed, void 
 // failure of the seek or the listing leaves "Cannot seek ZQDX_ROOT_NODE for
 // read" or `listing_failure` in r. The listed paths are freed on every path.
 template <typename Each>
-int for_each_listed(tk_TreeFile *file, const char *parent, const char *design_name, bool seek_first,
+int for_each_listed(tk_TreeFile *file, const char *parent, const char *design_name, bool seek_first, int flags,
                     Reporter &r, const char *listing_failure, Each each) noexcept {
   if (seek_first) {
     InnerSlot inner;
@@ -75,7 +76,7 @@ int for_each_listed(tk_TreeFile *file, const char *parent, const char *design_na
     }
   }
   InnerSlot inner;
-  tk_StringList *listed = list_nodes(file, parent, design_name, &inner);
+  tk_StringList *listed = list_nodes(file, parent, design_name, flags, &inner);
   if (!listed) {
     r.push(inner.take(), "%s", listing_failure);
     return 0;
@@ -148,7 +149,8 @@ template <typename Load, typename Append>
 int load_listed(tk_TreeFile *file, const char *parent, const char *design_name, Reporter &r,
                 const char *listing_failure, const char *load_failure, const char *append_failure, Load load,
                 Append append) noexcept {
-  return for_each_listed(file, parent, design_name, true, r, listing_failure, [&](const char *listed) {
+  return for_each_listed(file, parent, design_name, true, TK_LIST_CHILDREN, r, listing_failure,
+                         [&](const char *listed) {
     InnerSlot inner;
     auto *object = load(listed, &inner);
     if (inner) {

@@ -9,6 +9,7 @@
 // other.
 #include "persist/project_file.h"
 
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -145,20 +146,11 @@ class ChangeFlags {
   // False when memory runs out.
   bool capture(pm_Project *project) noexcept {
     try {
-      add(project->node.state);
-      if (project->pfa_root) {
-        add(project->pfa_root->state);
-        for (pm_PFAFile *list : project->pfa_root->lists) add_list(list, [](pm_PFAFile *) {});
-      }
-      add_list(project->tiles, [this](pm_Tile *tile) {
-        add_list(tile->samples, [this](pm_Sample *sample) { add_list(sample->files, [](pm_File *) {}); });
-        add_list(tile->files, [](pm_File *) {});
-      });
-      add_list(project->files, [](pm_File *) {});
-      if (project->process_lists) {
-        for (pm_Process *list : project->process_lists->lists)
-          add_list(list, [this](pm_Process *process) { add_list(process->arguments, [](pm_Argument *) {}); });
-      }
+      // Counted first, so the record of them is one block of the exact size.
+      size_t count = 0;
+      walk(project, [&](pm_ChangeState *) { ++count; });
+      flags_.reserve(count);
+      walk(project, [&](pm_ChangeState *state) { flags_.emplace_back(state, *state); });
       return true;
     } catch (...) {
       return false;
@@ -170,14 +162,33 @@ class ChangeFlags {
   }
 
  private:
-  void add(pm_ChangeState *state) {
-    if (state) flags_.emplace_back(state, *state);
-  }
-  template <typename T, typename Below>
-  void add_list(T *list, Below below) {
-    for (T *element = static_cast<T *>(tk_ListStart(list)); element; element = next_of(element)) {
-      add(element->node.state);
-      below(element);
+  // Calls visit(state) for every change state of the project.
+  template <typename Visit>
+  static void walk(pm_Project *project, Visit visit) {
+    auto add = [&](pm_ChangeState *state) {
+      if (state) visit(state);
+    };
+    auto each = [&](auto *list, auto below) {
+      using T = std::remove_pointer_t<decltype(list)>;
+      for (T *element = static_cast<T *>(tk_ListStart(list)); element; element = next_of(element)) {
+        add(element->node.state);
+        below(element);
+      }
+    };
+    auto none = [](auto *) {};
+    add(project->node.state);
+    if (project->pfa_root) {
+      add(project->pfa_root->state);
+      for (pm_PFAFile *list : project->pfa_root->lists) each(list, none);
+    }
+    each(project->tiles, [&](pm_Tile *tile) {
+      each(tile->samples, [&](pm_Sample *sample) { each(sample->files, none); });
+      each(tile->files, none);
+    });
+    each(project->files, none);
+    if (project->process_lists) {
+      for (pm_Process *list : project->process_lists->lists)
+        each(list, [&](pm_Process *process) { each(process->arguments, none); });
     }
   }
 

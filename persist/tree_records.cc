@@ -5,8 +5,8 @@
 #include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
+#include "node/text.h"
 #include "persist/node_io.h"
-#include "node/node.h"
 
 namespace pm {
 
@@ -34,9 +34,9 @@ int save_container(tk_TreeFile *file, const char *directory, T *object, const ch
   if (!write_node(file, parent, name, index, &record, table, r, write_failure)) return 0;
   InnerSlot inner;
   OwnedText path;
-  path.text = tk_Sprintf(0, "%s:%s", &inner, parent, name);
-  if (inner || !path.text) {
-    r.push(inner.take(), path_failure, name);
+  path.text = concat({parent, ":", name});
+  if (!path.text) {
+    r.push(nullptr, path_failure, name);
     return 0;
   }
   if (!samples(path.text, &inner)) {
@@ -282,7 +282,7 @@ namespace {
 
 int delete_listed(tk_TreeFile *file, const char *parent, const char *design_name, Reporter &r,
                   const char *listing_failure, const char *delete_failure) noexcept {
-  return for_each_listed(file, parent, design_name, false, r, listing_failure, [&](const char *listed) {
+  return for_each_listed(file, parent, design_name, false, 0, r, listing_failure, [&](const char *listed) {
     InnerSlot inner;
     if (node_delete(file, listed, &inner) && !inner) return true;
     r.push(inner.take(), delete_failure, listed);

@@ -207,6 +207,7 @@ typedef struct tk_RecordList {
 #define TK_WRITE_NEW 4
 #define TK_READ_RECORD 12
 #define TK_DELETE_TREE 17
+#define TK_LIST_CHILDREN 1
 
 TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_ErrorReport **slot);
 /* mode "rb" reads; "rb+" opens for update (refused while another handle
@@ -227,8 +228,9 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
  * are new allocations that the caller takes over (free with tk_HeapFree). */
 TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *name, int flags,
                              void *record, tk_Design *design, tk_ErrorReport **slot);
-/* Paths of the nodes of that design beneath `path` (at any depth), in the
- * order they were written; an empty list (never null) when there are none. */
+/* Paths of the nodes of that design beneath `path` (at any depth, or only
+ * its children with TK_LIST_CHILDREN in `flags`), in the order they were
+ * written; an empty list (never null) when there are none. */
 TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags,
                                         const char *design_name, tk_ErrorReport **slot);
 /* Deletes the node and everything beneath it. */

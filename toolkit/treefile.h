@@ -22,6 +22,7 @@
 #ifndef KESTRUM_TOOLKIT_TREEFILE_H
 #define KESTRUM_TOOLKIT_TREEFILE_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,12 @@ struct tk_TreeFile {
   int lock_fd = -1;  // holds the writer's lock from open to close; -1 when none
   bool changed = false;
   uint32_t position = tk::tree::kRoot;  // the node of the last seek
+  // The node that a path from the root last resolved to, kept until the
+  // next removal: writes and reads come in runs under one parent.
+  mutable std::string last_path;
+  mutable uint32_t last_node = tk::tree::kNone;
+  mutable uint64_t last_removals = 0;
+  std::string scratch;  // a record being encoded
   tk_Dictionary dictionary;
   tk::tree::Tree tree;
 };
@@ -48,8 +55,12 @@ constexpr uint32_t kVersion = 1;
 constexpr size_t kHeaderSize = 16;
 constexpr size_t kChecksumSize = 4;
 
-// The whole file image of the handle's dictionary and tree.
-std::string serialize(const tk_TreeFile &file);
+// The file image of the handle's dictionary and tree, handed to `sink` in
+// pieces of about kPieceSize bytes as it is made, so that writing a file
+// never holds a second copy of it in memory. Stops and returns false as
+// soon as the sink returns false.
+constexpr size_t kPieceSize = 1 << 20;
+bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink);
 
 // Parses a file image into the handle's (empty) dictionary and tree, which
 // take the image over. Returns false with `error` set to a reason that

@@ -18,7 +18,10 @@ namespace tk::tree {
 
 // CRC-32C (Castagnoli polynomial, reflected, initial and final inversion),
 // continued from `crc` so that a checksum can be computed piecewise.
+// Uses the processor's CRC instruction where there is one.
 uint32_t crc32c(const void *data, size_t size, uint32_t crc = 0);
+// The same with tables only, on every processor.
+uint32_t crc32c_portable(const void *data, size_t size, uint32_t crc = 0);
 
 // Appends encoded values to a byte string.
 class ByteWriter {

@@ -6,17 +6,24 @@
 // against the bytes that remain, so a damaged or hostile file gives a report
 // and never an over-read or an allocation larger than the file warrants.
 #include <cstring>
+#include <functional>
 
 #include "treefile.h"
 
 namespace tk::tree {
 
-std::string serialize(const tk_TreeFile &file) {
+bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink) {
   const Tree &tree = file.tree;
-  size_t estimate = kHeaderSize + kChecksumSize + 64;
-  tree.preorder(kRoot, [&](uint32_t i) { estimate += tree.node(i).name_size + tree.node(i).record_size + 16; });
   std::string out;
-  out.reserve(estimate);
+  out.reserve(kPieceSize + 64 * 1024);
+  uint32_t crc = 0;
+  // Hands the bytes gathered so far to the sink, summing them on the way.
+  auto flush = [&] {
+    crc = crc32c(out.data(), out.size(), crc);
+    bool taken = sink(out.data(), out.size());
+    out.clear();
+    return taken;
+  };
   ByteWriter w(out);
   w.bytes(kMagic, sizeof kMagic);
   w.u32(kVersion);
@@ -27,18 +34,21 @@ std::string serialize(const tk_TreeFile &file) {
   // how many numbers back it lies, which keeps the reference short.
   std::vector<uint32_t> number(tree.slots(), 0);
   uint32_t next = 0;
+  bool taken = true;
   tree.preorder(kRoot, [&](uint32_t i) {
     number[i] = next++;
-    if (i == kRoot) return;
+    if (i == kRoot || !taken) return;
     const Node &n = tree.node(i);
     w.varint(number[i] - number[n.parent]);
     w.varint(n.design);
     w.text(n.name());
     w.varint(n.record_size);
     w.bytes(n.record_data(), n.record_size);
+    if (out.size() >= kPieceSize) taken = flush();
   });
-  w.u32(crc32c(out.data(), out.size()));
-  return out;
+  if (!taken || !flush()) return false;
+  w.u32(crc);
+  return sink(out.data(), out.size());
 }
 
 namespace {

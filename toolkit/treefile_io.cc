@@ -189,11 +189,11 @@ void remove_stale_temporaries(const std::string &directory, const std::string &b
   }
 }
 
-// Replaces the file at `path` by one holding `bytes` (see the top of this
-// file). On failure `error` says which step failed; unless it was the flush
-// of the directory after the rename, the old file is as it was and no
-// temporary file remains.
-bool replace_file(const std::string &path, const std::string &bytes, std::string &error) {
+// Replaces the file at `path` by one holding the image of `file` (see the
+// top of this file). On failure `error` says which step failed; unless it
+// was the flush of the directory after the rename, the old file is as it
+// was and no temporary file remains.
+bool replace_file(const std::string &path, const tk_TreeFile &file, std::string &error) {
   std::string target;
   if (!resolve_links(path, target, error)) return false;
   std::string directory = directory_of(target);
@@ -222,9 +222,19 @@ bool replace_file(const std::string &path, const std::string &bytes, std::string
     return false;
   };
   if (has_old && tk::io::fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot keep the permissions", errno);
-  ssize_t written = tk::io::write(fd, bytes.data(), bytes.size());
-  if (written < 0 || static_cast<size_t>(written) != bytes.size())
-    return fail("cannot write the new file", written < 0 ? errno : ENOSPC);
+  int write_error = 0;
+  bool complete = false;
+  try {
+    complete = tk::tree::serialize(file, [&](const char *data, size_t size) {
+      ssize_t written = tk::io::write(fd, data, size);
+      if (written >= 0 && static_cast<size_t>(written) == size) return true;
+      write_error = written < 0 ? errno : ENOSPC;
+      return false;
+    });
+  } catch (const std::bad_alloc &) {
+    write_error = ENOMEM;
+  }
+  if (!complete) return fail("cannot write the new file", write_error ? write_error : EIO);
   if (tk::io::fsync(fd) != 0) return fail("cannot flush the new file", errno);
   int closed = tk::io::close(fd);
   fd = -1;
@@ -352,8 +362,7 @@ TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot) {
   std::string error;
   if (write) {
     try {
-      std::string bytes = tk::tree::serialize(*file);
-      if (!replace_file(file->path, bytes, error)) error = "Cannot write " + file->path + ": " + error;
+      if (!replace_file(file->path, *file, error)) error = "Cannot write " + file->path + ": " + error;
     } catch (const std::bad_alloc &) {
       error = "Cannot write " + file->path + ": out of memory";
     }

@@ -2,6 +2,8 @@
 // Each works on the in-memory tree (treefile_tree.h); nothing here touches
 // the disk. Every call costs in proportion to the path it resolves and the
 // record or subtree it handles, never to the size of the whole file.
+#include <array>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -24,9 +26,21 @@ uint32_t find_node(const tk_TreeFile &file, uint32_t start, const char *path, co
     tk::report(slot, function, "No node path given");
     return kNone;
   }
+  const bool from_root = start == kRoot;
+  if (from_root && file.last_node != kNone && file.last_removals == file.tree.removals() && file.last_path == path)
+    return file.last_node;
   uint32_t node = kNone;
   switch (file.tree.resolve(start, path, &node)) {
     case Tree::Found::node:
+      if (from_root) {
+        try {
+          file.last_path = path;
+          file.last_node = node;
+          file.last_removals = file.tree.removals();
+        } catch (const std::bad_alloc &) {
+          file.last_node = kNone;  // only a shortcut: go without it
+        }
+      }
       return node;
     case Tree::Found::missing:
       tk::report(slot, function, "No node %s in %s", path, file.path.c_str());
@@ -138,7 +152,11 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
       tk::report(slot, function, "Node %s already exists under %s", name, parent);
       return 0;
     }
-    std::string bytes, error;
+    // Encoded into the handle's buffer, which keeps its room from one
+    // write to the next.
+    std::string &bytes = file->scratch;
+    std::string error;
+    bytes.clear();
     if (!tk::tree::encode_record(*stored, record, bytes, error)) {
       tk::report(slot, function, "Cannot write node %s under %s: %s", name, parent, error.c_str());
       return 0;
@@ -186,7 +204,11 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
   }
   // Decoded apart and copied in only when whole, so a failure leaves the
   // caller's record untouched and frees everything it allocated.
-  auto *scratch = static_cast<unsigned char *>(tk_HeapMalloc(stored.size));
+  alignas(std::max_align_t) unsigned char local[256];
+  // Small records, the usual kind, are decoded on the stack; either way
+  // the record starts zeroed, which is how absent items read.
+  auto *scratch = stored.size <= sizeof local ? local : static_cast<unsigned char *>(tk_HeapMalloc(stored.size));
+  if (scratch == local) std::memset(local, 0, stored.size);
   if (!scratch) {
     report_out_of_memory(slot, function);
     return 0;
@@ -195,7 +217,7 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
   tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
   if (!tk::tree::decode_record(stored, in, scratch)) {
     tk::tree::free_record_contents(stored, scratch);
-    tk_HeapFree(scratch);
+    if (scratch != local) tk_HeapFree(scratch);
     if (in.ok()) {
       report_out_of_memory(slot, function);
     } else {
@@ -204,13 +226,12 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
     return 0;
   }
   std::memcpy(record, scratch, stored.size);
-  tk_HeapFree(scratch);
+  if (scratch != local) tk_HeapFree(scratch);
   return 1;
 }
 
 TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags, const char *design_name,
                                         tk_ErrorReport **slot) {
-  (void)flags;
   if (slot) *slot = nullptr;
   const char *function = "tk_TreeObjectList";
   if (!file) {
@@ -237,9 +258,11 @@ TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int
       // Paths are built while walking: `length[d]` is how much of `text`
       // is the path of the current node at depth d.
       std::string text = start == kRoot ? "" : tree.path_of(start);
-      std::vector<size_t> length(tk::tree::kMaxDepth + 2, 0);
+      // On the stack: a heap block this large would make the allocator tidy
+      // all its small free blocks on every listing.
+      std::array<size_t, tk::tree::kMaxDepth + 2> length{};
       length[tree.node(start).depth] = text.size();
-      tree.preorder(start, [&](uint32_t i) {
+      auto add = [&](uint32_t i) {
         if (i == start || failed) return;
         const tk::tree::Node &n = tree.node(i);
         text.resize(length[n.depth - 1]);
@@ -253,7 +276,12 @@ TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int
           tk_ErrorReportDelete(&inner);
           failed = true;
         }
-      });
+      };
+      if (flags & TK_LIST_CHILDREN) {
+        for (uint32_t c = tree.node(start).first; c != kNone; c = tree.node(c).next) add(c);
+      } else {
+        tree.preorder(start, add);
+      }
     }
   } catch (const std::bad_alloc &) {
     failed = true;

@@ -1,6 +1,7 @@
 // The in-memory node tree of a tree file (see treefile_tree.h).
 #include "treefile_tree.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -13,27 +14,24 @@ const char *bad_name_reason(std::string_view name) {
   return nullptr;
 }
 
-Tree::Tree() { nodes_.emplace_back(); }
+Tree::Tree(uint32_t scan_limit) : scan_limit_(scan_limit) { nodes_.emplace_back(); }
 
-Tree::~Tree() {
-  for (const Node &n : nodes_)
-    if (n.owned) delete[] n.name_data;
-}
+Tree::~Tree() = default;
 
 uint32_t Tree::hash(uint32_t parent, std::string_view name) {
   uint64_t h = std::hash<std::string_view>()(name) ^ (static_cast<uint64_t>(parent) * 0x9E3779B97F4A7C15ull);
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
-void Tree::reserve(size_t nodes) {
-  nodes_.reserve(nodes + 1);
-  while (index_.size() < 2 * (nodes + 1)) index_grow();
-}
+void Tree::reserve(size_t nodes) { nodes_.reserve(nodes + 1); }
 
-// Doubles the index and places every entry again; the stored hashes spare
-// reading any name.
-void Tree::index_grow() {
-  std::vector<Slot> old(index_.empty() ? 16 : index_.size() * 2);
+// Grows the index until `entries` fill at most half of it, and places every
+// entry again; the stored hashes spare reading any name.
+void Tree::index_grow(size_t entries) {
+  size_t size = index_.empty() ? 16 : index_.size();
+  while (size < 2 * entries) size *= 2;
+  if (size == index_.size()) return;
+  std::vector<Slot> old(size);
   old.swap(index_);
   size_t mask = index_.size() - 1;
   for (const Slot &s : old) {
@@ -44,7 +42,9 @@ void Tree::index_grow() {
   }
 }
 
-void Tree::index_insert(uint32_t node, uint32_t h) {
+// The caller has made room (index_grow) beforehand, so this cannot fail.
+void Tree::index_insert(uint32_t node) {
+  uint32_t h = hash(nodes_[node].parent, nodes_[node].name());
   size_t mask = index_.size() - 1;
   size_t i = h & mask;
   while (index_[i].node != kNone) i = (i + 1) & mask;
@@ -74,7 +74,11 @@ void Tree::index_erase(uint32_t node) {
 }
 
 uint32_t Tree::find_child(uint32_t parent, std::string_view name) const {
-  if (index_.empty()) return kNone;
+  if (!indexed(parent)) {
+    for (uint32_t c = nodes_[parent].first; c != kNone; c = nodes_[c].next)
+      if (nodes_[c].name() == name) return c;
+    return kNone;
+  }
   uint32_t h = hash(parent, name);
   size_t mask = index_.size() - 1;
   for (size_t i = h & mask;; i = (i + 1) & mask) {
@@ -112,7 +116,11 @@ Tree::Found Tree::resolve(uint32_t start, std::string_view path, uint32_t *out) 
 // `parent`. Everything that can run out of memory happens before anything
 // is changed.
 uint32_t Tree::link(uint32_t parent, Node node) {
-  if ((indexed_ + 1) * 2 > index_.size()) index_grow();
+  uint32_t siblings = nodes_[parent].children;
+  // The child that takes a parent past the limit brings all its siblings
+  // into the index with it.
+  size_t entering = siblings < scan_limit_ ? 0 : siblings == scan_limit_ ? siblings + 1 : 1;
+  if (entering) index_grow(indexed_ + entering);
   uint32_t index;
   if (!free_.empty()) {
     index = free_.back();
@@ -125,26 +133,58 @@ uint32_t Tree::link(uint32_t parent, Node node) {
   node.parent = parent;
   node.depth = static_cast<uint16_t>(p.depth + 1);
   node.prev = p.last;
+  node.children = 0;
   if (p.last != kNone) nodes_[p.last].next = index; else p.first = index;
   p.last = index;
+  ++p.children;
   nodes_[index] = node;
-  index_insert(index, hash(parent, node.name()));
+  if (entering > 1) {
+    for (uint32_t c = p.first; c != kNone; c = nodes_[c].next) index_insert(c);
+  } else if (entering == 1) {
+    index_insert(index);
+  }
   return index;
 }
 
+// Unlinks a node from its parent's children; the node and its subtree are
+// left as they are.
+void Tree::detach(uint32_t node) {
+  Node &n = nodes_[node];
+  Node &parent = nodes_[n.parent];
+  if (indexed(n.parent)) index_erase(node);
+  if (n.prev != kNone) nodes_[n.prev].next = n.next; else parent.first = n.next;
+  if (n.next != kNone) nodes_[n.next].prev = n.prev; else parent.last = n.prev;
+  --parent.children;
+  // Back at the limit: the remaining children are found by walking again.
+  if (parent.children == scan_limit_)
+    for (uint32_t c = parent.first; c != kNone; c = nodes_[c].next) index_erase(c);
+}
+
+char *Tree::allocate(size_t size) {
+  if (size > chunk_free_) {
+    // Chunks grow from 64 KiB to 1 MiB, so that a small file stays small.
+    size_t want = std::max(size, size_t{64 * 1024} << std::min<size_t>(chunks_.size(), 4));
+    chunks_.reserve(chunks_.size() + 1);
+    chunks_.emplace_back(new char[want]);
+    chunk_at_ = chunks_.back().get();
+    chunk_free_ = want;
+  }
+  char *at = chunk_at_;
+  chunk_at_ += size;
+  chunk_free_ -= size;
+  return at;
+}
+
 uint32_t Tree::add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record) {
-  std::unique_ptr<char[]> bytes(new char[name.size() + record.size()]);
-  std::memcpy(bytes.get(), name.data(), name.size());
-  if (!record.empty()) std::memcpy(bytes.get() + name.size(), record.data(), record.size());
+  char *bytes = allocate(name.size() + record.size());
+  std::memcpy(bytes, name.data(), name.size());
+  if (!record.empty()) std::memcpy(bytes + name.size(), record.data(), record.size());
   Node n;
   n.design = design;
   n.name_size = static_cast<uint32_t>(name.size());
   n.record_size = static_cast<uint32_t>(record.size());
-  n.name_data = bytes.get();
-  n.owned = true;
-  uint32_t index = link(parent, n);
-  bytes.release();  // the node owns it now
-  return index;
+  n.name_data = bytes;
+  return link(parent, n);
 }
 
 uint32_t Tree::add_view(uint32_t parent, std::string_view name, uint8_t gap, uint32_t design, uint32_t record_size) {
@@ -154,12 +194,17 @@ uint32_t Tree::add_view(uint32_t parent, std::string_view name, uint8_t gap, uin
   n.record_size = record_size;
   n.name_data = name.data();
   n.record_gap = gap;
-  return link(parent, n);
+  n.in_image = true;
+  uint32_t index = link(parent, n);
+  ++image_views_;
+  return index;
 }
 
+// Clears a removed node's slot for reuse; its index entry is gone already.
+// The image goes with the last node that views it: a file rewritten
+// completely then holds only what was written.
 void Tree::release(uint32_t index) {
-  index_erase(index);  // before the name goes: the index hashes it
-  if (nodes_[index].owned) delete[] nodes_[index].name_data;
+  if (nodes_[index].in_image && --image_views_ == 0) image_.reset();
   nodes_[index] = Node();
   free_.push_back(index);
 }

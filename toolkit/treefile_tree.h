@@ -2,15 +2,20 @@
 //
 // Nodes live in one vector and link to their parent, first and last child
 // and siblings by index, so children keep the order in which they were
-// added and a subtree is walked without recursion. One open-addressing hash
-// index over (parent, name) finds a child by name without walking its
-// siblings. A node's name and record are kept as the bytes the file stores,
-// either as a view into the image the file was loaded from or in an
-// allocation of the node's own, so an open file costs little more memory
-// than its size: the image, 48 bytes a node and 8 to 16 bytes of index.
+// added and a subtree is walked without recursion. A child is found by name
+// by walking its few siblings when its parent has at most `scan_limit`
+// children (they were added together, so that walk stays in cache), and
+// otherwise through one open-addressing hash index over (parent, name),
+// which holds exactly the children of such larger parents. A node's name
+// and record are kept as the bytes the file stores, either as a view into
+// the image the file was loaded from or in a chunk of the tree's own, so an
+// open file costs little more memory than its size: the image (freed once
+// no node views it), 48 bytes a node and 8 to 16 bytes of index for the
+// children of large parents.
 #ifndef KESTRUM_TOOLKIT_TREEFILE_TREE_H
 #define KESTRUM_TOOLKIT_TREEFILE_TREE_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -40,7 +45,8 @@ struct Node {
   const char *name_data = nullptr;  // the name; the record follows it after record_gap bytes
   uint16_t depth = 0;               // 0 for the root
   uint8_t record_gap = 0;           // the record size's varint between them in a loaded image
-  bool owned = false;               // name_data is the node's own allocation, not a view of the image
+  bool in_image = false;            // name_data views the loaded image, not the tree's own chunks
+  uint32_t children = 0;
 
   std::string_view name() const { return {name_data, name_size}; }
   const char *record_data() const { return name_data + name_size + record_gap; }
@@ -52,7 +58,9 @@ const char *bad_name_reason(std::string_view name);
 
 class Tree {
  public:
-  Tree();
+  // Parents with more children than this have them in the hash index.
+  static constexpr uint32_t kScanLimit = 8;
+  explicit Tree(uint32_t scan_limit = kScanLimit);
   ~Tree();
   Tree(const Tree &) = delete;
   Tree &operator=(const Tree &) = delete;
@@ -82,6 +90,10 @@ class Tree {
   void remove(uint32_t node, F on_remove);
 
   void keep_image(std::unique_ptr<char[]> image) { image_ = std::move(image); }
+  bool holds_image() const { return image_ != nullptr; }
+  // Counts removals, so that a node found by path can be remembered until
+  // the next removal.
+  uint64_t removals() const { return removals_; }
 
   // Calls visit(index) for `start` and every node beneath it in pre-order
   // (parents before children, children in the order they were added).
@@ -99,17 +111,29 @@ class Tree {
     uint32_t hash = 0;
   };
   static uint32_t hash(uint32_t parent, std::string_view name);
+  bool indexed(uint32_t parent) const { return nodes_[parent].children > scan_limit_; }
   uint32_t link(uint32_t parent, Node node);
-  void index_insert(uint32_t node, uint32_t hash);
+  void index_insert(uint32_t node);
   void index_erase(uint32_t node);
-  void index_grow();
+  void index_grow(size_t entries);
   void release(uint32_t index);
+  void detach(uint32_t node);
+  char *allocate(size_t size);
 
+  uint32_t scan_limit_;
   std::vector<Node> nodes_;
   std::vector<uint32_t> free_;  // slots of removed nodes, reused by add
   std::vector<Slot> index_;     // linear probing; a power of two, at most half full
   size_t indexed_ = 0;
   std::unique_ptr<char[]> image_;
+  size_t image_views_ = 0;      // nodes whose bytes lie in image_
+  // Names and records written through add, packed into large chunks: one
+  // allocation per megabyte instead of one per node. Space of removed nodes
+  // is given back with the tree.
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  size_t chunk_free_ = 0;
+  char *chunk_at_ = nullptr;
+  uint64_t removals_ = 0;
 };
 
 template <typename F>
@@ -131,11 +155,16 @@ template <typename F>
 void Tree::remove(uint32_t node, F on_remove) {
   std::vector<uint32_t> doomed;
   preorder(node, [&](uint32_t i) { doomed.push_back(i); });
-  free_.reserve(free_.size() + doomed.size());  // nothing below can fail
-  Node &n = nodes_[node];
-  Node &parent = nodes_[n.parent];
-  if (n.prev != kNone) nodes_[n.prev].next = n.next; else parent.first = n.next;
-  if (n.next != kNone) nodes_[n.next].prev = n.prev; else parent.last = n.prev;
+  // Nothing below can fail. Room grows by doubling: removing a long list
+  // node by node must not copy the free list every time.
+  if (free_.capacity() < free_.size() + doomed.size())
+    free_.reserve(std::max(free_.size() + doomed.size(), 2 * free_.capacity()));
+  ++removals_;
+  detach(node);
+  // Index entries go while every parent still knows how many children it
+  // has; only then are the slots cleared.
+  for (size_t k = 1; k < doomed.size(); ++k)
+    if (indexed(nodes_[doomed[k]].parent)) index_erase(doomed[k]);
   for (uint32_t i : doomed) {
     on_remove(i);
     release(i);

@@ -1,6 +1,8 @@
-// The node tree's name index checked against a plain model: random adds and
+// The node tree's name lookup checked against a plain model: random adds and
 // subtree removals in a tree small enough that probe runs often wrap around
-// the end of the index, where removal is easiest to get wrong.
+// the end of the index, where removal is easiest to get wrong, with parents
+// crossing the number of children above which they are indexed in both
+// directions.
 //
 // The tree is internal to the toolkit library and not exported, so this test
 // compiles its source in.
@@ -21,20 +23,23 @@ using tk::tree::Tree;
 
 TEST(TreeFileIndex, LookupsMatchAModelThroughRandomAddsAndRemovals) {
   std::mt19937 random(20240611);
-  for (int round = 0; round < 200; ++round) {
-    Tree tree;
+  for (int round = 0; round < 300; ++round) {
+    // 0 indexes every child, 8 is what files use.
+    const uint32_t limits[] = {0, 2, Tree::kScanLimit};
+    Tree tree(limits[round % 3]);
     std::map<uint32_t, std::pair<uint32_t, std::string>> model;  // node -> (parent, name)
     for (int step = 0; step < 400; ++step) {
-      // At most eight nodes keep the index at its first size, 16 slots, half
-      // full at most: runs cross its end often.
-      bool add = model.size() < 3 || (model.size() < 8 && random() % 3 != 0);
+      // Few nodes keep the index small (16 slots at first, half full at
+      // most), so runs cross its end often.
+      const size_t most = round % 3 == 0 ? 8 : 24;
+      bool add = model.size() < 3 || (model.size() < most && random() % 3 != 0);
       if (add) {
         // Parents among the root and the existing nodes; few names, so
         // siblings and cousins share them.
         std::vector<uint32_t> parents = {kRoot};
         for (const auto &entry : model) parents.push_back(entry.first);
         uint32_t parent = parents[random() % parents.size()];
-        std::string name = "n" + std::to_string(random() % 6);
+        std::string name = "n" + std::to_string(random() % 12);
         if (tree.find_child(parent, name) != kNone) continue;
         uint32_t node = tree.add(parent, name, 0, "r");
         ASSERT_EQ(model.count(node), 0u);
@@ -48,7 +53,7 @@ TEST(TreeFileIndex, LookupsMatchAModelThroughRandomAddsAndRemovals) {
       // Every node in the model is found, and nothing else.
       ASSERT_EQ(tree.count(), model.size());
       for (const auto &[node, key] : model) ASSERT_EQ(tree.find_child(key.first, key.second), node) << step;
-      for (int n = 0; n < 6; ++n) {
+      for (int n = 0; n < 12; ++n) {
         std::string name = "n" + std::to_string(n);
         bool expected = false;
         for (const auto &entry : model) expected |= entry.second.first == kRoot && entry.second.second == name;
