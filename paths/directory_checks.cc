@@ -13,7 +13,11 @@ DirectoryCheckScope::~DirectoryCheckScope() { t_current = outer_; }
 bool DirectoryCheckScope::verified(const char *directory) noexcept {
   if (!t_current || !directory) return false;
   try {
-    return t_current->verified_.count(directory) != 0;
+    DirectoryCheckScope &scope = *t_current;
+    if (!scope.last_.empty() && scope.last_ == directory) return true;
+    if (scope.verified_.count(directory) == 0) return false;
+    scope.last_ = directory;
+    return true;
   } catch (...) {
     return false;
   }

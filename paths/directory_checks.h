@@ -27,6 +27,9 @@ class DirectoryCheckScope {
  private:
   DirectoryCheckScope *outer_;
   std::unordered_set<std::string> verified_;
+  // The directory last found verified: a load or save asks about the same
+  // one for every name, and comparing with it costs no allocation.
+  std::string last_;
 };
 
 }  // namespace pm

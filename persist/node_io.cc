@@ -48,16 +48,16 @@ bool split_listed(const char *listed, const char **name, std::string_view *paren
 
 }  // namespace
 
-int seek_and_read(tk_TreeFile *file, const char *parent, const char *listed, void *record,
+int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
                   tk_Design *design, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SeekAndRead", slot);
   OwnedText name, parent_part;
   const char *node_name = nullptr;
   std::string_view node_parent;
-  if (!split_listed(listed, &node_name, &node_parent)) {
+  if (!split_listed(listed.path, &node_name, &node_parent)) {
     {
       InnerSlot inner;
-      name.text = tk_NodePathPart(listed, TK_NODE_NAME, -1, &inner);
+      name.text = tk_NodePathPart(listed.path, TK_NODE_NAME, -1, &inner);
       if (inner || !name.text) {
         r.push(inner.take(), "Cannot get node name");
         return 0;
@@ -65,7 +65,7 @@ int seek_and_read(tk_TreeFile *file, const char *parent, const char *listed, voi
     }
     {
       InnerSlot inner;
-      parent_part.text = tk_NodePathPart(listed, TK_NODE_PARENT, -1, &inner);
+      parent_part.text = tk_NodePathPart(listed.path, TK_NODE_PARENT, -1, &inner);
       if (inner || !parent_part.text) {
         r.push(inner.take(), "Cannot get node path");
         return 0;
@@ -75,6 +75,9 @@ int seek_and_read(tk_TreeFile *file, const char *parent, const char *listed, voi
     node_parent = parent_part.text;
   }
   if (!is_direct_child(parent, node_parent)) return 0;
+  // A node known by number is read at once; should that fail, the read by
+  // path below fails the same way and gives the usual reports.
+  if (listed.node >= 0 && tk_TreeNodeRead(file, listed.node, record, design, nullptr)) return 1;
   if (!seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for read")) return 0;
   InnerSlot inner;
   tk_TreeObjectRead(file, parent, node_name, TK_READ_RECORD, record, design, &inner);
@@ -107,10 +110,10 @@ int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noex
   return seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for write") ? 1 : 0;
 }
 
-int read_listed(tk_TreeFile *file, const char *parent, const char *listed, void *record,
+int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
                 tk_Design *design, Reporter &r, const char *failure) noexcept {
   if (!record) {
-    r.push(nullptr, "Out of memory reading node %s", listed ? listed : "(null)");
+    r.push(nullptr, "Out of memory reading node %s", listed.path ? listed.path : "(null)");
     r.push(nullptr, "%s", failure);
     return 0;
   }

@@ -8,6 +8,7 @@
 #ifndef KESTRUM_PERSIST_NODE_IO_H
 #define KESTRUM_PERSIST_NODE_IO_H
 
+#include <string>
 #include <string_view>
 
 #include "include/kestrum.h"
@@ -23,7 +24,16 @@ int rewind_and_write(tk_TreeFile *file, const char *parent, const char *name,
 // pm_SeekAndRead: reads the node at `listed` (a path from a listing) into
 // `record` when it is a direct child of `parent`. 1 when read; 0 when it is
 // not a direct child (slot empty, record untouched) or on failure (report).
-int seek_and_read(tk_TreeFile *file, const char *parent, const char *listed, void *record,
+// A node a listing found: its path, for reports and reads by path, and its
+// number in the file when the listing knows it (-1 otherwise), which lets
+// a read skip resolving the path.
+struct Listed {
+  Listed(const char *text, int64_t number = -1) : path(text), node(number) {}  // NOLINT: a path is a Listed
+  const char *path;
+  int64_t node;
+};
+
+int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
                   tk_Design *design, tk_ErrorReport **slot) noexcept;
 // pm_NodeDelete: deletes the node at `path` and everything beneath it.
 int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noexcept;
@@ -55,7 +65,7 @@ tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *desig
 // (null when its allocation failed). 1 when read; 0 when the node is not a
 // direct child of `parent` (nothing reported) or when reading failed (r then
 // holds `failure` over the cause).
-int read_listed(tk_TreeFile *file, const char *parent, const char *listed, void *record,
+int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
                 tk_Design *design, Reporter &r, const char *failure) noexcept;
 
 // Lists the nodes of `design_name` under `parent` and hands each listed path
@@ -139,23 +149,77 @@ bool append_loaded(T *object, Reporter &r, const char *failure, Append append) n
   return false;
 }
 
-// The list loads: loads each node of `design_name` listed under `parent`
-// with `load` (listed path, slot), skips a node that is not a direct child
-// (load gives null without a report) and hands every other object to
-// append_loaded with `append` and `append_failure`. Stops at the first
-// failure; a failed load leaves `load_failure` (formatted with the listed
-// path) over the loader's report.
+// Hands each child of `parent` holding a `design_name` record to `each`
+// (Listed) in written order until it returns false, with the path a listing
+// of the children would give it and its number, so that no path is built
+// on the heap or resolved per node. The file is positioned on its root
+// first. When `parent` names no node, or memory runs out, this is the
+// listing by path, with its reports.
+template <typename Each>
+int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
+                   const char *listing_failure, Each each) noexcept {
+  int64_t at = parent.node >= 0 ? parent.node : tk_TreeNodeFind(file, parent.path);
+  if (at < 0 || !parent.path) {
+    return for_each_listed(file, parent.path, design_name, true, TK_LIST_CHILDREN, r, listing_failure,
+                           [&](const char *path) { return each(Listed(path)); });
+  }
+  {
+    InnerSlot inner;
+    tk_TreeEntrySeek(file, TK_SEEK_ROOT, nullptr, &inner);
+    if (inner) {
+      r.push(inner.take(), "Cannot seek ZQDX_ROOT_NODE for read");
+      return 0;
+    }
+  }
+  // A listing writes the parent's path from the root (":A:B"; nothing for
+  // the root itself), then ':' and the child's name.
+  std::string_view given(parent.path);
+  std::string_view from_root = given == ":" ? std::string_view()
+                               : given.substr(0, 2) == "::" ? given.substr(1)
+                                                            : given;
+  std::string path;
+  try {
+    if (!from_root.empty() && from_root.front() != ':') path += ':';
+    path += from_root;
+    path += ':';
+    path.reserve(path.size() + 64);
+  } catch (...) {
+    r.push(nullptr, "%s", listing_failure);
+    return 0;
+  }
+  const size_t prefix = path.size();
+  for (int64_t child = tk_TreeNodeFirstChild(file, at, design_name); child >= 0;
+       child = tk_TreeNodeNextSibling(file, child, design_name)) {
+    size_t length = 0;
+    const char *name = tk_TreeNodeName(file, child, &length);
+    try {
+      path.resize(prefix);
+      path.append(name, length);
+    } catch (...) {
+      r.push(nullptr, "%s", listing_failure);
+      return 0;
+    }
+    if (!each(Listed(path.c_str(), child))) return 0;
+  }
+  return 1;
+}
+
+// The list loads: loads each node of `design_name` under `parent` with
+// `load` (Listed, slot), skips a node that is not a direct child (load gives
+// null without a report) and hands every other object to append_loaded with
+// `append` and `append_failure`. Stops at the first failure; a failed load
+// leaves `load_failure` (formatted with the listed path) over the loader's
+// report.
 template <typename Load, typename Append>
-int load_listed(tk_TreeFile *file, const char *parent, const char *design_name, Reporter &r,
+int load_listed(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
                 const char *listing_failure, const char *load_failure, const char *append_failure, Load load,
                 Append append) noexcept {
-  return for_each_listed(file, parent, design_name, true, TK_LIST_CHILDREN, r, listing_failure,
-                         [&](const char *listed) {
+  return for_each_child(file, parent, design_name, r, listing_failure, [&](const Listed &listed) {
     InnerSlot inner;
     auto *object = load(listed, &inner);
     if (inner) {
       destroy_detached(object);
-      r.push(inner.take(), load_failure, listed);
+      r.push(inner.take(), load_failure, listed.path);
       return false;
     }
     return !object || append_loaded(object, r, append_failure, append);

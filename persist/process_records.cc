@@ -204,7 +204,7 @@ pm_Process *process_node_get_values(const char *directory, const ProcessRecord *
   return process;
 }
 
-pm_Process *process_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                          const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_ProcessLoad", slot);
   ReadBuffer<ProcessRecord> record;
@@ -228,7 +228,7 @@ pm_Process *process_list_load(tk_TreeFile *file, const char *directory, const ch
   load_listed(
       file, level_name, "PM_Process", r, "Error reading process nodes", "Error loading process %s",
       "Cannot append new process",
-      [&](const char *listed, tk_ErrorReport **inner) {
+      [&](const Listed &listed, tk_ErrorReport **inner) {
         return process_load(file, directory, listed, level_name, table, inner);
       },
       [&](pm_Process *process, tk_ErrorReport **inner) {

@@ -10,6 +10,7 @@
 
 #include "include/kestrum.h"
 #include "persist/designs.h"
+#include "persist/node_io.h"
 
 namespace pm {
 
@@ -63,7 +64,7 @@ pm_Process *process_list_load(tk_TreeFile *file, const char *directory, const ch
                               const DesignTable *table, tk_ErrorReport **slot) noexcept;
 // pm_ProcessLoad: a new process, or null (not a direct child: slot empty;
 // failure: report, nothing left behind).
-pm_Process *process_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                          const DesignTable *table, tk_ErrorReport **slot) noexcept;
 // pm_ProcessNodeGetValues: a new process built from a read record, its
 // parameter and label files expanded against `directory`; null with a

@@ -146,11 +146,13 @@ class ChangeFlags {
   // False when memory runs out.
   bool capture(pm_Project *project) noexcept {
     try {
-      // Counted first, so the record of them is one block of the exact size.
+      // Counted first, so the record of them is one block of the exact
+      // size; only the values are kept, and a restore walks the same way.
       size_t count = 0;
       walk(project, [&](pm_ChangeState *) { ++count; });
       flags_.reserve(count);
-      walk(project, [&](pm_ChangeState *state) { flags_.emplace_back(state, *state); });
+      walk(project, [&](pm_ChangeState *state) { flags_.push_back(*state); });
+      project_ = project;
       return true;
     } catch (...) {
       return false;
@@ -158,7 +160,11 @@ class ChangeFlags {
   }
 
   void restore() const noexcept {
-    for (const auto &[state, flags] : flags_) *state = flags;
+    if (!project_) return;
+    size_t next = 0;
+    walk(project_, [&](pm_ChangeState *state) {
+      if (next < flags_.size()) *state = flags_[next++];
+    });
   }
 
  private:
@@ -192,7 +198,8 @@ class ChangeFlags {
     }
   }
 
-  std::vector<std::pair<pm_ChangeState *, pm_ChangeState>> flags_;
+  pm_Project *project_ = nullptr;
+  std::vector<pm_ChangeState> flags_;
 };
 
 // Closes a file whose changes are to be kept. Not being able to write it is

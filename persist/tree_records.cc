@@ -56,14 +56,14 @@ int save_container(tk_TreeFile *file, const char *directory, T *object, const ch
 // `samples` (object, slot; a sample has none) and then its files. On any
 // failure the object is released with everything loaded into it.
 template <typename T, typename Samples>
-T *load_container(tk_TreeFile *file, const char *directory, const char *listed, const char *parent, int index,
+T *load_container(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent, int index,
                   const DesignTable *table, Reporter &r, const char *read_failure, T *(*create)(const char *),
                   Samples samples) noexcept {
   ReadBuffer<NamedRecord> record;
   if (!read_listed(file, parent, listed, record.get(), table->design[index], r, read_failure)) return nullptr;
   T *object = create(nullptr);
   if (!object) {
-    r.push(nullptr, "Out of memory loading %s", listed);
+    r.push(nullptr, "Out of memory loading %s", listed.path);
     return nullptr;
   }
   object->node.name = string_item_take(&record->name);
@@ -186,7 +186,7 @@ int file_node_get_values(const char *directory, FileRecord *record, pm_File *dat
   return 1;
 }
 
-pm_File *file_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_File *file_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileLoad", slot);
   ReadBuffer<FileRecord> record;
@@ -206,7 +206,7 @@ pm_File *file_load(tk_TreeFile *file, const char *directory, const char *listed,
   return data;
 }
 
-int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const char *parent,
+int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileListLoad", slot);
   // Loaded nodes are linked in constant time; a name already in the list
@@ -215,7 +215,9 @@ int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const 
   ListAppender files(static_cast<pm_Node *>(owner), head ? as_node(*head) : nullptr);
   return load_listed(
       file, parent, "PM_File", r, "Error reading file nodes", "Error loading file %s", "Error adding file %s to parent node",
-      [&](const char *listed, tk_ErrorReport **inner) { return file_load(file, directory, listed, parent, table, inner); },
+      [&](const Listed &listed, tk_ErrorReport **inner) {
+        return file_load(file, directory, listed, parent.path, table, inner);
+      },
       [&](pm_File *data, tk_ErrorReport **inner) {
         pm_Node *first = head ? as_node(*head) : nullptr;
         if (head && files.link(&first, as_node(data))) {
@@ -226,20 +228,22 @@ int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const 
       });
 }
 
-pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                        const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SampleLoad", slot);
   return load_container(file, directory, listed, parent, kSampleDesign, table, r, "Error loading sample node",
                         pm_SampleCreate, [](pm_Sample *, tk_ErrorReport **) { return 1; });
 }
 
-int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, const char *parent,
+int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, const Listed &parent,
                      const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SampleListLoad", slot);
   ListAppender samples(as_node(tile), as_node(tile->samples));
   return load_listed(
       file, parent, "PM_Sample", r, "Error reading sample nodes", "Error loading sample %s", "Error adding sample to tile",
-      [&](const char *listed, tk_ErrorReport **inner) { return sample_load(file, directory, listed, parent, table, inner); },
+      [&](const Listed &listed, tk_ErrorReport **inner) {
+        return sample_load(file, directory, listed, parent.path, table, inner);
+      },
       [&](pm_Sample *sample, tk_ErrorReport **inner) {
         pm_Node *first = as_node(tile->samples);
         if (samples.link(&first, as_node(sample))) {
@@ -251,7 +255,7 @@ int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, co
       });
 }
 
-pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_TileLoad", slot);
   return load_container(file, directory, listed, parent, kTileDesign, table, r, "Error loading tile node",
@@ -260,13 +264,15 @@ pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const char *listed,
                         });
 }
 
-int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project, const char *parent,
+int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_TileListLoad", slot);
   ListAppender tiles(as_node(project), as_node(project->tiles));
   return load_listed(
       file, parent, "PM_Tile", r, "Error reading tile nodes", "Error loading tile %s", "Error adding tile %s",
-      [&](const char *listed, tk_ErrorReport **inner) { return tile_load(file, directory, listed, parent, table, inner); },
+      [&](const Listed &listed, tk_ErrorReport **inner) {
+        return tile_load(file, directory, listed, parent.path, table, inner);
+      },
       [&](pm_Tile *tile, tk_ErrorReport **inner) {
         pm_Node *first = as_node(project->tiles);
         if (tiles.link(&first, as_node(tile))) {

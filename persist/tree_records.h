@@ -11,6 +11,7 @@
 
 #include "include/kestrum.h"
 #include "persist/designs.h"
+#include "persist/node_io.h"
 
 namespace pm {
 
@@ -35,23 +36,23 @@ int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const cha
 int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, char **localised,
                          tk_ErrorReport **slot) noexcept;
 
-// Loading. `parent` is the path of the node whose children are read, as a
-// listing reported it (":" for the root). A failed load appends nothing and
+// Loading. `parent` is the node whose children are read: its path as a
+// listing reported it (":" for the root) and, when known, its number. A failed load appends nothing and
 // leaves no half-built object behind; objects appended before the failure
 // stay appended. Loaders of one object return null both for a node that is
 // not a direct child of `parent` (slot empty) and on failure (report).
-int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project, const char *parent,
+int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_TileListLoad
-pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_TileLoad
-int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, const char *parent,
+int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, const Listed &parent,
                      const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_SampleListLoad
-pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                        const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_SampleLoad
 // `owner` is the project, a tile or a sample.
-int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const char *parent,
+int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileListLoad
-pm_File *file_load(tk_TreeFile *file, const char *directory, const char *listed, const char *parent,
+pm_File *file_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileLoad
 // pm_FileNodeGetValues: moves the texts of a read record into `data` (the
 // descriptor expanded against `directory`); on failure `data` is untouched.

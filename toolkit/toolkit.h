@@ -233,6 +233,18 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
  * written; an empty list (never null) when there are none. */
 TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags,
                                         const char *design_name, tk_ErrorReport **slot);
+/* Nodes by number, for visiting every node of a large file without a path
+ * per node: the root is 0, a number stays valid until a node is deleted,
+ * and -1 stands for no node. FirstChild and NextSibling give the next node
+ * in written order holding a record of `design_name` (any, when null).
+ * tk_TreeNodeName gives the name's bytes in place (not NUL-terminated) and
+ * its length, valid until the file changes or closes. */
+TK_API int64_t tk_TreeNodeFind(tk_TreeFile *file, const char *path);
+TK_API int64_t tk_TreeNodeFirstChild(tk_TreeFile *file, int64_t node, const char *design_name);
+TK_API int64_t tk_TreeNodeNextSibling(tk_TreeFile *file, int64_t node, const char *design_name);
+TK_API const char *tk_TreeNodeName(tk_TreeFile *file, int64_t node, size_t *length);
+/* tk_TreeObjectRead for a node by number. */
+TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot);
 /* Deletes the node and everything beneath it. */
 TK_API int tk_TreeObjectDelete(tk_TreeFile *file, const char *root, const char *path, int flags,
                                tk_ErrorReport **slot);

@@ -62,6 +62,12 @@ constexpr size_t kChecksumSize = 4;
 constexpr size_t kPieceSize = 1 << 20;
 bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink);
 
+// Decodes node `found` into the caller's `record` of `design` (which must
+// equal the node's own), leaving the record untouched on failure. Reports
+// are in `function`'s name and name the node as `name` under `parent`.
+int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design *design, const char *function,
+                const char *parent, const char *name, tk_ErrorReport **slot);
+
 // Parses a file image into the handle's (empty) dictionary and tree, which
 // take the image over. Returns false with `error` set to a reason that
 // starts with "not a project file", "unsupported version", "checksum

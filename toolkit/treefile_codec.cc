@@ -116,7 +116,7 @@ bool ByteReader::u64(uint64_t *out) {
   return true;
 }
 
-bool ByteReader::varint(uint64_t *out) {
+bool ByteReader::varint_long(uint64_t *out) {
   if (!ok()) return false;
   size_t start = offset();
   uint64_t v = 0;
@@ -134,26 +134,11 @@ bool ByteReader::varint(uint64_t *out) {
   return fail_at(start, "number too long");
 }
 
-bool ByteReader::varint_max(uint64_t limit, uint64_t *out, const char *what) {
-  size_t start = offset();
-  if (!varint(out)) return false;
-  if (*out > limit) return fail_at(start, what);
-  return true;
-}
-
 bool ByteReader::count(uint64_t *out, size_t min_each, const char *what) {
   size_t start = offset();
   if (!varint(out)) return false;
   if (min_each == 0) min_each = 1;
   if (*out > remaining() / min_each) return fail_at(start, what);
-  return true;
-}
-
-bool ByteReader::take(size_t size, const unsigned char **out, const char *what) {
-  if (!ok()) return false;
-  if (size > remaining()) return fail(what);
-  *out = at_;
-  at_ += size;
   return true;
 }
 

@@ -50,16 +50,34 @@ class ByteReader {
       : at_(data), end_(data + size), base_(base), start_(data) {}
 
   bool u64(uint64_t *out);
-  // Refuses encodings longer than ten bytes or larger than 64 bits.
-  bool varint(uint64_t *out);
+  // Refuses encodings longer than ten bytes or larger than 64 bits. Most
+  // numbers of a file fit one byte; those are read here, inline.
+  bool varint(uint64_t *out) {
+    if (!failed_ && at_ != end_ && *at_ < 0x80) {
+      *out = *at_++;
+      return true;
+    }
+    return varint_long(out);
+  }
   // A varint that must not exceed `limit`.
-  bool varint_max(uint64_t limit, uint64_t *out, const char *what);
+  bool varint_max(uint64_t limit, uint64_t *out, const char *what) {
+    size_t start = offset();
+    if (!varint(out)) return false;
+    if (*out > limit) return fail_at(start, what);
+    return true;
+  }
   // A count of things that each take at least `min_each` bytes (at least 1),
   // refused when that many could not fit in what remains, so that no caller
   // reserves memory for more items than the file can hold.
   bool count(uint64_t *out, size_t min_each, const char *what);
   // `size` raw bytes, viewed in place.
-  bool take(size_t size, const unsigned char **out, const char *what);
+  bool take(size_t size, const unsigned char **out, const char *what) {
+    if (!ok()) return false;
+    if (size > remaining()) return fail(what);
+    *out = at_;
+    at_ += size;
+    return true;
+  }
   // A length-prefixed text of at most `max_size` bytes, viewed in place. A
   // text may not hold a NUL byte: it is handed out as a C string.
   bool text(std::string_view *out, size_t max_size, const char *what);
@@ -76,6 +94,8 @@ class ByteReader {
   size_t failed_at() const { return failed_at_; }
 
  private:
+  bool varint_long(uint64_t *out);
+
   const unsigned char *at_;
   const unsigned char *end_;
   size_t base_;

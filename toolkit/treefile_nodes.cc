@@ -100,6 +100,52 @@ void report_out_of_memory(tk_ErrorReport **slot, const char *function) {
 
 }  // namespace
 
+namespace tk::tree {
+
+int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design *design, const char *function,
+                const char *parent, const char *name, tk_ErrorReport **slot) {
+  const tk::tree::Node &node = file.tree.node(found);
+  const tk_Design &stored = *file.dictionary.designs[node.design];
+  if (!design || !record) {
+    tk::report(slot, function, "Cannot read node %s under %s: no %s given", name, parent, design ? "record" : "design");
+    return 0;
+  }
+  // Equal designs have equal layouts, so the caller's buffer fits the record.
+  if (design != &stored && !tk::tree::designs_equal(*design, stored)) {
+    tk::report(slot, function, "Node %s under %s holds a %s record, not a %s record", name, parent,
+               stored.name.c_str(), design->name.c_str());
+    return 0;
+  }
+  // Decoded apart and copied in only when whole, so a failure leaves the
+  // caller's record untouched and frees everything it allocated. Small
+  // records, the usual kind, are decoded on the stack; either way the
+  // record starts zeroed, which is how absent items read.
+  alignas(std::max_align_t) unsigned char local[256];
+  auto *scratch = stored.size <= sizeof local ? local : static_cast<unsigned char *>(tk_HeapMalloc(stored.size));
+  if (scratch == local) std::memset(local, 0, stored.size);
+  if (!scratch) {
+    report_out_of_memory(slot, function);
+    return 0;
+  }
+  std::string_view bytes = node.record();
+  tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+  if (!tk::tree::decode_record(stored, in, scratch)) {
+    tk::tree::free_record_contents(stored, scratch);
+    if (scratch != local) tk_HeapFree(scratch);
+    if (in.ok()) {
+      report_out_of_memory(slot, function);
+    } else {
+      tk::report(slot, function, "Node %s under %s is damaged: %s", name, parent, in.reason().c_str());
+    }
+    return 0;
+  }
+  std::memcpy(record, scratch, stored.size);
+  if (scratch != local) tk_HeapFree(scratch);
+  return 1;
+}
+
+}  // namespace tk::tree
+
 extern "C" {
 
 TK_API int tk_TreeEntrySeek(tk_TreeFile *file, int how, const char *node, tk_ErrorReport **slot) {
@@ -190,44 +236,7 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
     tk::report(slot, function, "No node %s under %s in %s", shown(name), parent, file->path.c_str());
     return 0;
   }
-  const tk::tree::Node &node = file->tree.node(found);
-  const tk_Design &stored = *file->dictionary.designs[node.design];
-  if (!design || !record) {
-    tk::report(slot, function, "Cannot read node %s under %s: no %s given", name, parent, design ? "record" : "design");
-    return 0;
-  }
-  // Equal designs have equal layouts, so the caller's buffer fits the record.
-  if (design != &stored && !tk::tree::designs_equal(*design, stored)) {
-    tk::report(slot, function, "Node %s under %s holds a %s record, not a %s record", name, parent,
-               stored.name.c_str(), design->name.c_str());
-    return 0;
-  }
-  // Decoded apart and copied in only when whole, so a failure leaves the
-  // caller's record untouched and frees everything it allocated.
-  alignas(std::max_align_t) unsigned char local[256];
-  // Small records, the usual kind, are decoded on the stack; either way
-  // the record starts zeroed, which is how absent items read.
-  auto *scratch = stored.size <= sizeof local ? local : static_cast<unsigned char *>(tk_HeapMalloc(stored.size));
-  if (scratch == local) std::memset(local, 0, stored.size);
-  if (!scratch) {
-    report_out_of_memory(slot, function);
-    return 0;
-  }
-  std::string_view bytes = node.record();
-  tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
-  if (!tk::tree::decode_record(stored, in, scratch)) {
-    tk::tree::free_record_contents(stored, scratch);
-    if (scratch != local) tk_HeapFree(scratch);
-    if (in.ok()) {
-      report_out_of_memory(slot, function);
-    } else {
-      tk::report(slot, function, "Node %s under %s is damaged: %s", name, parent, in.reason().c_str());
-    }
-    return 0;
-  }
-  std::memcpy(record, scratch, stored.size);
-  if (scratch != local) tk_HeapFree(scratch);
-  return 1;
+  return tk::tree::read_record(*file, found, record, design, function, parent, name, slot);
 }
 
 TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags, const char *design_name,

@@ -18,59 +18,91 @@ Tree::Tree(uint32_t scan_limit) : scan_limit_(scan_limit) { nodes_.emplace_back(
 
 Tree::~Tree() = default;
 
-uint32_t Tree::hash(uint32_t parent, std::string_view name) {
-  uint64_t h = std::hash<std::string_view>()(name) ^ (static_cast<uint64_t>(parent) * 0x9E3779B97F4A7C15ull);
+uint32_t Tree::hash(std::string_view name) {
+  uint64_t h = std::hash<std::string_view>()(name);
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 void Tree::reserve(size_t nodes) { nodes_.reserve(nodes + 1); }
 
-// Grows the index until `entries` fill at most half of it, and places every
+// Grows the table until `entries` fill at most half of it, and places every
 // entry again; the stored hashes spare reading any name.
-void Tree::index_grow(size_t entries) {
-  size_t size = index_.empty() ? 16 : index_.size();
+void Tree::table_grow(Table &table, size_t entries) {
+  size_t size = table.slots.empty() ? 32 : table.slots.size();
   while (size < 2 * entries) size *= 2;
-  if (size == index_.size()) return;
+  if (size == table.slots.size()) return;
   std::vector<Slot> old(size);
-  old.swap(index_);
-  size_t mask = index_.size() - 1;
+  old.swap(table.slots);
+  size_t mask = table.slots.size() - 1;
   for (const Slot &s : old) {
     if (s.node == kNone) continue;
     size_t i = s.hash & mask;
-    while (index_[i].node != kNone) i = (i + 1) & mask;
-    index_[i] = s;
+    while (table.slots[i].node != kNone) i = (i + 1) & mask;
+    table.slots[i] = s;
   }
 }
 
-// The caller has made room (index_grow) beforehand, so this cannot fail.
-void Tree::index_insert(uint32_t node) {
-  uint32_t h = hash(nodes_[node].parent, nodes_[node].name());
-  size_t mask = index_.size() - 1;
+// A table with room for `entries`, from the free ones when there are any.
+uint32_t Tree::new_table(size_t entries) {
+  uint32_t id;
+  if (!free_tables_.empty()) {
+    id = free_tables_.back();
+    table_grow(tables_[id], entries);
+    free_tables_.pop_back();
+  } else {
+    Table table;
+    table_grow(table, entries);
+    // Room on the free list for every table, so that giving one back
+    // cannot fail.
+    free_tables_.reserve(tables_.size() + 1);
+    tables_.push_back(std::move(table));
+    id = static_cast<uint32_t>(tables_.size() - 1);
+  }
+  return id;
+}
+
+// The caller has made room (table_grow) beforehand, so this cannot fail.
+void Tree::table_insert(Table &table, uint32_t node) {
+  uint32_t h = hash(nodes_[node].name());
+  size_t mask = table.slots.size() - 1;
   size_t i = h & mask;
-  while (index_[i].node != kNone) i = (i + 1) & mask;
-  index_[i] = Slot{node, h};
-  ++indexed_;
+  while (table.slots[i].node != kNone) i = (i + 1) & mask;
+  table.slots[i] = Slot{node, h};
+  ++table.count;
 }
 
 // Removes the node's entry and shifts later entries of its probe run back,
 // so that lookups never need markers for removed entries.
-void Tree::index_erase(uint32_t node) {
-  size_t mask = index_.size() - 1;
-  size_t i = hash(nodes_[node].parent, nodes_[node].name()) & mask;
-  while (index_[i].node != node) i = (i + 1) & mask;
+void Tree::table_erase(Table &table, uint32_t node) {
+  std::vector<Slot> &slots = table.slots;
+  size_t mask = slots.size() - 1;
+  size_t i = hash(nodes_[node].name()) & mask;
+  while (slots[i].node != node) i = (i + 1) & mask;
   size_t j = i;
   for (;;) {
     j = (j + 1) & mask;
-    if (index_[j].node == kNone) break;
-    size_t home = index_[j].hash & mask;
+    if (slots[j].node == kNone) break;
+    size_t home = slots[j].hash & mask;
     // The entry at j must stay when its home lies cyclically in (i, j].
     bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
     if (stays) continue;
-    index_[i] = index_[j];
+    slots[i] = slots[j];
     i = j;
   }
-  index_[i] = Slot{};
-  --indexed_;
+  slots[i] = Slot{};
+  --table.count;
+}
+
+// Gives the parent's table back; the parent is left with its plain count.
+void Tree::drop_table(uint32_t parent) {
+  uint32_t id = nodes_[parent].children & ~kTableBit;
+  Table &table = tables_[id];
+  nodes_[parent].children = table.count;
+  // A table that grew large is freed; a small one is kept for reuse.
+  if (table.slots.size() > 1024) std::vector<Slot>().swap(table.slots);
+  else std::fill(table.slots.begin(), table.slots.end(), Slot{});
+  table.count = 0;
+  free_tables_.push_back(id);  // room was reserved when the table was made
 }
 
 uint32_t Tree::find_child(uint32_t parent, std::string_view name) const {
@@ -79,12 +111,13 @@ uint32_t Tree::find_child(uint32_t parent, std::string_view name) const {
       if (nodes_[c].name() == name) return c;
     return kNone;
   }
-  uint32_t h = hash(parent, name);
-  size_t mask = index_.size() - 1;
+  const std::vector<Slot> &slots = table_of(parent).slots;
+  uint32_t h = hash(name);
+  size_t mask = slots.size() - 1;
   for (size_t i = h & mask;; i = (i + 1) & mask) {
-    const Slot &s = index_[i];
+    const Slot &s = slots[i];
     if (s.node == kNone) return kNone;
-    if (s.hash == h && nodes_[s.node].parent == parent && nodes_[s.node].name() == name) return s.node;
+    if (s.hash == h && nodes_[s.node].name() == name) return s.node;
   }
 }
 
@@ -116,17 +149,26 @@ Tree::Found Tree::resolve(uint32_t start, std::string_view path, uint32_t *out) 
 // `parent`. Everything that can run out of memory happens before anything
 // is changed.
 uint32_t Tree::link(uint32_t parent, Node node) {
-  uint32_t siblings = nodes_[parent].children;
-  // The child that takes a parent past the limit brings all its siblings
-  // into the index with it.
-  size_t entering = siblings < scan_limit_ ? 0 : siblings == scan_limit_ ? siblings + 1 : 1;
-  if (entering) index_grow(indexed_ + entering);
+  // The child that takes a parent past the limit moves all its siblings
+  // into a table of their own.
+  uint32_t table = kNone;
+  if (indexed(parent)) {
+    Table &t = table_of(parent);
+    table_grow(t, t.count + 1);
+  } else if (nodes_[parent].children >= scan_limit_) {
+    table = new_table(nodes_[parent].children + 1);
+  }
   uint32_t index;
   if (!free_.empty()) {
     index = free_.back();
     free_.pop_back();
   } else {
-    nodes_.emplace_back();
+    try {
+      nodes_.emplace_back();
+    } catch (...) {
+      if (table != kNone) free_tables_.push_back(table);
+      throw;
+    }
     index = static_cast<uint32_t>(nodes_.size() - 1);
   }
   Node &p = nodes_[parent];
@@ -136,12 +178,15 @@ uint32_t Tree::link(uint32_t parent, Node node) {
   node.children = 0;
   if (p.last != kNone) nodes_[p.last].next = index; else p.first = index;
   p.last = index;
-  ++p.children;
   nodes_[index] = node;
-  if (entering > 1) {
-    for (uint32_t c = p.first; c != kNone; c = nodes_[c].next) index_insert(c);
-  } else if (entering == 1) {
-    index_insert(index);
+  if (table != kNone) {
+    p.children = kTableBit | table;
+    Table &t = tables_[table];
+    for (uint32_t c = p.first; c != kNone; c = nodes_[c].next) table_insert(t, c);
+  } else if (indexed(parent)) {
+    table_insert(table_of(parent), index);
+  } else {
+    ++p.children;
   }
   return index;
 }
@@ -150,14 +195,18 @@ uint32_t Tree::link(uint32_t parent, Node node) {
 // left as they are.
 void Tree::detach(uint32_t node) {
   Node &n = nodes_[node];
-  Node &parent = nodes_[n.parent];
-  if (indexed(n.parent)) index_erase(node);
-  if (n.prev != kNone) nodes_[n.prev].next = n.next; else parent.first = n.next;
-  if (n.next != kNone) nodes_[n.next].prev = n.prev; else parent.last = n.prev;
-  --parent.children;
+  uint32_t parent = n.parent;
+  Node &p = nodes_[parent];
+  if (n.prev != kNone) nodes_[n.prev].next = n.next; else p.first = n.next;
+  if (n.next != kNone) nodes_[n.next].prev = n.prev; else p.last = n.prev;
+  if (!indexed(parent)) {
+    --p.children;
+    return;
+  }
+  Table &t = table_of(parent);
+  table_erase(t, node);
   // Back at the limit: the remaining children are found by walking again.
-  if (parent.children == scan_limit_)
-    for (uint32_t c = parent.first; c != kNone; c = nodes_[c].next) index_erase(c);
+  if (t.count <= scan_limit_) drop_table(parent);
 }
 
 char *Tree::allocate(size_t size) {
@@ -200,10 +249,11 @@ uint32_t Tree::add_view(uint32_t parent, std::string_view name, uint8_t gap, uin
   return index;
 }
 
-// Clears a removed node's slot for reuse; its index entry is gone already.
-// The image goes with the last node that views it: a file rewritten
-// completely then holds only what was written.
+// Clears a removed node's slot for reuse, with its table if it has one (its
+// children are removed with it). The image goes with the last node that
+// views it: a file rewritten completely then holds only what was written.
 void Tree::release(uint32_t index) {
+  if (indexed(index)) drop_table(index);
   if (nodes_[index].in_image && --image_views_ == 0) image_.reset();
   nodes_[index] = Node();
   free_.push_back(index);

@@ -1,17 +1,18 @@
 // The node tree of an open tree file, held in memory.
 //
-// Nodes live in one vector and link to their parent, first and last child
-// and siblings by index, so children keep the order in which they were
-// added and a subtree is walked without recursion. A child is found by name
-// by walking its few siblings when its parent has at most `scan_limit`
+// Nodes live in blocks and link to their parent, first and last child and
+// siblings by index, so children keep the order in which they were added
+// and a subtree is walked without recursion. A child is found by name by
+// walking its few siblings when its parent has at most `scan_limit`
 // children (they were added together, so that walk stays in cache), and
-// otherwise through one open-addressing hash index over (parent, name),
-// which holds exactly the children of such larger parents. A node's name
-// and record are kept as the bytes the file stores, either as a view into
-// the image the file was loaded from or in a chunk of the tree's own, so an
+// otherwise through an open-addressing hash table of that parent's own:
+// a run of writes or reads under one parent then stays within one small
+// table, and removing a subtree drops its tables whole. A node's name and
+// record are kept as the bytes the file stores, either as a view into the
+// image the file was loaded from or in a chunk of the tree's own, so an
 // open file costs little more memory than its size: the image (freed once
-// no node views it), 48 bytes a node and 8 to 16 bytes of index for the
-// children of large parents.
+// no node views it), 48 bytes a node and 8 to 16 bytes of table for each
+// child of a large parent.
 #ifndef KESTRUM_TOOLKIT_TREEFILE_TREE_H
 #define KESTRUM_TOOLKIT_TREEFILE_TREE_H
 
@@ -26,6 +27,7 @@
 namespace tk::tree {
 
 constexpr uint32_t kNone = UINT32_MAX;
+constexpr uint32_t kTableBit = 0x80000000u;
 constexpr uint32_t kRoot = 0;
 // Limits on node names and nesting, checked on writing and on loading, so
 // that listing (which builds every path) stays proportional to the file.
@@ -46,6 +48,8 @@ struct Node {
   uint16_t depth = 0;               // 0 for the root
   uint8_t record_gap = 0;           // the record size's varint between them in a loaded image
   bool in_image = false;            // name_data views the loaded image, not the tree's own chunks
+  // How many children the node has, or, with kTableBit, the number of the
+  // hash table that holds them (and their count).
   uint32_t children = 0;
 
   std::string_view name() const { return {name_data, name_size}; }
@@ -53,12 +57,39 @@ struct Node {
   std::string_view record() const { return {record_data(), record_size}; }
 };
 
+// The nodes of a tree, by index, in blocks that never move: growing copies
+// nothing and never holds twice the room, as a doubling vector would while
+// a large file is written.
+class NodeStore {
+ public:
+  Node &operator[](uint32_t i) { return blocks_[i >> kShift][i & kMask]; }
+  const Node &operator[](uint32_t i) const { return blocks_[i >> kShift][i & kMask]; }
+  size_t size() const { return size_; }
+  void reserve(size_t nodes) { blocks_.reserve((nodes >> kShift) + 1); }
+  // Adds a default node at the end; on failure nothing has changed.
+  void emplace_back() {
+    if ((size_ >> kShift) == blocks_.size()) {
+      blocks_.reserve(blocks_.size() + 1);
+      blocks_.emplace_back(new Node[kBlock]);
+    }
+    (*this)[static_cast<uint32_t>(size_)] = Node();
+    ++size_;
+  }
+
+ private:
+  static constexpr unsigned kShift = 12;
+  static constexpr size_t kBlock = size_t{1} << kShift;
+  static constexpr uint32_t kMask = kBlock - 1;
+  std::vector<std::unique_ptr<Node[]>> blocks_;
+  size_t size_ = 0;
+};
+
 // Why a name cannot be a node name, or null when it can.
 const char *bad_name_reason(std::string_view name);
 
 class Tree {
  public:
-  // Parents with more children than this have them in the hash index.
+  // Parents with more children than this have them in a hash table.
   static constexpr uint32_t kScanLimit = 8;
   explicit Tree(uint32_t scan_limit = kScanLimit);
   ~Tree();
@@ -104,27 +135,37 @@ class Tree {
   std::string path_of(uint32_t node) const;
 
  private:
-  // One index slot: a node and 32 bits of its key's hash, which both pick
+  // One table slot: a child and 32 bits of its name's hash, which both pick
   // the home slot and spare most comparisons of names.
   struct Slot {
     uint32_t node = kNone;
     uint32_t hash = 0;
   };
-  static uint32_t hash(uint32_t parent, std::string_view name);
-  bool indexed(uint32_t parent) const { return nodes_[parent].children > scan_limit_; }
+  // The children of one large parent: linear probing in a power of two of
+  // slots, at most half full.
+  struct Table {
+    std::vector<Slot> slots;
+    uint32_t count = 0;
+  };
+  static uint32_t hash(std::string_view name);
+  bool indexed(uint32_t parent) const { return (nodes_[parent].children & kTableBit) != 0; }
+  Table &table_of(uint32_t parent) { return tables_[nodes_[parent].children & ~kTableBit]; }
+  const Table &table_of(uint32_t parent) const { return tables_[nodes_[parent].children & ~kTableBit]; }
+  uint32_t new_table(size_t entries);
+  static void table_grow(Table &table, size_t entries);
+  void table_insert(Table &table, uint32_t node);
+  void table_erase(Table &table, uint32_t node);
+  void drop_table(uint32_t parent);
   uint32_t link(uint32_t parent, Node node);
-  void index_insert(uint32_t node);
-  void index_erase(uint32_t node);
-  void index_grow(size_t entries);
   void release(uint32_t index);
   void detach(uint32_t node);
   char *allocate(size_t size);
 
   uint32_t scan_limit_;
-  std::vector<Node> nodes_;
+  NodeStore nodes_;
   std::vector<uint32_t> free_;  // slots of removed nodes, reused by add
-  std::vector<Slot> index_;     // linear probing; a power of two, at most half full
-  size_t indexed_ = 0;
+  std::vector<Table> tables_;
+  std::vector<uint32_t> free_tables_;
   std::unique_ptr<char[]> image_;
   size_t image_views_ = 0;      // nodes whose bytes lie in image_
   // Names and records written through add, packed into large chunks: one
@@ -161,10 +202,6 @@ void Tree::remove(uint32_t node, F on_remove) {
     free_.reserve(std::max(free_.size() + doomed.size(), 2 * free_.capacity()));
   ++removals_;
   detach(node);
-  // Index entries go while every parent still knows how many children it
-  // has; only then are the slots cleared.
-  for (size_t k = 1; k < doomed.size(); ++k)
-    if (indexed(nodes_[doomed[k]].parent)) index_erase(doomed[k]);
   for (uint32_t i : doomed) {
     on_remove(i);
     release(i);

@@ -1,0 +1,96 @@
+// Nodes of an open tree file by number: walking children in order and
+// reading records without building or resolving a path for every node. A
+// loader that visits every node of a large file this way does no work per
+// node beyond decoding its record.
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "toolkit_internal.h"
+#include "treefile.h"
+
+namespace {
+
+using tk::tree::kNone;
+using tk::tree::kRoot;
+
+// The node numbered `node`, or kNone when there is no such live node.
+uint32_t live(const tk_TreeFile *file, int64_t node) {
+  if (!file || node < 0 || static_cast<uint64_t>(node) >= file->tree.slots()) return kNone;
+  auto n = static_cast<uint32_t>(node);
+  if (n != kRoot && file->tree.node(n).parent == kNone) return kNone;  // a removed node's slot
+  return n;
+}
+
+// The first node from `n` on (following siblings) that holds a record of
+// the named design, or -1.
+int64_t first_of_design(const tk_TreeFile &file, uint32_t n, const char *design_name) {
+  uint32_t design = kNone;
+  if (design_name) {
+    const tk_Design *d = tk::tree::find_design(file.dictionary, design_name);
+    if (!d) return -1;  // a design the file does not have has no nodes
+    design = d->index;
+  }
+  for (; n != kNone; n = file.tree.node(n).next)
+    if (design == kNone || file.tree.node(n).design == design) return n;
+  return -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+TK_API int64_t tk_TreeNodeFind(tk_TreeFile *file, const char *path) {
+  if (!file || !path) return -1;
+  uint32_t node = kNone;
+  if (file->tree.resolve(kRoot, path, &node) != tk::tree::Tree::Found::node) return -1;
+  return node;
+}
+
+TK_API int64_t tk_TreeNodeFirstChild(tk_TreeFile *file, int64_t node, const char *design_name) {
+  uint32_t n = live(file, node);
+  if (n == kNone) return -1;
+  return first_of_design(*file, file->tree.node(n).first, design_name);
+}
+
+TK_API int64_t tk_TreeNodeNextSibling(tk_TreeFile *file, int64_t node, const char *design_name) {
+  uint32_t n = live(file, node);
+  if (n == kNone || n == kRoot) return -1;
+  return first_of_design(*file, file->tree.node(n).next, design_name);
+}
+
+TK_API const char *tk_TreeNodeName(tk_TreeFile *file, int64_t node, size_t *length) {
+  uint32_t n = live(file, node);
+  if (n == kNone || n == kRoot) {
+    if (length) *length = 0;
+    return nullptr;
+  }
+  std::string_view name = file->tree.node(n).name();
+  if (length) *length = name.size();
+  return name.data();
+}
+
+TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeNodeRead";
+  uint32_t n = live(file, node);
+  if (n == kNone || n == kRoot) {
+    tk::report(slot, function, "No node numbered %lld", static_cast<long long>(node));
+    return 0;
+  }
+  // The names of the node for a report are built only when one is made.
+  tk_ErrorReport *failure = nullptr;
+  if (tk::tree::read_record(*file, n, record, design, function, "", "", slot ? &failure : nullptr)) return 1;
+  if (!slot) return 0;
+  tk_ErrorReportDelete(&failure);
+  try {
+    const tk::tree::Node &at = file->tree.node(n);
+    std::string parent = file->tree.path_of(at.parent), name(at.name());
+    tk::tree::read_record(*file, n, record, design, function, parent.c_str(), name.c_str(), slot);
+  } catch (const std::bad_alloc &) {
+    tk::report(slot, function, "Out of memory");
+  }
+  return 0;
+}
+
+}  // extern "C"
