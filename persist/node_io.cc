@@ -17,15 +17,26 @@ bool seek_root(tk_TreeFile *file, Reporter &r, const char *failure) noexcept {
 
 }  // namespace
 
-int rewind_and_write(tk_TreeFile *file, const char *parent, const char *name,
+int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
                      const char *design_name, const void *record, tk_Design *design,
-                     tk_ErrorReport **slot) noexcept {
+                     tk_ErrorReport **slot, int64_t *written) noexcept {
   Reporter r("pm_RewindAndWrite", slot);
+  if (written) *written = -1;
+  // Under a parent known by number the node is written at once; should
+  // that fail, the write by path below fails the same way (a failed write
+  // changes nothing) and gives the usual reports.
+  if (parent.node >= 0) {
+    int64_t added = tk_TreeNodeWrite(file, parent.node, name, design_name, record, design, nullptr);
+    if (added >= 0) {
+      if (written) *written = added;
+      return 1;
+    }
+  }
   if (!seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for write")) return 0;
   InnerSlot inner;
-  tk_TreeObjectWrite(file, parent, name, design_name, TK_WRITE_NEW, record, design, &inner);
+  tk_TreeObjectWrite(file, parent.path, name, design_name, TK_WRITE_NEW, record, design, &inner);
   if (inner) {
-    r.push(inner.take(), "Error saving node %s %s", parent ? parent : "(null)", name ? name : "(null)");
+    r.push(inner.take(), "Error saving node %s %s", parent.path ? parent.path : "(null)", name ? name : "(null)");
     return 0;
   }
   return 1;

@@ -16,14 +16,6 @@
 
 namespace pm {
 
-// pm_RewindAndWrite: writes `record` as node `name` under `parent`. 1 on
-// success, 0 with a report.
-int rewind_and_write(tk_TreeFile *file, const char *parent, const char *name,
-                     const char *design_name, const void *record, tk_Design *design,
-                     tk_ErrorReport **slot) noexcept;
-// pm_SeekAndRead: reads the node at `listed` (a path from a listing) into
-// `record` when it is a direct child of `parent`. 1 when read; 0 when it is
-// not a direct child (slot empty, record untouched) or on failure (report).
 // A node a listing found: its path, for reports and reads by path, and its
 // number in the file when the listing knows it (-1 otherwise), which lets
 // a read skip resolving the path.
@@ -33,6 +25,16 @@ struct Listed {
   int64_t node;
 };
 
+// pm_RewindAndWrite: writes `record` as node `name` under `parent`. 1 on
+// success, 0 with a report.
+// `written`, when given, receives the new node's number (-1 when it is not
+// known).
+int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
+                     const char *design_name, const void *record, tk_Design *design,
+                     tk_ErrorReport **slot, int64_t *written = nullptr) noexcept;
+// pm_SeekAndRead: reads the node at `listed` (a path from a listing) into
+// `record` when it is a direct child of `parent`. 1 when read; 0 when it is
+// not a direct child (slot empty, record untouched) or on failure (report).
 int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
                   tk_Design *design, tk_ErrorReport **slot) noexcept;
 // pm_NodeDelete: deletes the node at `path` and everything beneath it.

@@ -9,6 +9,7 @@
 // other.
 #include "persist/project_file.h"
 
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -40,11 +41,12 @@ int root_save(tk_TreeFile *file, const char *directory, pm_Project *project, con
     r.push(inner.take(), "Error saving root node");
     return 0;
   }
-  if (!tile_list_save(file, directory, project->tiles, ":", table, &inner)) {
+  const Listed root(":", 0);  // the root is node 0 of every tree file
+  if (!tile_list_save(file, directory, project->tiles, root, table, &inner)) {
     r.push(inner.take(), "Error saving tile list");
     return 0;
   }
-  if (!file_list_save(file, directory, project->files, ":", table, &inner)) {
+  if (!file_list_save(file, directory, project->files, root, table, &inner)) {
     r.push(inner.take(), "Error saving file list");
     return 0;
   }
@@ -83,11 +85,12 @@ int root_load(tk_TreeFile *file, pm_Project *project, const DesignTable *table, 
   pm_ProjectSetUsePolyTool(project, record->poly_tool);
   OwnedText directory;
   directory.text = pm_ProjectGetDirname(project);
-  if (!tile_list_load(file, directory.text, project, ":", table, &inner)) {
+  const Listed root(":", 0);  // the root is node 0 of every tree file
+  if (!tile_list_load(file, directory.text, project, root, table, &inner)) {
     r.push(inner.take(), "Error reading tile nodes");
     return 0;
   }
-  if (!file_list_load(file, directory.text, project, ":", table, &inner)) {
+  if (!file_list_load(file, directory.text, project, root, table, &inner)) {
     r.push(inner.take(), "Error reading file nodes");
     return 0;
   }
@@ -148,10 +151,23 @@ class ChangeFlags {
     try {
       // Counted first, so the record of them is one block of the exact
       // size; only the values are kept, and a restore walks the same way.
+      // Flags are 0 or 1 as the library sets them: then one byte holds a
+      // record's pair, an eighth of the room of the pair itself.
       size_t count = 0;
-      walk(project, [&](pm_ChangeState *) { ++count; });
-      flags_.reserve(count);
-      walk(project, [&](pm_ChangeState *state) { flags_.push_back(*state); });
+      bool small = true;
+      walk(project, [&](pm_ChangeState *state) {
+        ++count;
+        small = small && (state->changed & ~1) == 0 && (state->saved & ~1) == 0;
+      });
+      if (small) {
+        packed_.reserve(count);
+        walk(project, [&](pm_ChangeState *state) {
+          packed_.push_back(static_cast<uint8_t>(state->changed | state->saved << 1));
+        });
+      } else {
+        full_.reserve(count);
+        walk(project, [&](pm_ChangeState *state) { full_.push_back(*state); });
+      }
       project_ = project;
       return true;
     } catch (...) {
@@ -163,7 +179,13 @@ class ChangeFlags {
     if (!project_) return;
     size_t next = 0;
     walk(project_, [&](pm_ChangeState *state) {
-      if (next < flags_.size()) *state = flags_[next++];
+      if (next < packed_.size()) {
+        state->changed = packed_[next] & 1;
+        state->saved = packed_[next] >> 1;
+      } else if (next < full_.size()) {
+        *state = full_[next];
+      }
+      ++next;
     });
   }
 
@@ -199,7 +221,8 @@ class ChangeFlags {
   }
 
   pm_Project *project_ = nullptr;
-  std::vector<pm_ChangeState> flags_;
+  std::vector<uint8_t> packed_;       // changed | saved << 1, when every flag is 0 or 1
+  std::vector<pm_ChangeState> full_;  // otherwise the pairs as they are
 };
 
 // Closes a file whose changes are to be kept. Not being able to write it is

@@ -12,10 +12,11 @@ namespace pm {
 
 namespace {
 
-int write_node(tk_TreeFile *file, const char *parent, const char *name, int index, const void *record,
-               const DesignTable *table, Reporter &r, const char *failure) noexcept {
+int write_node(tk_TreeFile *file, const Listed &parent, const char *name, int index, const void *record,
+               const DesignTable *table, Reporter &r, const char *failure, int64_t *written = nullptr) noexcept {
   InnerSlot inner;
-  if (rewind_and_write(file, parent, name, kDesignNames[index], record, table->design[index], &inner) && !inner)
+  if (rewind_and_write(file, parent, name, kDesignNames[index], record, table->design[index], &inner, written) &&
+      !inner)
     return 1;
   r.push(inner.take(), "%s", failure);
   return 0;
@@ -23,27 +24,29 @@ int write_node(tk_TreeFile *file, const char *parent, const char *name, int inde
 
 // Saves a tile or sample: writes its record, then under its child path
 // ("%s:%s" of its parent path and its name) the samples through `samples`
-// (child path, slot; a sample has none) and then its files. The caller
+// (child path and number, slot; a sample has none) and then its files. The caller
 // marks it saved on success.
 template <typename T, typename Samples>
-int save_container(tk_TreeFile *file, const char *directory, T *object, const char *parent, int index,
+int save_container(tk_TreeFile *file, const char *directory, T *object, const Listed &parent, int index,
                    const DesignTable *table, Reporter &r, const char *write_failure, const char *path_failure,
                    Samples samples) noexcept {
   const char *name = object->node.name;
   NamedRecord record{string_item(name), object->automatic};
-  if (!write_node(file, parent, name, index, &record, table, r, write_failure)) return 0;
+  int64_t written = -1;
+  if (!write_node(file, parent, name, index, &record, table, r, write_failure, &written)) return 0;
   InnerSlot inner;
   OwnedText path;
-  path.text = concat({parent, ":", name});
+  path.text = concat({parent.path, ":", name});
   if (!path.text) {
     r.push(nullptr, path_failure, name);
     return 0;
   }
-  if (!samples(path.text, &inner)) {
+  const Listed here(path.text, written);
+  if (!samples(here, &inner)) {
     r.push(inner.take(), "Error saving sample list");
     return 0;
   }
-  if (!file_list_save(file, directory, object->files, path.text, table, &inner)) {
+  if (!file_list_save(file, directory, object->files, here, table, &inner)) {
     r.push(inner.take(), "Error saving file list");
     return 0;
   }
@@ -102,7 +105,7 @@ int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, 
   return 1;
 }
 
-int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const char *parent,
+int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const Listed &parent,
               const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileSave", slot);
   FileRecord record{};
@@ -117,7 +120,7 @@ int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const cha
   return 1;
 }
 
-int file_list_save(tk_TreeFile *file, const char *directory, pm_File *list, const char *parent,
+int file_list_save(tk_TreeFile *file, const char *directory, pm_File *list, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileListSave", slot);
   return save_each(list, r, "Error saving file", [&](pm_File *data, tk_ErrorReport **inner) {
@@ -125,17 +128,17 @@ int file_list_save(tk_TreeFile *file, const char *directory, pm_File *list, cons
   });
 }
 
-int sample_save(tk_TreeFile *file, const char *directory, pm_Sample *sample, const char *parent,
+int sample_save(tk_TreeFile *file, const char *directory, pm_Sample *sample, const Listed &parent,
                 const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SampleSave", slot);
   if (!save_container(file, directory, sample, parent, kSampleDesign, table, r, "Error saving sample",
-                      "Error creating output node path for sample %s", [](const char *, tk_ErrorReport **) { return 1; }))
+                      "Error creating output node path for sample %s", [](const Listed &, tk_ErrorReport **) { return 1; }))
     return 0;
   pm_SampleSaved(sample);
   return 1;
 }
 
-int sample_list_save(tk_TreeFile *file, const char *directory, pm_Sample *list, const char *parent,
+int sample_list_save(tk_TreeFile *file, const char *directory, pm_Sample *list, const Listed &parent,
                      const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SampleListSave", slot);
   return save_each(list, r, "Error saving sample", [&](pm_Sample *sample, tk_ErrorReport **inner) {
@@ -143,11 +146,11 @@ int sample_list_save(tk_TreeFile *file, const char *directory, pm_Sample *list, 
   });
 }
 
-int tile_save(tk_TreeFile *file, const char *directory, pm_Tile *tile, const char *parent,
+int tile_save(tk_TreeFile *file, const char *directory, pm_Tile *tile, const Listed &parent,
               const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_TileSave", slot);
   if (!save_container(file, directory, tile, parent, kTileDesign, table, r, "Error saving tile",
-                      "Error creating output node path for tile %s", [&](const char *path, tk_ErrorReport **inner) {
+                      "Error creating output node path for tile %s", [&](const Listed &path, tk_ErrorReport **inner) {
                         return sample_list_save(file, directory, tile->samples, path, table, inner);
                       }))
     return 0;
@@ -155,7 +158,7 @@ int tile_save(tk_TreeFile *file, const char *directory, pm_Tile *tile, const cha
   return 1;
 }
 
-int tile_list_save(tk_TreeFile *file, const char *directory, pm_Tile *list, const char *parent,
+int tile_list_save(tk_TreeFile *file, const char *directory, pm_Tile *list, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_TileListSave", slot);
   return save_each(list, r, "Error saving tile", [&](pm_Tile *tile, tk_ErrorReport **inner) {

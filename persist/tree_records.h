@@ -18,17 +18,17 @@ namespace pm {
 // Saving. `directory` is the project directory against which descriptors are
 // stored in "$PROJECT" form; `parent` the path to write under (":" for the
 // project's own lists). 1 on success, 0 with a report.
-int tile_list_save(tk_TreeFile *file, const char *directory, pm_Tile *list, const char *parent,
+int tile_list_save(tk_TreeFile *file, const char *directory, pm_Tile *list, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_TileListSave
-int tile_save(tk_TreeFile *file, const char *directory, pm_Tile *tile, const char *parent,
+int tile_save(tk_TreeFile *file, const char *directory, pm_Tile *tile, const Listed &parent,
               const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_TileSave
-int sample_list_save(tk_TreeFile *file, const char *directory, pm_Sample *list, const char *parent,
+int sample_list_save(tk_TreeFile *file, const char *directory, pm_Sample *list, const Listed &parent,
                      const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_SampleListSave
-int sample_save(tk_TreeFile *file, const char *directory, pm_Sample *sample, const char *parent,
+int sample_save(tk_TreeFile *file, const char *directory, pm_Sample *sample, const Listed &parent,
                 const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_SampleSave
-int file_list_save(tk_TreeFile *file, const char *directory, pm_File *list, const char *parent,
+int file_list_save(tk_TreeFile *file, const char *directory, pm_File *list, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileListSave
-int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const char *parent,
+int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const Listed &parent,
               const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileSave
 // pm_FileNodeSetValues: fills `out` for writing; its texts point into `data`
 // except the descriptor, which is the new string stored in *localised (the

@@ -245,6 +245,10 @@ TK_API int64_t tk_TreeNodeNextSibling(tk_TreeFile *file, int64_t node, const cha
 TK_API const char *tk_TreeNodeName(tk_TreeFile *file, int64_t node, size_t *length);
 /* tk_TreeObjectRead for a node by number. */
 TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot);
+/* tk_TreeObjectWrite under a parent by number: the new node's number, or
+ * -1 with a report. */
+TK_API int64_t tk_TreeNodeWrite(tk_TreeFile *file, int64_t parent, const char *name, const char *design_name,
+                                const void *record, tk_Design *design, tk_ErrorReport **slot);
 /* Deletes the node and everything beneath it. */
 TK_API int tk_TreeObjectDelete(tk_TreeFile *file, const char *root, const char *path, int flags,
                                tk_ErrorReport **slot);

@@ -62,6 +62,13 @@ constexpr size_t kChecksumSize = 4;
 constexpr size_t kPieceSize = 1 << 20;
 bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink);
 
+// Writes a new child `name` of node `at` holding `record` (see
+// tk_TreeObjectWrite) and returns its number, or kNone with a report in
+// `function`'s name that names the parent as `parent`. Nothing changes on
+// failure. Throws std::bad_alloc.
+uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const char *design_name, const void *record,
+                      tk_Design *design, const char *function, const char *parent, tk_ErrorReport **slot);
+
 // Decodes node `found` into the caller's `record` of `design` (which must
 // equal the node's own), leaving the record untouched on failure. Reports
 // are in `function`'s name and name the node as `name` under `parent`.

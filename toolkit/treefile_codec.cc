@@ -85,7 +85,7 @@ void ByteWriter::fixed(uint64_t value, int size) {
   bytes(b, static_cast<size_t>(size));
 }
 
-void ByteWriter::varint(uint64_t value) {
+void ByteWriter::varint_long(uint64_t value) {
   unsigned char b[10];
   size_t n = 0;
   while (value >= 0x80) {

@@ -29,7 +29,13 @@ class ByteWriter {
   explicit ByteWriter(std::string &out) : out_(out) {}
   void u32(uint32_t value) { fixed(value, 4); }
   void u64(uint64_t value) { fixed(value, 8); }
-  void varint(uint64_t value);
+  void varint(uint64_t value) {
+    if (value < 0x80) {
+      out_.push_back(static_cast<char>(value));  // most numbers of a file fit one byte
+      return;
+    }
+    varint_long(value);
+  }
   void bytes(const void *data, size_t size) { out_.append(static_cast<const char *>(data), size); }
   void text(std::string_view text) {
     varint(text.size());
@@ -37,6 +43,7 @@ class ByteWriter {
   }
 
  private:
+  void varint_long(uint64_t value);
   void fixed(uint64_t value, int size);  // the low `size` bytes, least significant first
   std::string &out_;
 };

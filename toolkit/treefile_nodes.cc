@@ -102,6 +102,46 @@ void report_out_of_memory(tk_ErrorReport **slot, const char *function) {
 
 namespace tk::tree {
 
+uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const char *design_name, const void *record,
+                      tk_Design *design, const char *function, const char *parent, tk_ErrorReport **slot) {
+  const char *bad = name ? tk::tree::bad_name_reason(name) : "no node name given";
+  if (bad) {
+    tk::report(slot, function, "Cannot write node \"%s\" under %s: %s", shown(name), parent, bad);
+    return kNone;
+  }
+  if (file.tree.node(at).depth >= tk::tree::kMaxDepth) {
+    tk::report(slot, function, "Cannot write node %s under %s: nodes may nest at most %zu deep", name, parent,
+               tk::tree::kMaxDepth);
+    return kNone;
+  }
+  const tk_Design *stored = design_for_write(file, design_name, design, slot);
+  if (!stored) return kNone;
+  if (!record) {
+    tk::report(slot, function, "Cannot write node %s under %s: no record given", name, parent);
+    return kNone;
+  }
+  if (file.tree.find_child(at, name) != kNone) {
+    tk::report(slot, function, "Node %s already exists under %s", name, parent);
+    return kNone;
+  }
+  // Encoded into the handle's buffer, which keeps its room from one write
+  // to the next.
+  std::string &bytes = file.scratch;
+  std::string error;
+  bytes.clear();
+  if (!tk::tree::encode_record(*stored, record, bytes, error)) {
+    tk::report(slot, function, "Cannot write node %s under %s: %s", name, parent, error.c_str());
+    return kNone;
+  }
+  if (bytes.size() > tk::tree::kMaxRecordSize) {
+    tk::report(slot, function, "Cannot write node %s under %s: the record is too large", name, parent);
+    return kNone;
+  }
+  uint32_t added = file.tree.add(at, name, stored->index, bytes);
+  file.changed = true;
+  return added;
+}
+
 int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design *design, const char *function,
                 const char *parent, const char *name, tk_ErrorReport **slot) {
   const tk::tree::Node &node = file.tree.node(found);
@@ -178,42 +218,7 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
   try {
     uint32_t at = find_node(*file, kRoot, parent, function, slot);
     if (at == kNone) return 0;
-    const char *bad = name ? tk::tree::bad_name_reason(name) : "no node name given";
-    if (bad) {
-      tk::report(slot, function, "Cannot write node \"%s\" under %s: %s", shown(name), parent, bad);
-      return 0;
-    }
-    if (file->tree.node(at).depth >= tk::tree::kMaxDepth) {
-      tk::report(slot, function, "Cannot write node %s under %s: nodes may nest at most %zu deep", name, parent,
-                 tk::tree::kMaxDepth);
-      return 0;
-    }
-    const tk_Design *stored = design_for_write(*file, design_name, design, slot);
-    if (!stored) return 0;
-    if (!record) {
-      tk::report(slot, function, "Cannot write node %s under %s: no record given", name, parent);
-      return 0;
-    }
-    if (file->tree.find_child(at, name) != kNone) {
-      tk::report(slot, function, "Node %s already exists under %s", name, parent);
-      return 0;
-    }
-    // Encoded into the handle's buffer, which keeps its room from one
-    // write to the next.
-    std::string &bytes = file->scratch;
-    std::string error;
-    bytes.clear();
-    if (!tk::tree::encode_record(*stored, record, bytes, error)) {
-      tk::report(slot, function, "Cannot write node %s under %s: %s", name, parent, error.c_str());
-      return 0;
-    }
-    if (bytes.size() > tk::tree::kMaxRecordSize) {
-      tk::report(slot, function, "Cannot write node %s under %s: the record is too large", name, parent);
-      return 0;
-    }
-    file->tree.add(at, name, stored->index, bytes);
-    file->changed = true;
-    return 1;
+    return tk::tree::write_record(*file, at, name, design_name, record, design, function, parent, slot) != kNone;
   } catch (const std::bad_alloc &) {
     report_out_of_memory(slot, function);
     return 0;

@@ -93,4 +93,35 @@ TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Des
   return 0;
 }
 
+TK_API int64_t tk_TreeNodeWrite(tk_TreeFile *file, int64_t parent, const char *name, const char *design_name,
+                                const void *record, tk_Design *design, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeNodeWrite";
+  uint32_t at = live(file, parent);
+  if (at == kNone) {
+    tk::report(slot, function, "No node numbered %lld", static_cast<long long>(parent));
+    return -1;
+  }
+  if (file->mode == tk_TreeFile::Mode::read) {
+    tk::report(slot, function, "%s is open for reading only", file->path.c_str());
+    return -1;
+  }
+  try {
+    // The parent's path for a report is built only when one is made.
+    tk_ErrorReport *failure = nullptr;
+    uint32_t added =
+        tk::tree::write_record(*file, at, name, design_name, record, design, function, "", slot ? &failure : nullptr);
+    if (added != kNone) return added;
+    if (slot) {
+      tk_ErrorReportDelete(&failure);
+      std::string path = file->tree.path_of(at);
+      tk::tree::write_record(*file, at, name, design_name, record, design, function, path.c_str(), slot);
+    }
+    return -1;
+  } catch (const std::bad_alloc &) {
+    tk::report(slot, function, "Out of memory");
+    return -1;
+  }
+}
+
 }  // extern "C"
