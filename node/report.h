@@ -19,7 +19,10 @@ class Reporter {
       : function_(function), slot_(slot ? slot : &own_) {
     *slot_ = nullptr;
   }
-  ~Reporter() { tk_ErrorReportDelete(&own_); }
+  // Most calls succeed: only a report left behind costs a call to free it.
+  ~Reporter() {
+    if (own_) tk_ErrorReportDelete(&own_);
+  }
   Reporter(const Reporter &) = delete;
   Reporter &operator=(const Reporter &) = delete;
 
@@ -48,7 +51,9 @@ class Reporter {
 class InnerSlot {
  public:
   InnerSlot() = default;
-  ~InnerSlot() { tk_ErrorReportDelete(&report_); }
+  ~InnerSlot() {
+    if (report_) tk_ErrorReportDelete(&report_);
+  }
   InnerSlot(const InnerSlot &) = delete;
   InnerSlot &operator=(const InnerSlot &) = delete;
   tk_ErrorReport **operator&() noexcept { return &report_; }

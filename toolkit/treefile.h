@@ -59,7 +59,7 @@ constexpr size_t kChecksumSize = 4;
 // pieces of about kPieceSize bytes as it is made, so that writing a file
 // never holds a second copy of it in memory. Stops and returns false as
 // soon as the sink returns false.
-constexpr size_t kPieceSize = 1 << 20;
+constexpr size_t kPieceSize = 256 * 1024;
 bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink);
 
 // Writes a new child `name` of node `at` holding `record` (see

@@ -5,6 +5,7 @@
 // parsed, and every count, length, reference and nesting depth is checked
 // against the bytes that remain, so a damaged or hostile file gives a report
 // and never an over-read or an allocation larger than the file warrants.
+#include <array>
 #include <cstring>
 #include <functional>
 
@@ -15,7 +16,7 @@ namespace tk::tree {
 bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink) {
   const Tree &tree = file.tree;
   std::string out;
-  out.reserve(kPieceSize + 64 * 1024);
+  out.reserve(kPieceSize + 16 * 1024);
   uint32_t crc = 0;
   // Hands the bytes gathered so far to the sink, summing them on the way.
   auto flush = [&] {
@@ -31,15 +32,18 @@ bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, s
   write_dictionary(file.dictionary, w);
   w.varint(tree.count());
   // Nodes are numbered in the order written; a node refers to its parent by
-  // how many numbers back it lies, which keeps the reference short.
-  std::vector<uint32_t> number(tree.slots(), 0);
+  // how many numbers back it lies, which keeps the reference short. In
+  // pre-order a node's parent is the last node written one level up, so
+  // one number per level is all there is to remember.
+  std::array<uint32_t, kMaxDepth + 1> number_at_depth{};
   uint32_t next = 0;
   bool taken = true;
   tree.preorder(kRoot, [&](uint32_t i) {
-    number[i] = next++;
-    if (i == kRoot || !taken) return;
     const Node &n = tree.node(i);
-    w.varint(number[i] - number[n.parent]);
+    uint32_t number = next++;
+    number_at_depth[n.depth] = number;
+    if (i == kRoot || !taken) return;
+    w.varint(number - number_at_depth[n.depth - 1]);
     w.varint(n.design);
     w.text(n.name());
     w.varint(n.record_size);

@@ -8,7 +8,9 @@
 // compiles its source in.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
@@ -61,6 +63,27 @@ TEST(TreeFileIndex, LookupsMatchAModelThroughRandomAddsAndRemovals) {
       }
     }
   }
+}
+
+// A file rewritten completely must not keep the image it was loaded from:
+// the image goes with the last node that views it, and not before.
+TEST(TreeFileIndex, TheLoadedImageGoesWithTheLastNodeViewingIt) {
+  Tree tree;
+  const char text[] = "AxBy";
+  std::unique_ptr<char[]> image(new char[sizeof text]);
+  std::memcpy(image.get(), text, sizeof text);
+  const char *bytes = image.get();
+  tree.keep_image(std::move(image));
+  uint32_t a = tree.add_view(kRoot, std::string_view(bytes, 1), 0, 0, 1);      // "A", record "x"
+  uint32_t b = tree.add_view(kRoot, std::string_view(bytes + 2, 1), 0, 0, 1);  // "B", record "y"
+  uint32_t c = tree.add(kRoot, "C", 0, "z");
+  EXPECT_EQ(tree.node(b).record(), "y");
+  tree.remove(a, [](uint32_t) {});
+  EXPECT_TRUE(tree.holds_image());
+  EXPECT_EQ(tree.find_child(kRoot, "B"), b);
+  tree.remove(b, [](uint32_t) {});
+  EXPECT_FALSE(tree.holds_image());
+  EXPECT_EQ(tree.node(c).record(), "z") << "written nodes keep their own bytes";
 }
 
 }  // namespace
