@@ -79,12 +79,6 @@ uint32_t crc32c(const void *data, size_t size, uint32_t crc) {
   return crc32c_portable(data, size, crc);
 }
 
-void ByteWriter::fixed(uint64_t value, int size) {
-  unsigned char b[8];
-  for (int i = 0; i < size; ++i) b[i] = static_cast<unsigned char>(value >> (8 * i));
-  bytes(b, static_cast<size_t>(size));
-}
-
 void ByteWriter::varint_long(uint64_t value) {
   unsigned char b[10];
   size_t n = 0;

@@ -27,8 +27,8 @@ uint32_t crc32c_portable(const void *data, size_t size, uint32_t crc = 0);
 class ByteWriter {
  public:
   explicit ByteWriter(std::string &out) : out_(out) {}
-  void u32(uint32_t value) { fixed(value, 4); }
-  void u64(uint64_t value) { fixed(value, 8); }
+  void u32(uint32_t value) { fixed<4>(value); }
+  void u64(uint64_t value) { fixed<8>(value); }
   void varint(uint64_t value) {
     if (value < 0x80) {
       out_.push_back(static_cast<char>(value));  // most numbers of a file fit one byte
@@ -44,7 +44,14 @@ class ByteWriter {
 
  private:
   void varint_long(uint64_t value);
-  void fixed(uint64_t value, int size);  // the low `size` bytes, least significant first
+  // The low `Size` bytes, least significant first; with the size known the
+  // compiler makes this one store on a little-endian machine.
+  template <int Size>
+  void fixed(uint64_t value) {
+    unsigned char b[Size];
+    for (int i = 0; i < Size; ++i) b[i] = static_cast<unsigned char>(value >> (8 * i));
+    bytes(b, Size);
+  }
   std::string &out_;
 };
 

@@ -104,7 +104,8 @@ namespace tk::tree {
 
 uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const char *design_name, const void *record,
                       tk_Design *design, const char *function, const char *parent, tk_ErrorReport **slot) {
-  const char *bad = name ? tk::tree::bad_name_reason(name) : "no node name given";
+  const std::string_view node_name = name ? std::string_view(name) : std::string_view();
+  const char *bad = name ? tk::tree::bad_name_reason(node_name) : "no node name given";
   if (bad) {
     tk::report(slot, function, "Cannot write node \"%s\" under %s: %s", shown(name), parent, bad);
     return kNone;
@@ -120,7 +121,7 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
     tk::report(slot, function, "Cannot write node %s under %s: no record given", name, parent);
     return kNone;
   }
-  if (file.tree.find_child(at, name) != kNone) {
+  if (file.tree.find_child(at, node_name) != kNone) {
     tk::report(slot, function, "Node %s already exists under %s", name, parent);
     return kNone;
   }
@@ -137,7 +138,7 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
     tk::report(slot, function, "Cannot write node %s under %s: the record is too large", name, parent);
     return kNone;
   }
-  uint32_t added = file.tree.add(at, name, stored->index, bytes);
+  uint32_t added = file.tree.add(at, node_name, stored->index, bytes);
   file.changed = true;
   return added;
 }
