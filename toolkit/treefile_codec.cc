@@ -79,17 +79,6 @@ uint32_t crc32c(const void *data, size_t size, uint32_t crc) {
   return crc32c_portable(data, size, crc);
 }
 
-void ByteWriter::varint_long(uint64_t value) {
-  unsigned char b[10];
-  size_t n = 0;
-  while (value >= 0x80) {
-    b[n++] = static_cast<unsigned char>(value | 0x80);
-    value >>= 7;
-  }
-  b[n++] = static_cast<unsigned char>(value);
-  bytes(b, n);
-}
-
 bool ByteReader::fail_at(size_t offset, std::string_view reason) {
   if (!failed_) {
     failed_ = true;

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -23,36 +24,62 @@ uint32_t crc32c(const void *data, size_t size, uint32_t crc = 0);
 // The same with tables only, on every processor.
 uint32_t crc32c_portable(const void *data, size_t size, uint32_t crc = 0);
 
-// Appends encoded values to a byte string.
+// Appends encoded values to a byte string. Values are gathered in a small
+// buffer of the writer's own and reach the string in runs: appending each
+// byte or field to the string by itself cost more than encoding it. The
+// string holds everything only after flush(); size() counts both.
 class ByteWriter {
  public:
   explicit ByteWriter(std::string &out) : out_(out) {}
+  ByteWriter(const ByteWriter &) = delete;
+  ByteWriter &operator=(const ByteWriter &) = delete;
+
   void u32(uint32_t value) { fixed<4>(value); }
   void u64(uint64_t value) { fixed<8>(value); }
   void varint(uint64_t value) {
-    if (value < 0x80) {
-      out_.push_back(static_cast<char>(value));  // most numbers of a file fit one byte
-      return;
+    if (used_ + 10 > kRoom) flush();
+    while (value >= 0x80) {
+      buffer_[used_++] = static_cast<char>(value | 0x80);
+      value >>= 7;
     }
-    varint_long(value);
+    buffer_[used_++] = static_cast<char>(value);
   }
-  void bytes(const void *data, size_t size) { out_.append(static_cast<const char *>(data), size); }
+  void bytes(const void *data, size_t size) {
+    if (used_ + size > kRoom) {
+      flush();
+      if (size > kRoom / 2) {
+        out_.append(static_cast<const char *>(data), size);
+        return;
+      }
+    }
+    if (size) std::memcpy(buffer_ + used_, data, size);
+    used_ += size;
+  }
   void text(std::string_view text) {
     varint(text.size());
-    out_.append(text.data(), text.size());
+    bytes(text.data(), text.size());
   }
+  // Moves what is gathered into the string.
+  void flush() {
+    if (used_ == 0) return;
+    out_.append(buffer_, used_);
+    used_ = 0;
+  }
+  size_t size() const { return out_.size() + used_; }
 
  private:
-  void varint_long(uint64_t value);
-  // The low `Size` bytes, least significant first; with the size known the
-  // compiler makes this one store on a little-endian machine.
+  // The low `Size` bytes, least significant first.
   template <int Size>
   void fixed(uint64_t value) {
     unsigned char b[Size];
     for (int i = 0; i < Size; ++i) b[i] = static_cast<unsigned char>(value >> (8 * i));
     bytes(b, Size);
   }
+
+  static constexpr size_t kRoom = 512;
   std::string &out_;
+  char buffer_[kRoom];
+  size_t used_ = 0;
 };
 
 // Reads encoded values from a bounded range of bytes. Offsets in failure

@@ -18,14 +18,15 @@ bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, s
   std::string out;
   out.reserve(kPieceSize + 16 * 1024);
   uint32_t crc = 0;
+  ByteWriter w(out);
   // Hands the bytes gathered so far to the sink, summing them on the way.
   auto flush = [&] {
+    w.flush();
     crc = crc32c(out.data(), out.size(), crc);
     bool taken = sink(out.data(), out.size());
     out.clear();
     return taken;
   };
-  ByteWriter w(out);
   w.bytes(kMagic, sizeof kMagic);
   w.u32(kVersion);
   w.u32(0);
@@ -48,10 +49,11 @@ bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, s
     w.text(n.name());
     w.varint(n.record_size);
     w.bytes(n.record_data(), n.record_size);
-    if (out.size() >= kPieceSize) taken = flush();
+    if (w.size() >= kPieceSize) taken = flush();
   });
   if (!taken || !flush()) return false;
   w.u32(crc);
+  w.flush();
   return sink(out.data(), out.size());
 }
 

@@ -106,6 +106,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
           return false;
         }
         w.varint(static_cast<uint64_t>(list.count));
+        w.flush();  // the elements append to the string themselves
         const auto *elements = static_cast<const unsigned char *>(list.elements);
         for (int32_t i = 0; i < list.count; ++i)
           if (!encode_record(*item.element, elements + static_cast<size_t>(i) * item.element->size, out, error))
@@ -117,6 +118,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
         return false;
     }
   }
+  w.flush();
   return true;
 }
 
