@@ -12,8 +12,6 @@ bool ends_with_separator(const char *text) noexcept {
   return length > 0 && text[length - 1] == '/';
 }
 
-bool begins_with_separator(const char *text) noexcept { return text && text[0] == '/'; }
-
 // The extension that a data file of the given type carries; "" for a type
 // without one.
 const char *extension_of(pm_PFAType type) noexcept {
@@ -43,6 +41,14 @@ bool verify_directory(pm::Reporter &r, const char *directory) noexcept {
 }
 
 }  // namespace
+
+namespace pm {
+
+char *join_directory(const char *directory, const char *name) noexcept {
+  return join_parts(directory, name, [](std::initializer_list<std::string_view> parts) { return concat(parts); });
+}
+
+}  // namespace pm
 
 extern "C" {
 
@@ -77,12 +83,7 @@ PM_API char *pm_DirectoryCat(const char *directory, const char *name, tk_ErrorRe
   pm::Reporter r("pm_DirectoryCat", slot);
   if (!directory || !name) return nullptr;
   if (!verify_directory(r, directory)) return nullptr;
-  bool dir_sep = ends_with_separator(directory);
-  bool name_sep = begins_with_separator(name);
-  // Exactly one separator between them.
-  char *joined = dir_sep && name_sep  ? pm::concat({directory, name + 1})
-                 : dir_sep || name_sep ? pm::concat({directory, name})
-                                       : pm::concat({directory, "/", name});
+  char *joined = pm::join_directory(directory, name);
   if (!joined) r.push(nullptr, "Error creating directory name");
   return joined;
 }

@@ -7,7 +7,9 @@
 #ifndef KESTRUM_PATHS_DIRECTORY_CHECKS_H
 #define KESTRUM_PATHS_DIRECTORY_CHECKS_H
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 namespace pm {
@@ -31,6 +33,22 @@ class DirectoryCheckScope {
   // one for every name, and comparing with it costs no allocation.
   std::string last_;
 };
+
+// The join pm_DirectoryCat makes, without its check: calls emit with the
+// parts (an initializer list of string views) that put exactly one "/"
+// between `directory` and `name`, and returns what emit returns.
+template <typename Emit>
+auto join_parts(const char *directory, const char *name, Emit emit) {
+  std::string_view dir(directory);
+  bool dir_sep = !dir.empty() && dir.back() == '/';
+  bool name_sep = name[0] == '/';
+  if (dir_sep && name_sep) return emit({dir, std::string_view(name + 1)});
+  if (dir_sep || name_sep) return emit({dir, std::string_view(name)});
+  return emit({dir, std::string_view("/"), std::string_view(name)});
+}
+
+// That join as a new string on the toolkit heap; null when memory runs out.
+char *join_directory(const char *directory, const char *name) noexcept;
 
 }  // namespace pm
 

@@ -10,6 +10,8 @@
 // it is, and localising then expanding with the same directory always gives
 // back the name it started from.
 #include "node/report.h"
+#include "paths/directory_checks.h"
+#include "paths/localise.h"
 
 namespace {
 
@@ -36,22 +38,53 @@ const char *rest_under(const char *directory, const char *filename) noexcept {
   return rest[0] == '\0' && length > 0 ? rest : nullptr;
 }
 
-// Joins `base` and `rest` through pm_DirectoryCat (which checks `base`). An
-// empty rest names the directory itself, so the separator the join adds is
-// taken off again: "$PROJECT" and "/data/proj" map onto each other whichever
-// way the directory was written.
+// Takes the separators a join leaves at the end off again when `rest` is
+// empty: the rest then names the directory itself, so "$PROJECT" and
+// "/data/proj" map onto each other whichever way the directory was written.
+size_t trimmed_length(const char *joined, size_t length, const char *rest) noexcept {
+  if (rest[0] == '\0')
+    while (length > 1 && joined[length - 1] == '/') --length;
+  return length;
+}
+
+// Joins `base` and `rest` as pm_DirectoryCat does (which checks `base`).
 char *join_rest(pm::Reporter &r, const char *base, const char *rest) noexcept {
+  // A base already checked in this load or save needs the join alone; any
+  // other case, a failed join included, goes through pm_DirectoryCat with
+  // its check and its reports.
+  char *joined = pm::DirectoryCheckScope::verified(base) ? pm::join_directory(base, rest) : nullptr;
   pm::InnerSlot inner;
-  char *joined = pm_DirectoryCat(base, rest, &inner);
+  if (!joined) joined = pm_DirectoryCat(base, rest, &inner);
   if (inner) r.push(inner.take(), "Error creating local name");
-  if (joined && rest[0] == '\0') {
-    size_t length = tk_TextLength(joined);
-    while (length > 1 && joined[length - 1] == '/') joined[--length] = '\0';
-  }
+  if (joined) joined[trimmed_length(joined, tk_TextLength(joined), rest)] = '\0';
   return joined;
 }
 
 }  // namespace
+
+namespace pm {
+
+bool localise_into(const char *directory, const char *filename, std::string &out) noexcept {
+  if (!filename) return false;
+  const char *rest = directory ? rest_under(directory, filename) : nullptr;
+  try {
+    if (!rest) {
+      out.assign(filename);
+      return true;
+    }
+    if (!DirectoryCheckScope::verified(kMarker)) return false;
+    join_parts(kMarker, rest, [&](std::initializer_list<std::string_view> parts) {
+      out.clear();
+      for (std::string_view part : parts) out.append(part);
+    });
+    out.resize(trimmed_length(out.data(), out.size(), rest));
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace pm
 
 extern "C" {
 

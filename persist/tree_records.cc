@@ -6,6 +6,7 @@
 #include "node/node.h"
 #include "node/report.h"
 #include "node/text.h"
+#include "paths/localise.h"
 #include "persist/node_io.h"
 
 namespace pm {
@@ -88,15 +89,26 @@ T *load_container(tk_TreeFile *file, const char *directory, const Listed &listed
 int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, char **localised,
                          tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileNodeSetValues", slot);
-  InnerSlot inner;
-  char *local = pm_FilenameLocalise(directory, data->descriptor, &inner);
-  if (inner || (!local && data->descriptor)) {
-    // A descriptor that cannot be stored must not be written as absent.
-    tk_HeapFree(local);
-    r.push(inner.take(), "Error getting local descriptor");
-    return 0;
+  // The localised descriptor is needed only until the record is written, so
+  // one buffer per thread serves every file of a save; where it cannot, a
+  // string of its own does, with the usual reports.
+  static thread_local std::string buffer;
+  const char *local = nullptr;
+  *localised = nullptr;
+  if (localise_into(directory, data->descriptor, buffer)) {
+    local = buffer.c_str();
+  } else {
+    InnerSlot inner;
+    *localised = pm_FilenameLocalise(directory, data->descriptor, &inner);
+    if (inner || (!*localised && data->descriptor)) {
+      // A descriptor that cannot be stored must not be written as absent.
+      tk_HeapFree(*localised);
+      *localised = nullptr;
+      r.push(inner.take(), "Error getting local descriptor");
+      return 0;
+    }
+    local = *localised;
   }
-  *localised = local;
   out->type = string_item(data->node.name);
   out->descriptor = string_item(local);
   out->time = data->time;

@@ -31,8 +31,9 @@ int file_list_save(tk_TreeFile *file, const char *directory, pm_File *list, cons
 int file_save(tk_TreeFile *file, const char *directory, pm_File *data, const Listed &parent,
               const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileSave
 // pm_FileNodeSetValues: fills `out` for writing; its texts point into `data`
-// except the descriptor, which is the new string stored in *localised (the
-// caller frees it after the write).
+// except the descriptor, which lies in a buffer of the thread's (valid
+// until the next call) or in a new string stored in *localised (the caller
+// frees it after the write; null when the buffer served).
 int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, char **localised,
                          tk_ErrorReport **slot) noexcept;
 
