@@ -89,16 +89,6 @@ bool ByteReader::fail_at(size_t offset, std::string_view reason) {
   return false;
 }
 
-bool ByteReader::u64(uint64_t *out) {
-  if (!ok()) return false;
-  if (remaining() < 8) return fail("truncated number");
-  uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(at_[i]) << (8 * i);
-  at_ += 8;
-  *out = v;
-  return true;
-}
-
 bool ByteReader::varint_long(uint64_t *out) {
   if (!ok()) return false;
   size_t start = offset();

@@ -90,7 +90,15 @@ class ByteReader {
   ByteReader(const unsigned char *data, size_t size, size_t base = 0)
       : at_(data), end_(data + size), base_(base), start_(data) {}
 
-  bool u64(uint64_t *out);
+  bool u64(uint64_t *out) {
+    if (!ok()) return false;
+    if (remaining() < 8) return fail("truncated number");
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(at_[i]) << (8 * i);
+    at_ += 8;
+    *out = v;
+    return true;
+  }
   // Refuses encodings longer than ten bytes or larger than 64 bits. Most
   // numbers of a file fit one byte; those are read here, inline.
   bool varint(uint64_t *out) {

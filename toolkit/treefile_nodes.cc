@@ -270,21 +270,32 @@ TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int
     const tk_Design *design = design_name ? tk::tree::find_design(file->dictionary, design_name) : nullptr;
     if (design || !design_name) {
       const Tree &tree = file->tree;
-      // Paths are built while walking: `length[d]` is how much of `text`
-      // is the path of the current node at depth d.
+      // Paths are built only for the nodes listed: `chain[d]` is the node
+      // at depth d on the way down to the current one, and `text` holds the
+      // path of chain up to depth `built`, with `length[d]` its length at
+      // depth d. A walk past many nodes of other designs then builds
+      // nothing for them.
       std::string text = start == kRoot ? "" : tree.path_of(start);
-      // On the stack: a heap block this large would make the allocator tidy
+      // On the stack: heap blocks this large would make the allocator tidy
       // all its small free blocks on every listing.
+      std::array<uint32_t, tk::tree::kMaxDepth + 2> chain{};
       std::array<size_t, tk::tree::kMaxDepth + 2> length{};
-      length[tree.node(start).depth] = text.size();
+      const size_t top = tree.node(start).depth;
+      length[top] = text.size();
+      size_t built = top;
       auto add = [&](uint32_t i) {
         if (i == start || failed) return;
         const tk::tree::Node &n = tree.node(i);
-        text.resize(length[n.depth - 1]);
-        text += ':';
-        text += n.name();
-        length[n.depth] = text.size();
+        chain[n.depth] = i;
+        if (built >= n.depth) built = n.depth - 1u;  // this node and below are new
         if (design && n.design != design->index) return;
+        text.resize(length[built]);
+        for (size_t d = built + 1; d <= n.depth; ++d) {
+          text += ':';
+          text += tree.node(chain[d]).name();
+          length[d] = text.size();
+        }
+        built = n.depth;
         tk_ErrorReport *inner = nullptr;
         list = tk_StringListAppend(list, text.c_str(), &inner);
         if (inner) {

@@ -66,13 +66,14 @@ class NodeStore {
   const Node &operator[](uint32_t i) const { return blocks_[i >> kShift][i & kMask]; }
   size_t size() const { return size_; }
   void reserve(size_t nodes) { blocks_.reserve((nodes >> kShift) + 1); }
-  // Adds a default node at the end; on failure nothing has changed.
+  // Adds a default node at the end; on failure nothing has changed. Slots
+  // past the end have never been used (the store never shrinks), so they
+  // hold default nodes from their block's creation.
   void emplace_back() {
     if ((size_ >> kShift) == blocks_.size()) {
       blocks_.reserve(blocks_.size() + 1);
       blocks_.emplace_back(new Node[kBlock]);
     }
-    (*this)[static_cast<uint32_t>(size_)] = Node();
     ++size_;
   }
 
