@@ -123,11 +123,6 @@ int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noex
 
 int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
                 tk_Design *design, Reporter &r, const char *failure) noexcept {
-  if (!record) {
-    r.push(nullptr, "Out of memory reading node %s", listed.path ? listed.path : "(null)");
-    r.push(nullptr, "%s", failure);
-    return 0;
-  }
   InnerSlot inner;
   int read = seek_and_read(file, parent, listed, record, design, &inner);
   if (inner) {

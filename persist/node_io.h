@@ -64,7 +64,7 @@ tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *desig
                           tk_ErrorReport **slot) noexcept;
 
 // The read step every loader shares: reads the listed node into `record`
-// (null when its allocation failed). 1 when read; 0 when the node is not a
+// (a ReadBuffer's). 1 when read; 0 when the node is not a
 // direct child of `parent` (nothing reported) or when reading failed (r then
 // holds `failure` over the cause).
 int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,

@@ -87,10 +87,6 @@ pm_PFAFile *pfa_nodes_read(tk_TreeFile *file, const char *level_name, const Desi
                            tk_ErrorReport **slot) noexcept {
   Reporter r("pm_PFANodesRead", slot);
   ReadBuffer<PFARootRecord> record;
-  if (!record.get()) {
-    r.push(nullptr, "Out of memory reading PFA node %s", level_name);
-    return nullptr;
-  }
   InnerSlot inner;
   tk_TreeObjectRead(file, ":", level_name, TK_READ_RECORD, record.get(), table->design[kPFARootDesign], &inner);
   if (inner) {

@@ -70,10 +70,6 @@ int root_save(tk_TreeFile *file, const char *directory, pm_Project *project, con
 int root_load(tk_TreeFile *file, pm_Project *project, const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_RootLoad", slot);
   ReadBuffer<RootRecord> record;
-  if (!record.get()) {
-    r.push(nullptr, "Out of memory reading the root node");
-    return 0;
-  }
   InnerSlot inner;
   tk_TreeObjectRead(file, ":", "Project", TK_READ_RECORD, record.get(), table->design[kRootDesign], &inner);
   if (inner) {

@@ -23,6 +23,20 @@ int write_node(tk_TreeFile *file, const Listed &parent, const char *name, int in
   return 0;
 }
 
+// Links a loaded object at the end of the list whose first element is
+// *head in constant time; a name already in the list, or no list at all,
+// takes `ordinary` (the usual append, with its reports), which says whether
+// the object is linked now.
+template <typename T, typename Ordinary>
+bool link_loaded(ListAppender &appender, T **head, T *object, Ordinary ordinary) noexcept {
+  pm_Node *first = head ? as_node(*head) : nullptr;
+  if (head && appender.link(&first, as_node(object))) {
+    *head = as_kind<T>(first);
+    return true;
+  }
+  return ordinary();
+}
+
 // Saves a tile or sample: writes its record, then under its child path
 // ("%s:%s" of its parent path and its name) the samples through `samples`
 // (child path and number, slot; a sample has none) and then its files. The caller
@@ -234,12 +248,9 @@ int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const 
         return file_load(file, directory, listed, parent.path, table, inner);
       },
       [&](pm_File *data, tk_ErrorReport **inner) {
-        pm_Node *first = head ? as_node(*head) : nullptr;
-        if (head && files.link(&first, as_node(data))) {
-          *head = as_kind<pm_File>(first);
-          return true;
-        }
-        return pm_ParentAppendFile(owner, data, inner) == 0 && data->node.parent == owner;
+        return link_loaded(files, head, data, [&] {
+          return pm_ParentAppendFile(owner, data, inner) == 0 && data->node.parent == owner;
+        });
       });
 }
 
@@ -260,13 +271,10 @@ int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, co
         return sample_load(file, directory, listed, parent.path, table, inner);
       },
       [&](pm_Sample *sample, tk_ErrorReport **inner) {
-        pm_Node *first = as_node(tile->samples);
-        if (samples.link(&first, as_node(sample))) {
-          tile->samples = as_kind<pm_Sample>(first);
-          return true;
-        }
-        pm_TileAppendSample(tile, sample, inner);
-        return sample->node.parent == as_node(tile);
+        return link_loaded(samples, &tile->samples, sample, [&] {
+          pm_TileAppendSample(tile, sample, inner);
+          return sample->node.parent == as_node(tile);
+        });
       });
 }
 
@@ -289,13 +297,10 @@ int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project
         return tile_load(file, directory, listed, parent.path, table, inner);
       },
       [&](pm_Tile *tile, tk_ErrorReport **inner) {
-        pm_Node *first = as_node(project->tiles);
-        if (tiles.link(&first, as_node(tile))) {
-          project->tiles = as_kind<pm_Tile>(first);
-          return true;
-        }
-        pm_ProjectAppendTile(project, tile, inner);
-        return tile->node.parent == as_node(project);
+        return link_loaded(tiles, &project->tiles, tile, [&] {
+          pm_ProjectAppendTile(project, tile, inner);
+          return tile->node.parent == as_node(project);
+        });
       });
 }
 

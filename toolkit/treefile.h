@@ -62,6 +62,10 @@ constexpr size_t kChecksumSize = 4;
 constexpr size_t kPieceSize = 256 * 1024;
 bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, size_t)> &sink);
 
+// Whether `file` takes changes; otherwise false with a report in
+// `function`'s name.
+bool writable(const tk_TreeFile *file, const char *function, tk_ErrorReport **slot);
+
 // Writes a new child `name` of node `at` holding `record` (see
 // tk_TreeObjectWrite) and returns its number, or kNone with a report in
 // `function`'s name that names the parent as `parent`. Nothing changes on

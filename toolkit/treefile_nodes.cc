@@ -52,18 +52,6 @@ uint32_t find_node(const tk_TreeFile &file, uint32_t start, const char *path, co
   return kNone;
 }
 
-bool writable(const tk_TreeFile *file, const char *function, tk_ErrorReport **slot) {
-  if (!file) {
-    tk::report(slot, function, "No file given");
-    return false;
-  }
-  if (file->mode == tk_TreeFile::Mode::read) {
-    tk::report(slot, function, "%s is open for reading only", file->path.c_str());
-    return false;
-  }
-  return true;
-}
-
 // The design of the file's dictionary that a write stores `design` (or, when
 // that is null, `design_name`) as. A design of another dictionary is taken
 // when the file has an equal one of the same name.
@@ -101,6 +89,18 @@ void report_out_of_memory(tk_ErrorReport **slot, const char *function) {
 }  // namespace
 
 namespace tk::tree {
+
+bool writable(const tk_TreeFile *file, const char *function, tk_ErrorReport **slot) {
+  if (!file) {
+    tk::report(slot, function, "No file given");
+    return false;
+  }
+  if (file->mode == tk_TreeFile::Mode::read) {
+    tk::report(slot, function, "%s is open for reading only", file->path.c_str());
+    return false;
+  }
+  return true;
+}
 
 uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const char *design_name, const void *record,
                       tk_Design *design, const char *function, const char *parent, tk_ErrorReport **slot) {
@@ -215,7 +215,7 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
   (void)flags;  // one way of writing: a new node, never over an old one
   if (slot) *slot = nullptr;
   const char *function = "tk_TreeObjectWrite";
-  if (!writable(file, function, slot)) return 0;
+  if (!tk::tree::writable(file, function, slot)) return 0;
   try {
     uint32_t at = find_node(*file, kRoot, parent, function, slot);
     if (at == kNone) return 0;
@@ -325,7 +325,7 @@ TK_API int tk_TreeObjectDelete(tk_TreeFile *file, const char *root, const char *
   (void)flags;  // a node always goes with everything beneath it
   if (slot) *slot = nullptr;
   const char *function = "tk_TreeObjectDelete";
-  if (!writable(file, function, slot)) return 0;
+  if (!tk::tree::writable(file, function, slot)) return 0;
   try {
     // A path without a leading ':' is taken beneath `root`.
     uint32_t start = root ? find_node(*file, kRoot, root, function, slot) : kRoot;

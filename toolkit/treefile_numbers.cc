@@ -97,13 +97,10 @@ TK_API int64_t tk_TreeNodeWrite(tk_TreeFile *file, int64_t parent, const char *n
                                 const void *record, tk_Design *design, tk_ErrorReport **slot) {
   if (slot) *slot = nullptr;
   const char *function = "tk_TreeNodeWrite";
+  if (!tk::tree::writable(file, function, slot)) return -1;
   uint32_t at = live(file, parent);
   if (at == kNone) {
     tk::report(slot, function, "No node numbered %lld", static_cast<long long>(parent));
-    return -1;
-  }
-  if (file->mode == tk_TreeFile::Mode::read) {
-    tk::report(slot, function, "%s is open for reading only", file->path.c_str());
     return -1;
   }
   try {
