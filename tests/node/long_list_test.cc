@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <type_traits>
 #include <unistd.h>
 
@@ -64,6 +65,53 @@ TEST(LongList, AppendsBetweenWorkOnOtherListsStayLinear) {
     }
   });
   EXPECT_LE(ratio, kLinearBound);
+}
+
+// A project may pass from one thread to another. What one thread remembers
+// about a list must not outlive a change made by another: a name removed
+// there can be appended here again, a name given there is taken here.
+TEST(LongList, ChangesInAnotherThreadAreSeen) {
+  auto tiles = MakeListHolder(ListKind::kTiles);
+  for (int i = 0; i < 100; ++i) tiles->append(tiles->create(LongName(i).c_str()), nullptr);
+  std::thread([&] {
+    pm_Node *fifth = tiles->first();
+    for (int i = 0; i < 5; ++i) fifth = fifth->next;
+    tiles->remove(fifth);
+    tiles->destroy(fifth);  // LongName(5) is free again
+    ReportSlot slot;
+    EXPECT_EQ(tiles->rename(tiles->first(), "renamed", slot.out()), 1) << slot.text();
+  }).join();
+  ReportSlot slot;
+  tiles->append(tiles->create(LongName(5).c_str()), slot.out());
+  EXPECT_TRUE(slot.empty()) << slot.text();
+  pm_Node *twin = tiles->create("renamed");
+  tiles->append(twin, slot.out());
+  EXPECT_EQ(slot.messages().back(), "Name \"renamed\" already in use, please use another name");
+  tiles->destroy(twin);
+  tiles->append(tiles->create(LongName(0).c_str()), slot.out());
+  EXPECT_TRUE(slot.empty()) << slot.text();
+}
+
+// Threads filling lists of their own at the same time each get their lists.
+TEST(LongList, ThreadsFillingTheirOwnListsGetTheirOwnLists) {
+  auto fill = [](ListKind kind, int salt, std::vector<std::string> *names) {
+    auto holder = MakeListHolder(kind);
+    for (int i = 0; i < 3000; ++i) {
+      holder->append(holder->create(LongName(i * 7 + salt).c_str()), nullptr);
+      if (i % 100 == 99) holder->rename(holder->first(), LongName(-i - salt).c_str(), nullptr);
+    }
+    for (pm_Node *n = holder->first(); n; n = n->next) names->push_back(n->name);
+  };
+  std::vector<std::string> a, b, expected_a, expected_b;
+  std::thread one(fill, ListKind::kTiles, 1, &a);
+  std::thread two(fill, ListKind::kProcesses, 2, &b);
+  one.join();
+  two.join();
+  fill(ListKind::kTiles, 1, &expected_a);
+  fill(ListKind::kProcesses, 2, &expected_b);
+  EXPECT_EQ(a, expected_a);
+  EXPECT_EQ(b, expected_b);
+  EXPECT_EQ(a.size(), 3000u);
 }
 
 // ---- the fast paths against the plain walk ---------------------------------
