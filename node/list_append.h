@@ -45,9 +45,10 @@ inline bool slow_paths_wanted(const char *value) noexcept {
 
 // Says that a list may have changed other than by linking at its end (a
 // node unlinked, renamed, reset, released or moved) when `node` has links:
-// every remembered index, in every thread, is dropped. A node with no links
-// is in no list that an index covers (an index covers lists of kIndexFrom or
-// more nodes), so changing it drops nothing.
+// every index pm_NodeAppend keeps, in every thread, is dropped. A node with
+// no links is in no list such an index covers (those have kIndexFrom or more
+// nodes), so changing it drops nothing. A ListAppender is not dropped: the
+// call that holds it changes its list only by linking at the end.
 void list_changed(const pm_Node *node) noexcept;
 
 // The end, length and names of the list whose first element is first().
