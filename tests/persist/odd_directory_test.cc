@@ -82,7 +82,8 @@ void RoundTripIn(const TempDir &root, const std::string &name) {
       const std::string parent = colon == 0 ? ":" : node.substr(0, colon);
       pm::FileRecord record{};
       if (!tree.Read(parent.c_str(), node.substr(colon + 1).c_str(), "PM_File", &record)) break;
-      marked = marked || TakeItem(record.descriptor).rfind("$PROJECT/", 0) == 0;
+      const std::string descriptor = TakeItem(record.descriptor);
+      marked = marked || descriptor.rfind("$PROJECT/", 0) == 0;
       for (tk_StringItem *item : {&record.type, &record.verified, &record.comment}) TakeItem(*item);
     }
   }
