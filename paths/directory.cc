@@ -1,6 +1,7 @@
 // Directory checks and path joins. Every join first makes sure its directory
 // exists (creating one missing level), so a path handed out by these
-// functions can be written to at once.
+// functions can be written to at once; only inside a project load, which
+// must leave the disk as it found it, a missing directory is left missing.
 #include "node/report.h"
 #include "node/text.h"
 #include "paths/directory_checks.h"
@@ -25,13 +26,42 @@ const char *extension_of(pm_PFAType type) noexcept {
   }
 }
 
+// The check of pm_DirectoryCreate, reported as that function. Variables in
+// the directory are expanded unless `expand` is false (the directory is a
+// real path); a missing directory is created only when `create` is true.
+void check_directory(const char *directory, bool expand, bool create, tk_ErrorReport **slot) noexcept {
+  pm::Reporter r("pm_DirectoryCreate", slot);
+  pm::InnerSlot inner;
+  char *expanded = expand ? tk_StringExpand(directory, &inner) : tk_StrDuplicate(directory);
+  if (inner || !expanded) {
+    tk_HeapFree(expanded);
+    r.push_severity(2, inner.take(), "Error expanding project manager directory name.");
+    return;
+  }
+  int status = tk_PathExistsAsFileOrDir(expanded, &inner);
+  if (inner) {
+    r.push(inner.take(), "Error determining status of project manager directory %s", expanded);
+  } else if (status == -1) {
+    r.push(nullptr, "Unknown error");
+  } else if (status == 0 && create) {
+    int made = tk_MakeDir(expanded, 511, &inner);
+    if (inner || !made) r.push(inner.take(), "Cannot create project manager directory: %s", expanded);
+  } else if (status == 2) {
+    r.push(nullptr, "Project Manager directory %s exists as a file", expanded);
+  }
+  tk_HeapFree(expanded);
+}
+
 // Checks `directory` for a join; on failure leaves "Error verifying
-// directory" over the check's report and returns false.
+// directory" over the check's report and returns false. Inside a load or
+// save the scope says whether the directory is a real path and whether a
+// missing one may be made.
 bool verify_directory(pm::Reporter &r, const char *directory) noexcept {
   // Inside one load or save a directory that passed is not checked again.
   if (pm::DirectoryCheckScope::verified(directory)) return true;
   pm::InnerSlot check;
-  pm_DirectoryCreate(directory, &check);
+  check_directory(directory, !pm::DirectoryCheckScope::literal(directory), pm::DirectoryCheckScope::may_create(),
+                  &check);
   if (!check) {
     pm::DirectoryCheckScope::remember(directory);
     return true;
@@ -55,26 +85,7 @@ extern "C" {
 // The outcome is only in the slot: the directory (after variable expansion)
 // exists as a directory afterwards exactly when no report is left.
 PM_API void pm_DirectoryCreate(const char *directory, tk_ErrorReport **slot) {
-  pm::Reporter r("pm_DirectoryCreate", slot);
-  pm::InnerSlot inner;
-  char *expanded = tk_StringExpand(directory, &inner);
-  if (inner || !expanded) {
-    tk_HeapFree(expanded);
-    r.push_severity(2, inner.take(), "Error expanding project manager directory name.");
-    return;
-  }
-  int status = tk_PathExistsAsFileOrDir(expanded, &inner);
-  if (inner) {
-    r.push(inner.take(), "Error determining status of project manager directory %s", expanded);
-  } else if (status == -1) {
-    r.push(nullptr, "Unknown error");
-  } else if (status == 0) {
-    int made = tk_MakeDir(expanded, 511, &inner);
-    if (inner || !made) r.push(inner.take(), "Cannot create project manager directory: %s", expanded);
-  } else if (status == 2) {
-    r.push(nullptr, "Project Manager directory %s exists as a file", expanded);
-  }
-  tk_HeapFree(expanded);
+  check_directory(directory, true, true, slot);
 }
 
 // Exactly one "/" ends up between the two parts; the directory's text is used

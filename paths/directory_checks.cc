@@ -1,12 +1,14 @@
 #include "paths/directory_checks.h"
 
+#include <cstring>
+
 namespace pm {
 
 namespace {
 thread_local DirectoryCheckScope *t_current = nullptr;
 }  // namespace
 
-DirectoryCheckScope::DirectoryCheckScope() noexcept : outer_(t_current) { t_current = this; }
+DirectoryCheckScope::DirectoryCheckScope(Mode mode) noexcept : outer_(t_current), mode_(mode) { t_current = this; }
 
 DirectoryCheckScope::~DirectoryCheckScope() { t_current = outer_; }
 
@@ -30,6 +32,21 @@ void DirectoryCheckScope::remember(const char *directory) noexcept {
   } catch (...) {
     // Out of memory: the next join simply checks again.
   }
+}
+
+bool DirectoryCheckScope::may_create() noexcept { return !t_current || t_current->mode_ == Mode::may_create; }
+
+DirectoryCheckScope::RealDirectory::RealDirectory(const char *directory) noexcept
+    : scope_(t_current), outer_(t_current ? t_current->real_ : nullptr) {
+  if (scope_) scope_->real_ = directory;
+}
+
+DirectoryCheckScope::RealDirectory::~RealDirectory() {
+  if (scope_) scope_->real_ = outer_;
+}
+
+bool DirectoryCheckScope::literal(const char *directory) noexcept {
+  return t_current && t_current->real_ && directory && std::strcmp(t_current->real_, directory) == 0;
 }
 
 }  // namespace pm

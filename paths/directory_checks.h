@@ -4,6 +4,16 @@
 // directory, as before. The answer differs only if the file system changes
 // during the call. The scope is per thread and lives on the caller's stack;
 // nothing outlasts the call.
+//
+// The scope also says two things about the call it covers:
+// - Whether checks may create what is missing. A load only reads: inside a
+//   read-only scope a missing directory is left missing (the join still
+//   gives its name) and nothing is made on disk.
+// - Which directory is a real path. The directory of the project file comes
+//   from where the file lies, not from a name someone wrote with variables,
+//   so a "$" in it is a character like any other: checks of that directory
+//   take its text as it is instead of expanding it. Directories written
+//   with variables ("$PROJECT") are expanded as always.
 #ifndef KESTRUM_PATHS_DIRECTORY_CHECKS_H
 #define KESTRUM_PATHS_DIRECTORY_CHECKS_H
 
@@ -16,7 +26,8 @@ namespace pm {
 
 class DirectoryCheckScope {
  public:
-  DirectoryCheckScope() noexcept;
+  enum class Mode { may_create, read_only };
+  explicit DirectoryCheckScope(Mode mode) noexcept;
   ~DirectoryCheckScope();
   DirectoryCheckScope(const DirectoryCheckScope &) = delete;
   DirectoryCheckScope &operator=(const DirectoryCheckScope &) = delete;
@@ -25,9 +36,31 @@ class DirectoryCheckScope {
   static bool verified(const char *directory) noexcept;
   // Records a successful check (ignored outside a scope or out of memory).
   static void remember(const char *directory) noexcept;
+  // Whether checks may create a missing directory: false only inside a
+  // read-only scope.
+  static bool may_create() noexcept;
+  // Whether `directory` is the text that a live RealDirectory named.
+  static bool literal(const char *directory) noexcept;
+
+  // Names `directory` the real directory of the innermost scope for as long
+  // as it lives (nothing outside a scope). The text is not copied: it must
+  // outlive the guard.
+  class RealDirectory {
+   public:
+    explicit RealDirectory(const char *directory) noexcept;
+    ~RealDirectory();
+    RealDirectory(const RealDirectory &) = delete;
+    RealDirectory &operator=(const RealDirectory &) = delete;
+
+   private:
+    DirectoryCheckScope *scope_;
+    const char *outer_;
+  };
 
  private:
   DirectoryCheckScope *outer_;
+  Mode mode_;
+  const char *real_ = nullptr;
   std::unordered_set<std::string> verified_;
   // The directory last found verified: a load or save asks about the same
   // one for every name, and comparing with it costs no allocation.

@@ -4,6 +4,7 @@
 // set together, so they never describe two different files.
 #include "node/node.h"
 #include "node/report.h"
+#include "paths/directory_checks.h"
 #include "tree/lifecycle.h"
 
 namespace {
@@ -24,7 +25,9 @@ extern "C" {
 
 // Returns 1 when the name was set. A directory part that is a plain file, or
 // whose state cannot be told, still sets the name but leaves a report: the
-// caller tests both the result and the slot.
+// caller tests both the result and the slot. A missing directory is created,
+// except inside a project load: the loaded file lies in it, and a load
+// creates nothing.
 PM_API int pm_ProjectSetFilename(pm_Project *project, const char *filename, tk_ErrorReport **slot) {
   pm::Reporter r("pm_ProjectSetFilename", slot);
   if (!project) return 0;
@@ -53,7 +56,7 @@ PM_API int pm_ProjectSetFilename(pm_Project *project, const char *filename, tk_E
     r.push(inner.take(), "Error checking directory %s", directory);
     return 0;
   }
-  if (status == 0) {
+  if (status == 0 && pm::DirectoryCheckScope::may_create()) {
     int made = tk_MakeDir(directory, 0, &inner);
     if (inner || !made) {
       r.push(inner.take(), "Error creating directory %s", directory);

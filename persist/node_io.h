@@ -1,10 +1,9 @@
 // Reading, writing and deleting single nodes of a project file.
 //
 // A node is addressed by its parent path and its own name; the root is ":"
-// and a child's path is its parent's path, ":" and its name. Deleting lists
-// the nodes of one design at any depth; loading lists only the children of
-// the node it loads, and still keeps only direct children
-// (is_direct_child) of whatever a listing gives.
+// and a child's path is its parent's path, ":" and its name. Deleting and
+// loading list only the children of the node they work on; loading still
+// keeps only direct children (is_direct_child) of whatever a listing gives.
 #ifndef KESTRUM_PERSIST_NODE_IO_H
 #define KESTRUM_PERSIST_NODE_IO_H
 

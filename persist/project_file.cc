@@ -32,6 +32,8 @@ const char *shown(const char *text) noexcept { return text ? text : "(null)"; }
 int root_save(tk_TreeFile *file, const char *directory, pm_Project *project, const DesignTable *table,
               tk_ErrorReport **slot) noexcept {
   Reporter r("pm_RootSave", slot);
+  // Where the file goes is a real path: a "$" in it is not a variable.
+  const DirectoryCheckScope::RealDirectory real(directory);
   RootRecord record{pm_ProjectGetType(project), pm_ProjectGetUseDotGrid(project),
                     pm_ProjectGetUsePolyTool(project)};
   InnerSlot inner;
@@ -81,6 +83,8 @@ int root_load(tk_TreeFile *file, pm_Project *project, const DesignTable *table, 
   pm_ProjectSetUsePolyTool(project, record->poly_tool);
   OwnedText directory;
   directory.text = pm_ProjectGetDirname(project);
+  // Where the file lies is a real path: a "$" in it is not a variable.
+  const DirectoryCheckScope::RealDirectory real(directory.text);
   const Listed root(":", 0);  // the root is node 0 of every tree file
   if (!tile_list_load(file, directory.text, project, root, table, &inner)) {
     r.push(inner.take(), "Error reading tile nodes");
@@ -373,7 +377,8 @@ extern "C" {
 
 PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_ErrorReport **slot) {
   pm::Reporter r("pm_ProjectLoad", slot);
-  pm::DirectoryCheckScope checks;  // each directory is checked once per load
+  // Each directory is checked once per load, and a load creates nothing.
+  pm::DirectoryCheckScope checks(pm::DirectoryCheckScope::Mode::read_only);
   pm_Project *project = pm_ProjectCreate();
   if (!project || !project->pfa_root || !project->process_lists) {
     pm_ProjectDestroy(project);
@@ -394,13 +399,13 @@ PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_Error
 }
 
 PM_API void pm_ProjectSave(pm_Project *project, int32_t access, tk_ErrorReport **slot) {
-  pm::DirectoryCheckScope checks;  // each directory is checked once per save
+  pm::DirectoryCheckScope checks(pm::DirectoryCheckScope::Mode::may_create);  // one check per directory
   pm::save_keeping_flags("pm_ProjectSave", project, slot,
                          [&](tk_ErrorReport **report) { return pm::save(project, access, report); });
 }
 
 PM_API void pm_ProjectSaveAs(pm_Project *project, const char *filename, int32_t access, tk_ErrorReport **slot) {
-  pm::DirectoryCheckScope checks;  // each directory is checked once per save
+  pm::DirectoryCheckScope checks(pm::DirectoryCheckScope::Mode::may_create);  // one check per directory
   pm::save_keeping_flags("pm_ProjectSaveAs", project, slot, [&](tk_ErrorReport **report) {
     if (!project) {
       pm::Reporter r("pm_ProjectSaveAs", report);

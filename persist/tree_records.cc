@@ -291,9 +291,15 @@ int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project
 
 namespace {
 
+// Deletes the children of `parent` that hold a `design_name` record, each
+// with everything beneath it. Only children: a node of that design nested
+// deeper (a tile under a tile, which no load reads) goes with its parent or
+// stays where it is under a node the save keeps, and no path is built for
+// anything below the children.
 int delete_listed(tk_TreeFile *file, const char *parent, const char *design_name, Reporter &r,
                   const char *listing_failure, const char *delete_failure) noexcept {
-  return for_each_listed(file, parent, design_name, false, 0, r, listing_failure, [&](const char *listed) {
+  return for_each_listed(file, parent, design_name, false, TK_LIST_CHILDREN, r, listing_failure,
+                         [&](const char *listed) {
     InnerSlot inner;
     if (node_delete(file, listed, &inner) && !inner) return true;
     r.push(inner.take(), delete_failure, listed);

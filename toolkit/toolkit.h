@@ -116,8 +116,10 @@ TK_API char *tk_StringExpand(const char *text, tk_ErrorReport **slot);
 /* An absolute copy of `path`: a relative path is taken against the current
  * directory; "." components and repeated "/" are dropped and ".." removes the
  * component before it (never above the root). Symbolic links are not
- * resolved. `flags` and `reserved` are unused (pass 0). Null for null, and
- * for a relative path when the current directory cannot be had. */
+ * resolved. No variables are expanded: `path` names a real place, and a "$"
+ * in it is a character like any other. `flags` and `reserved` are unused
+ * (pass 0). Null for null, and for a relative path when the current
+ * directory cannot be had. */
 TK_API char *tk_PathExpand(const char *path, int flags, int reserved);
 
 /* ---- File system ---------------------------------------------------------

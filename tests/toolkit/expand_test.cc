@@ -93,6 +93,16 @@ TEST(PathExpandTest, CleansAbsolutePaths) {
   EXPECT_EQ(path_expand("/"), "/");
 }
 
+// A path names a real place: whatever a "$" would mean to tk_StringExpand,
+// here it is an ordinary character.
+TEST(PathExpandTest, DollarSignsAreOrdinaryCharacters) {
+  setenv("KESTRUM_TEST_DATA", "/srv/data", 1);
+  EXPECT_EQ(path_expand("/p/$KESTRUM_TEST_DATA/../cost$$5/${KESTRUM_TEST_DATA}/./$/${/x$"),
+            "/p/cost$$5/${KESTRUM_TEST_DATA}/$/${/x$");
+  EXPECT_EQ(path_expand("/p/$KESTRUM_TEST_UNSET/proj${"), "/p/$KESTRUM_TEST_UNSET/proj${");
+  unsetenv("KESTRUM_TEST_DATA");
+}
+
 TEST(PathExpandTest, NeverClimbsAboveTheRoot) {
   EXPECT_EQ(path_expand("/.."), "/");
   EXPECT_EQ(path_expand("/../../x/.."), "/");
