@@ -4,6 +4,9 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     default: 60 s, targets load roundtrip
 #
+# Targets: load, roundtrip (project files) and import (JSON documents, run
+# through the command-line tool's conversion; fuzz/import.dict).
+#
 # The targets make the checksum of every input right before loading it (see
 # fuzz/fuzz_support.h), so the fuzzer reaches the parser behind it, and an
 # input that crashed here crashes the replay test of a normal build in the
@@ -46,14 +49,18 @@ printf '%s\n' "${stale[@]}" | xargs -r -P "$(nproc)" -I{} \
   sh -c 'clang++ "$@" -fsanitize=fuzzer-no-link -c {} -o "'"$out"'/obj/$(echo {} | tr / _).o"' _ "${common[@]}"
 
 for target in "${targets[@]}"; do
-  clang++ "${common[@]}" -fsanitize=fuzzer "fuzz/${target}_target.cc" "${objects[@]}" -o "$out/fuzz-$target"
+  extra=()
+  [ "$target" = import ] && extra=(-Itools tools/json.cc tools/support.cc tools/build.cc tools/progress.cc)
+  clang++ "${common[@]}" -fsanitize=fuzzer "fuzz/${target}_target.cc" "${extra[@]}" "${objects[@]}" -o "$out/fuzz-$target"
 done
 
 run() {
   local target=$1
+  local dict=fuzz/kestrum.dict
+  [ -f "fuzz/$target.dict" ] && dict=fuzz/$target.dict
   mkdir -p "$out/corpus-$target"
   "$out/fuzz-$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
-    -dict=fuzz/kestrum.dict -print_final_stats=1 -artifact_prefix="$out/crash-$target-" \
+    -dict="$dict" -print_final_stats=1 -artifact_prefix="$out/crash-$target-" \
     ${FUZZ_ARGS:-} "$out/corpus-$target" "fuzz/corpus/$target" >"$out/fuzz-$target.log" 2>&1
   local status=$?
   echo "== $target: exit $status"

@@ -20,7 +20,7 @@ void hand_over(T *node, const std::string &what, Append append, Destroy destroy)
   }
   Report report;
   if (append(report.slot()) || report) {
-    const std::string name = node->node.name;
+    const std::string name = excerpt(node->node.name, 40);
     destroy(node);
     report.raise_if("cannot add " + what + " " + name);
     throw Failure("cannot add " + what + " " + name);

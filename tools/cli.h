@@ -15,6 +15,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrum.h"
@@ -46,6 +47,13 @@ class Failure : public std::runtime_error {
 // Prints a failure the way every command does: "kestrum: summary" and the
 // chain indented beneath it.
 void print_failure(std::ostream &err, const Failure &failure);
+
+// `text` as a message may quote a value from outside: at most `limit`
+// bytes, cut where a character begins and marked "..." when cut; control
+// characters as \u00XX and bytes that are not UTF-8 as \xNN. A message
+// never repeats a whole value (it may be megabytes), and a quoted name can
+// neither drive the terminal nor fake a line.
+std::string excerpt(std::string_view text, std::size_t limit);
 
 // Owns one report slot for one library call.
 class Report {

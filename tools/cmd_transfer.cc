@@ -40,31 +40,17 @@ int run_export(const std::string &file, const std::string &output, std::ostream 
   return kExitOk;
 }
 
-// Saves beside the target and renames over it, so that a failed import
-// never destroys the project file it was to replace.
-void replace_file(pm_Project *project, const fs::path &target) {
-  const fs::path temporary = target.string() + ".import-tmp";
-  std::error_code ignored;
-  fs::remove(temporary, ignored);
-  try {
-    save_project(project, temporary.string());
-    fs::rename(temporary, target);
-  } catch (...) {
-    fs::remove(temporary, ignored);
-    throw;
-  }
-}
-
 int run_import(const std::string &source, const std::string &file, bool force, std::ostream &out) {
   const fs::path target = fs::absolute(file).lexically_normal();
-  if (fs::exists(target) && !force)
+  std::error_code unknown;  // if it cannot be told, the save will say why
+  if (!force && fs::exists(target, unknown))
     throw Failure(file + " already exists (use --force to replace it)");
   const Json document = parse_json(read_all(source), source == "-" ? "standard input" : source);
   ProjectPtr project = project_from_json(document, target.parent_path().string());
-  if (fs::exists(target))
-    replace_file(project.get(), target);
-  else
-    save_project(project.get(), target.string());
+  // The document is whole and the project built before anything is
+  // written; the save replaces an old file only once the new one is
+  // complete, so a failed import leaves the old file as it was.
+  save_project(project.get(), target.string());
   const int samples = pm_ProjectGetTotalSamples(project.get());
   out << "Imported " << pm_ProjectGetTotalNodes(project.get()) - 1 - samples << " tiles and " << samples
       << " samples into " << target.string() << "\n";

@@ -11,30 +11,130 @@
 //                   "label_file", "suffix", "output", "arguments": [
 //                   { "name", "value", "type", "mode", "hide" } ] } ] } ] }
 //   data file: { "type", "descriptor", "time", "verified", "comment" }
-// Absent texts are null. Enumerations are written by name, or as a number
-// when the value has no name. Import accepts the same document; keys other
-// than these are refused (a misspelt key must not pass silently), and keys
-// left out take the value of a newly created object.
+// Absent texts are null. A text that is not UTF-8 (JSON strings can only
+// hold UTF-8) is written as {"hex": "..."}: its bytes as lower-case hex
+// digits, two per byte; every other text is a plain string. Enumerations
+// are written by name, or as a number when the value has no name. Import
+// accepts the same document; keys other than these are refused (a misspelt
+// key must not pass silently), and so are keys given twice; keys left out
+// take the value of a newly created object.
+//
+// The parser is driven through its event interface so that reading stays
+// linear in the size of the text whatever its shape: objects are filled
+// without the ordered map's linear search per key, repeated keys are found
+// through a keyed hash, and nesting deeper than any document can need is
+// refused before it can exhaust the stack of whatever walks the value later.
 #include <cmath>
 #include <initializer_list>
+#include <unordered_set>
 
 #include "json.h"
+#include "name_hash.h"
 
 namespace kcli {
 
 namespace {
 
-using Pointer = Json::json_pointer;
 constexpr int kFormat = 1;
+// Deeper than any document needs (seven levels, eight with a hex text).
+constexpr std::size_t kMaxDepth = 32;
+// How many bytes of a key or value a message quotes.
+constexpr std::size_t kQuoted = 40;
+
+// A place in the document, as a JSON pointer ("/tiles/0/name").
+class Pointer {
+ public:
+  Pointer operator/(const std::string &key) const {
+    Pointer deeper = *this;
+    deeper.tokens_.push_back(key);
+    return deeper;
+  }
+  Pointer operator/(std::size_t index) const { return *this / std::to_string(index); }
+  bool empty() const { return tokens_.empty(); }
+  void push(std::string token) { tokens_.push_back(std::move(token)); }
+
+  // The pointer for a message: each token escaped as pointers escape it,
+  // and shortened like any quoted text.
+  std::string text() const {
+    if (tokens_.empty()) return "the top level";
+    std::string out;
+    for (const std::string &token : tokens_) {
+      out += '/';
+      for (const char c : excerpt(token, kQuoted)) {
+        if (c == '~') out += "~0";
+        else if (c == '/') out += "~1";
+        else out += c;
+      }
+    }
+    return out;
+  }
+
+ private:
+  std::vector<std::string> tokens_;
+};
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// The length of the UTF-8 character at text[at], or 0 when the bytes there
+// are none: JSON's UTF-8, without overlong forms, surrogates or anything
+// above U+10FFFF.
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char c = byte(at);
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c < 0x80) {
+    return 1;
+  } else if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if (byte(at + k) < (k == 1 ? low : 0x80) || byte(at + k) > (k == 1 ? high : 0xBF)) return 0;
+  }
+  return length;
+}
+
+bool is_utf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = utf8_length(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
+Json text_json(const std::string &text) {
+  if (is_utf8(text)) return Json(text);
+  std::string hex;
+  hex.reserve(text.size() * 2);
+  for (const char c : text) {
+    hex += kHexDigits[static_cast<unsigned char>(c) >> 4];
+    hex += kHexDigits[static_cast<unsigned char>(c) & 15];
+  }
+  Json escaped = Json::object();
+  escaped["hex"] = std::move(hex);
+  return escaped;
+}
 
 Json text_or_null(char *text) {
   const std::optional<std::string> value = take_optional(text);
-  return value ? Json(*value) : Json(nullptr);
+  return value ? text_json(*value) : Json(nullptr);
 }
 
 Json path_or_null(pm_Project *project, char *text) {
   const std::optional<std::string> value = take_optional(text);
-  return value ? Json(project_relative(project, *value)) : Json(nullptr);
+  return value ? text_json(project_relative(project, *value)) : Json(nullptr);
 }
 
 Json enumeration(const std::string &name, int value) { return name.empty() ? Json(value) : Json(name); }
@@ -93,9 +193,151 @@ class BadJson : public Failure {
 };
 
 [[noreturn]] void bad(const Pointer &where, const std::string &what, const std::string &chain = {}) {
-  const std::string place = where.empty() ? std::string("the top level") : where.to_string();
-  throw BadJson("bad project JSON at " + place + ": " + what, chain);
+  throw BadJson("bad project JSON at " + where.text() + ": " + what, chain);
 }
+
+// A key or text as a message quotes it: shortened and in quotes.
+std::string in_quotes(const std::string &text) { return "\"" + excerpt(text, kQuoted) + "\""; }
+
+// Builds the value from the parser's events (see the top of this file).
+class Builder {
+ public:
+  explicit Builder(Json &root) : root_(root) {}
+
+  bool null() { return add(Json(nullptr)); }
+  bool boolean(bool value) { return add(Json(value)); }
+  bool number_integer(Json::number_integer_t value) { return add(Json(value)); }
+  bool number_unsigned(Json::number_unsigned_t value) { return add(Json(value)); }
+  bool number_float(Json::number_float_t value, const std::string &) { return add(Json(value)); }
+  bool string(std::string &value) { return add(Json(std::move(value))); }
+  bool binary(Json::binary_t &value) { return add(Json::binary(std::move(value))); }
+  bool start_object(std::size_t) { return open(Json::object()); }
+  bool start_array(std::size_t) { return open(Json::array()); }
+  bool end_object() { return close(); }
+  bool end_array() { return close(); }
+
+  bool key(std::string &key) {
+    Frame &frame = frames_.back();
+    auto &members = frame.value->get_ref<Json::object_t &>();
+    bool repeated = false;
+    if (frame.keys) {
+      repeated = !frame.keys->insert(key).second;
+    } else {
+      for (const auto &member : members) repeated = repeated || member.first == key;
+      // Past a handful of keys, a hashed set keeps this constant per key.
+      if (!repeated && members.size() >= 8) {
+        frame.keys = std::make_unique<KeySet>();
+        for (const auto &member : members) frame.keys->insert(member.first);
+        frame.keys->insert(key);
+      }
+    }
+    if (repeated) {
+      Pointer where = place(false);
+      where.push(key);
+      fail(where, "the key " + in_quotes(key) + " is given twice");
+      return false;
+    }
+    // The value follows; its slot is made now so that it has its place.
+    // Keys are known to be new, so the map's search on insert is skipped.
+    members.Json::object_t::Container::emplace_back(std::move(key), Json());
+    return true;
+  }
+
+  bool parse_error(std::size_t, const std::string &, const nlohmann::detail::exception &error) {
+    // A number too large for a double: the place says more than the
+    // parser's text, which repeats the number whole.
+    if (error.id == 406) {
+      fail(place(true), "number out of range");
+      return false;
+    }
+    // The parser's text without its "[json.exception.parse_error.101] "
+    // tag, and with only the start of the token it read last: that may be
+    // a whole string of the document.
+    std::string message = error.what();
+    const std::size_t tag_end = message.find("] ");
+    if (tag_end != std::string::npos) message.erase(0, tag_end + 2);
+    const std::string last_read = "; last read: ";
+    const std::size_t token = message.find(last_read);
+    if (token == std::string::npos) {
+      syntax_ = excerpt(message, 200);
+    } else {
+      syntax_ = excerpt(std::string_view(message).substr(0, token), 200) + last_read +
+                excerpt(std::string_view(message).substr(token + last_read.size()), kQuoted);
+    }
+    return false;
+  }
+
+  // What stopped the parse: a fault at a place, or a syntax error.
+  const std::optional<BadJson> &fault() const { return fault_; }
+  const std::string &syntax() const { return syntax_; }
+
+ private:
+  using KeySet = std::unordered_set<std::string, tk::NameHash, std::equal_to<>>;
+  struct Frame {
+    Json *value;
+    std::unique_ptr<KeySet> keys;  // an object's keys, once it has many
+  };
+
+  // The slot for the next value: the root, a new element, or the member
+  // whose key came last.
+  Json *slot() {
+    if (frames_.empty()) return &root_;
+    Json &parent = *frames_.back().value;
+    if (parent.is_array()) {
+      auto &elements = parent.get_ref<Json::array_t &>();
+      elements.emplace_back();
+      return &elements.back();
+    }
+    return &parent.get_ref<Json::object_t &>().back().second;
+  }
+
+  bool add(Json &&value) {
+    *slot() = std::move(value);
+    return true;
+  }
+
+  bool open(Json &&container) {
+    if (frames_.size() >= kMaxDepth) {
+      fail(place(true), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+      return false;
+    }
+    Json *value = slot();
+    *value = std::move(container);
+    frames_.push_back({value, nullptr});
+    return true;
+  }
+
+  bool close() {
+    frames_.pop_back();
+    return true;
+  }
+
+  // The place of the open containers; with `next`, also the place that the
+  // next value of the innermost one takes.
+  Pointer place(bool next) const {
+    Pointer where;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+      const Json &value = *frames_[i].value;
+      const bool innermost = i + 1 == frames_.size();
+      if (innermost && !next) break;
+      if (value.is_array()) {
+        where.push(std::to_string(value.size() - (innermost ? 0 : 1)));
+      } else if (!value.empty()) {
+        where.push(value.get_ref<const Json::object_t &>().back().first);
+      }
+    }
+    return where;
+  }
+
+  void fail(const Pointer &where, const std::string &what) {
+    fault_.emplace("bad project JSON at " + where.text() + ": " + what);
+  }
+
+  Json &root_;
+  std::vector<Frame> frames_;
+  std::optional<BadJson> fault_;
+  std::string syntax_;
+};
 
 const char *kind_of(const Json &value) { return value.type_name(); }
 
@@ -116,7 +358,7 @@ class Object {
     for (const auto &item : value.items()) {
       bool known = false;
       for (const char *key : keys) known = known || item.key() == key;
-      if (!known) bad(where_ / item.key(), "unknown key \"" + item.key() + "\"");
+      if (!known) bad(where_ / item.key(), "unknown key " + in_quotes(item.key()));
     }
   }
 
@@ -125,16 +367,22 @@ class Object {
     return {found == value_.end() ? nullptr : &*found, where_ / key};
   }
 
-  // A text: a string, or null (absent) when the key holds null or is
-  // missing, unless it is required.
+  // A text: a string or {"hex": "..."}, or null (absent) when the key
+  // holds null or is missing, unless it is required.
   std::optional<std::string> text(const char *key, bool required = false) const {
     const Field f = field(key);
     if (!f.present() || f.value->is_null()) {
       if (required) bad(f.where, f.present() ? "expected a string, found null" : "missing; a string is required");
       return std::nullopt;
     }
-    if (!f.value->is_string()) bad(f.where, std::string("expected a string or null, found ") + kind_of(*f.value));
-    const std::string &text = f.value->get_ref<const std::string &>();
+    std::string text;
+    if (f.value->is_object()) {
+      text = from_hex(Object(*f.value, f.where, {"hex"}).field("hex"));
+    } else if (f.value->is_string()) {
+      text = f.value->get_ref<const std::string &>();
+    } else {
+      bad(f.where, std::string("expected a string or null, found ") + kind_of(*f.value));
+    }
     // The library keeps texts as C strings: an embedded NUL would cut them.
     if (text.find('\0') != std::string::npos) bad(f.where, "a text may not contain a NUL character");
     return text;
@@ -150,12 +398,24 @@ class Object {
         if (names[i] == name) return static_cast<int32_t>(i);
       std::string known;
       for (const std::string &candidate : names) known += (known.empty() ? "" : ", ") + candidate;
-      bad(f.where, "unknown value \"" + name + "\" (expected one of " + known + ")");
+      bad(f.where, "unknown value " + in_quotes(name) + " (expected one of " + known + ")");
+    }
+    if (f.value->is_number_unsigned()) {
+      const auto number = f.value->get<Json::number_unsigned_t>();
+      if (number <= static_cast<Json::number_unsigned_t>(INT32_MAX)) return static_cast<int32_t>(number);
+      bad(f.where, "number out of range");
     }
     if (f.value->is_number_integer()) {
-      const auto number = f.value->get<long long>();
+      const auto number = f.value->get<Json::number_integer_t>();
       if (number >= INT32_MIN && number <= INT32_MAX) return static_cast<int32_t>(number);
       bad(f.where, "number out of range");
+    }
+    // A whole number too large for the parser's integers arrives as a
+    // floating-point number.
+    if (f.value->is_number_float()) {
+      const double number = f.value->get<double>();
+      if (number == std::trunc(number) && (number < INT32_MIN || number > INT32_MAX))
+        bad(f.where, "number out of range");
     }
     bad(f.where, std::string("expected a name or a whole number, found ") + kind_of(*f.value));
   }
@@ -185,6 +445,24 @@ class Object {
   }
 
  private:
+  // The bytes of {"hex": "..."}: two hex digits per byte, either case.
+  static std::string from_hex(const Field &f) {
+    if (!f.present() || !f.value->is_string()) bad(f.where, "expected a string of hex digits");
+    const std::string &digits = f.value->get_ref<const std::string &>();
+    if (digits.size() % 2 != 0) bad(f.where, "expected two hex digits per byte");
+    auto digit = [&](char c) {
+      if (c >= '0' && c <= '9') return c - '0';
+      if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+      if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+      bad(f.where, "expected a string of hex digits");
+    };
+    std::string bytes;
+    bytes.reserve(digits.size() / 2);
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+      bytes += static_cast<char>(digit(digits[i]) * 16 + digit(digits[i + 1]));
+    return bytes;
+  }
+
   const Json &value_;
   Pointer where_;
 };
@@ -253,6 +531,33 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
 
 }  // namespace
 
+std::string excerpt(std::string_view text, std::size_t limit) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size() && at < limit) {
+    const std::size_t length = utf8_length(text, at);
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (length == 0) {
+      out += "\\x";
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 15];
+      ++at;
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\u00";
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 15];
+      ++at;
+    } else if (at + length > limit) {
+      break;
+    } else {
+      out.append(text, at, length);
+      at += length;
+    }
+  }
+  if (at < text.size()) out += "...";
+  return out;
+}
+
 Json project_to_json(pm_Project *project) {
   Json document = Json::object();
   document["kestrum_project"] = kFormat;
@@ -307,23 +612,21 @@ Json project_to_json(pm_Project *project) {
 std::string export_text(pm_Project *project) { return project_to_json(project).dump(2) + "\n"; }
 
 Json parse_json(const std::string &text, const std::string &source) {
-  try {
-    return Json::parse(text);
-  } catch (const Json::parse_error &error) {
-    // Drop the library's "[json.exception.parse_error.101] " tag.
-    std::string message = error.what();
-    const std::size_t tag_end = message.find("] ");
-    if (tag_end != std::string::npos) message.erase(0, tag_end + 2);
-    throw Failure("bad JSON in " + source + ": " + message);
-  }
+  Json document;
+  Builder builder(document);
+  if (Json::sax_parse(text, &builder)) return document;
+  if (builder.fault()) throw *builder.fault();
+  throw Failure("bad JSON in " + source + ": " + builder.syntax());
 }
 
 ProjectPtr project_from_json(const Json &document, const std::string &directory) {
   const Object top(document, Pointer(), {"kestrum_project", "settings", "files", "tiles", "levels"});
   const Field format = top.field("kestrum_project");
   if (!format.present()) bad(format.where, "missing; this key marks a kestrum project document");
-  if (!format.value->is_number_integer() || format.value->get<long long>() != kFormat)
-    bad(format.where, "unsupported format " + format.value->dump() + " (expected " + std::to_string(kFormat) + ")");
+  const Json &number = *format.value;
+  if (!number.is_number()) bad(format.where, std::string("expected the number 1, found ") + kind_of(number));
+  if (!number.is_number_integer() || number != Json(kFormat))
+    bad(format.where, "unsupported format " + number.dump() + " (expected " + std::to_string(kFormat) + ")");
 
   ProjectPtr project(pm_ProjectCreate());
   if (!project) throw Failure("out of memory");

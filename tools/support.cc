@@ -49,7 +49,10 @@ void save_project(pm_Project *project, const std::string &path) {
   const int bound = pm_ProjectSetFilename(project, absolute.c_str(), report.slot());
   report.raise_if("cannot use " + path + " as the project file");
   if (!bound) throw Failure("cannot use " + path + " as the project file");
-  pm_ProjectSave(project, 0, report.slot());
+  // Always the whole project into a new file, which takes the place of any
+  // old one only once it is complete (links followed, permissions kept,
+  // another writer's lock honoured): never a merge into what is there.
+  pm_ProjectSaveAs(project, absolute.c_str(), 0, report.slot());
   report.raise_if("cannot save " + path);
 }
 

@@ -59,3 +59,9 @@ foreach(target load roundtrip)
 endforeach()
 add_executable(fuzz_make_corpus ${FUZZ_DIR}/make_corpus.cc)
 target_link_libraries(fuzz_make_corpus PRIVATE fuzz_support)
+# JSON import runs the command-line tool's own conversion; its corpus holds
+# JSON documents, not project files.
+add_executable(fuzz_replay_import ${FUZZ_DIR}/import_target.cc ${FUZZ_DIR}/replay_main.cc)
+target_link_libraries(fuzz_replay_import PRIVATE fuzz_support kestrum_cli)
+add_test(NAME reliability.fuzz_replay.import COMMAND fuzz_replay_import ${FUZZ_DIR}/corpus/import)
+set_tests_properties(reliability.fuzz_replay.import PROPERTIES ENVIRONMENT "${REL_ENV}" TIMEOUT 300)

@@ -1,8 +1,12 @@
 // The JSON conversion and project-relative names, in-process.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <random>
 
 #include "json.h"
 
@@ -82,4 +86,187 @@ TEST(JsonConversion, FailedImportFreesWhatWasBuilt) {
                  "bad project JSON at /levels/0/processes/1/arguments/0/hide: unknown value \"Maybe\" "
                  "(expected one of Show, Hide)");
   }
+}
+
+namespace {
+
+// The message of the Failure that parsing and importing `text` throws, or
+// "" when both succeed.
+std::string refusal(const std::string &text) {
+  try {
+    kcli::project_from_json(kcli::parse_json(text, "doc.json"), "/data/proj");
+    return {};
+  } catch (const kcli::Failure &failure) {
+    return failure.what();
+  }
+}
+
+// How much longer refusal() takes on `large` than on `plain`: the fastest
+// of three runs each, taken in turns so that a busy moment of the machine
+// hits both alike. The times go to `times` for the failure message.
+double time_ratio(const std::string &plain, const std::string &large, std::string &times) {
+  double best[2] = {1e9, 1e9};
+  for (int run = 0; run < 6; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    refusal(run % 2 ? large : plain);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    best[run % 2] = std::min(best[run % 2], seconds);
+  }
+  times = std::to_string(best[0]) + " s against " + std::to_string(best[1]) + " s";
+  return best[1] / best[0];
+}
+
+}  // namespace
+
+TEST(JsonParsing, NestingIsBoundedAndRefusedAtItsPlace) {
+  // Far deeper than the stack allows a recursive walk: arrays, objects,
+  // mixed, closed or not.
+  const std::size_t depth = 100000;
+  std::string arrays = R"({"kestrum_project": 1, "tiles": )";
+  std::string objects = R"({"kestrum_project": 1, "settings": )";
+  std::string mixed = "[";
+  for (std::size_t i = 0; i < depth; ++i) {
+    arrays += '[';
+    objects += R"({"a": )";
+    mixed += i % 2 ? "[" : R"({"k~/": )";
+  }
+  std::string closed = arrays + "1" + std::string(depth, ']') + "}";
+  const std::string where_arrays = "bad project JSON at /tiles";
+  for (const std::string *text : {&arrays, &closed}) {
+    const std::string message = refusal(*text);
+    EXPECT_EQ(message.rfind(where_arrays, 0), 0u) << message.substr(0, 200);
+    EXPECT_THAT(message, ::testing::EndsWith(": nested deeper than 32 levels"));
+    EXPECT_LT(message.size(), 200u);
+  }
+  EXPECT_THAT(refusal(objects), ::testing::StartsWith("bad project JSON at /settings/a/a/a/"));
+  EXPECT_THAT(refusal(mixed), ::testing::StartsWith("bad project JSON at /0/k~0~1/0/k~0~1/"));
+  // Every document kestrum writes is far from the bound.
+  EXPECT_EQ(refusal(R"({"kestrum_project": 1, "levels": [{"processes": [{"name": "p",
+      "arguments": [{"name": {"hex": "ff"}}]}]}]})"), "");
+}
+
+TEST(JsonParsing, MessagesQuoteOnlyAShortExcerptOfAValue) {
+  // Each bad document carries a megabyte in the offending place; no
+  // message may repeat it, nor the control characters in it.
+  const std::string huge = std::string(1 << 20, 'x') + "\\u001b[2J";
+  const std::string digits(1 << 18, '9');
+  const std::string cases[] = {
+      R"({"kestrum_project": 1, ")" + huge + R"(": 1})",
+      R"({"kestrum_project": 1, "settings": {"type": ")" + huge + R"("}})",
+      R"({"kestrum_project": ")" + huge + R"("})",
+      R"({"kestrum_project": 1, "files": [{"type": "a", "time": )" + digits + "e400}]}",
+      R"({"kestrum_project": 1, "files": [{"type": ")" + huge + R"(", "time": 1e400}]})",
+      R"({"kestrum_project": 1, "tiles": [{"name": ")" + huge + "\x01\"}]}",
+      R"({"kestrum_project": 1, "tiles": [{")" + huge + R"(": 1, ")" + huge + R"(": 2}]})",
+      R"({"kestrum_project": 1, "tiles": [{"name": ")" + huge + R"("}, {"name": ")" + huge + R"("}]})",
+      R"({"kestrum_project": 1, "files": [{"type": {"hex": ")" + huge + R"("}}]})",
+      R"({"kestrum_project": 1, "tiles": )" + digits,
+  };
+  for (const std::string &text : cases) {
+    SCOPED_TRACE(text.substr(0, 60));
+    const std::string message = refusal(text);
+    EXPECT_FALSE(message.empty());
+    EXPECT_LT(message.size(), 400u) << message.substr(0, 400);
+    EXPECT_EQ(message.find('\x1b'), std::string::npos);
+    EXPECT_EQ(message.find('\x01'), std::string::npos);
+  }
+}
+
+TEST(JsonConversion, AnyBytesRoundTripAndUtf8StaysPlain) {
+  // Texts of random bytes (no NUL: the library keeps C strings) in every
+  // kind of text the document holds: export, import and export again must
+  // give the same bytes, and a text must come back as it went.
+  std::mt19937 random(20261208);
+  std::uniform_int_distribution<int> byte(1, 255), length(1, 24), small(0, 3);
+  auto text = [&] {
+    std::string out(length(random), ' ');
+    for (char &c : out) c = static_cast<char>(byte(random));
+    // A third of them valid UTF-8, so that both forms are written.
+    if (small(random) == 0) for (char &c : out) c = static_cast<char>(0x20 + (c & 0x5F));
+    return out;
+  };
+  for (int round = 0; round < 40; ++round) {
+    kcli::ProjectPtr project(pm_ProjectCreate());
+    const std::string tile_name = text(), sample_name = text(), comment = text(), value = text();
+    pm_Tile *tile = kcli::append_tile(project.get(), pm_TileCreate(tile_name.c_str()));
+    pm_Sample *sample = kcli::append_sample(tile, pm_SampleCreate(sample_name.c_str()));
+    kcli::append_file(sample, pm_FileCreate(text().c_str(), ("/data/" + text()).c_str(), 1.5, text().c_str(),
+                                            comment.c_str()));
+    kcli::Processing processing;
+    processing.add_pfa(1, pm_PFAFileCreate(text().c_str(), 2));
+    pm_Process *process = pm_ProcessCreate(text().c_str(), text().c_str(), text().c_str(), nullptr,
+                                           text().c_str(), 0);
+    kcli::append_argument(process, pm_ArgumentCreate(text().c_str(), value.c_str(), 0, 0, 0));
+    processing.add_process(2, process);
+    processing.apply(project.get());
+
+    const std::string first = kcli::export_text(project.get());
+    kcli::ProjectPtr again = kcli::project_from_json(kcli::parse_json(first, "export"), "/data/proj");
+    ASSERT_EQ(kcli::export_text(again.get()), first);
+    EXPECT_EQ(std::string(again->tiles->node.name), tile_name);
+    EXPECT_EQ(std::string(again->tiles->samples->node.name), sample_name);
+    EXPECT_EQ(kcli::take(pm_FileGetComment(again->tiles->samples->files)), comment);
+    EXPECT_EQ(kcli::take(pm_ArgumentGetValue(pm_ProcessListGetByType(again.get(), 2)->arguments)), value);
+  }
+
+  // The escape, exactly; a UTF-8 name is a plain string as it always was.
+  const Json document = Json::parse(R"({"kestrum_project": 1,
+      "tiles": [{"name": {"hex": "436166E9"}}, {"name": "Caf\u00e9"}]})");
+  kcli::ProjectPtr project = kcli::project_from_json(document, "/data/proj");
+  EXPECT_STREQ(project->tiles->node.name, "Caf\xe9");
+  const std::string exported = kcli::export_text(project.get());
+  EXPECT_THAT(exported, ::testing::HasSubstr("\"name\": {\n        \"hex\": \"436166e9\"\n      },"));
+  EXPECT_THAT(exported, ::testing::HasSubstr("\"name\": \"Caf\xc3\xa9\""));
+}
+
+TEST(JsonScaling, AnObjectWithManyKeysCostsNoMoreThanManyObjects) {
+  // 4N keys in one object against the same keys in 4N objects of one key
+  // each: the same bytes, the same strings, only the shape differs. The
+  // import refuses the first unknown key, so the cost is the parse and the
+  // check for repeated keys; an insert that searched the object would make
+  // the one object cost thousands of times more.
+  auto document = [](std::size_t keys, bool one_object) {
+    std::string text = one_object ? R"({"kestrum_project": 1, "x": {"k": 0)" : R"({"kestrum_project": 1, "x": [{"k": 0})";
+    for (std::size_t i = 0; i < keys; ++i) {
+      const std::string member = "\"key" + std::to_string(i) + "\": [" + std::to_string(i) + "]";
+      text += one_object ? ", " + member : ", {" + member + "}";
+    }
+    return text + (one_object ? "}}" : "]}");
+  };
+  const std::size_t n = 40000;
+  const std::string many_objects = document(n, false), one_object = document(n, true);
+  EXPECT_THAT(refusal(one_object), ::testing::HasSubstr("at /x: unknown key \"x\""));
+  std::string times;
+  EXPECT_LE(time_ratio(many_objects, one_object, times), 4) << times;
+  // Repeated keys are found among many as among few.
+  std::string repeated = document(n, true);
+  repeated.insert(repeated.size() - 2, R"(, "key7": 0)");
+  EXPECT_THAT(refusal(repeated), ::testing::HasSubstr("at /x/key7: the key \"key7\" is given twice"));
+}
+
+TEST(JsonScaling, EveryListImportsInLinearTime) {
+  GTEST_SKIP() << "waits for the library's constant-time appends to every list";
+  // N of everything the document lists: tiles, samples of one tile, data
+  // files, PFA files, processes and arguments of one process.
+  auto document = [](std::size_t n) {
+    std::string tiles, samples, files, pfa_files, processes, arguments;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string name = "\"n" + std::to_string(i) + "\"";
+      const std::string comma = i ? ", " : "";
+      tiles += comma + R"({"name": )" + name + "}";
+      samples += comma + R"({"name": )" + name + "}";
+      files += comma + R"({"type": )" + name + "}";
+      pfa_files += comma + R"({"name": )" + name + "}";
+      processes += comma + R"({"name": )" + name + "}";
+      arguments += comma + R"({"name": )" + name + "}";
+    }
+    return R"({"kestrum_project": 1, "files": [)" + files + R"(], "tiles": [{"name": "T", "samples": [)" +
+           samples + "]}, " + tiles + R"(], "levels": [{"pfa_files": [)" + pfa_files + R"(]}, {"processes": [)" +
+           processes + R"(]}, {"processes": [{"name": "p", "arguments": [)" + arguments + "]}]}]}";
+  };
+  const std::size_t n = 2500;
+  const std::string small = document(n), large = document(4 * n);
+  ASSERT_EQ(refusal(large), "");
+  std::string times;
+  EXPECT_LE(time_ratio(small, large, times), 8) << times;
 }

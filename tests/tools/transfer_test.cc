@@ -1,12 +1,18 @@
 // `kestrum export` and `kestrum import`: stable JSON, faithful round trips
 // through project files, and bad documents refused at the place they are
 // wrong without leaving a project file behind.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <set>
 
 #include "tool_runner.h"
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using ExportImport = ToolTest;
 using BadJson = ToolTest;
@@ -80,7 +86,43 @@ TEST_F(ExportImport, ImportRefusesToReplaceFileUnlessForced) {
 
   ASSERT_EQ(run({"import", "--force", path("empty.json"), file}).status, 0);
   EXPECT_THAT(run({"show", file}).out, HasSubstr("tiles: 0, samples: 0"));
-  EXPECT_FALSE(fs::exists(file + ".import-tmp"));
+}
+
+TEST_F(ExportImport, ForcedImportReplacesLikeEverySave) {
+  // Through a link, onto a private file, and onto a file that another
+  // writer holds: the link stays and its target is replaced, the mode
+  // stays, the other writer's lock is honoured, and nothing is left behind.
+  const std::string file = make_demo();
+  const fs::path directory = fs::path(file).parent_path();
+  write_file(path("one.json"), R"({"kestrum_project": 1, "tiles": [{"name": "Only"}]})");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string link = path("link.kpf");
+  fs::create_symlink(file, link);
+  const auto listing = [&] {
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
+  };
+  const std::set<std::string> before = listing();
+
+  const Outcome through_link = run({"import", "--force", path("one.json"), link});
+  ASSERT_EQ(through_link.status, 0) << through_link.err;
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_THAT(run({"show", file}).out, HasSubstr("tiles: 1, samples: 0"));
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(listing(), before);
+
+  const std::string held = read_file(file);
+  const int writer = open(file.c_str(), O_RDWR);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(flock(writer, LOCK_EX | LOCK_NB), 0);
+  const Outcome locked = run({"import", "--force", path("one.json"), file});
+  close(writer);
+  EXPECT_EQ(locked.status, 2);
+  EXPECT_THAT(locked.err, HasSubstr("in use by another writer"));
+  EXPECT_THAT(locked.err, Not(HasSubstr(".tmp")));
+  EXPECT_EQ(read_file(file), held);
+  EXPECT_EQ(listing(), before);
 }
 
 TEST_F(ExportImport, FailedForcedImportKeepsTheOldFile) {
@@ -116,6 +158,29 @@ TEST_F(BadJson, MessageNamesThePointerOfTheBadValue) {
       {R"({"kestrum_project": 1, "settings": {"dot_grid": 4294967296}})", "at /settings/dot_grid: number out of range"},
       {R"({"kestrum_project": 1, "tiles": [{"name": "A", "files": [{"type": "x\u0000y"}]}]})",
        "at /tiles/0/files/0/type: a text may not contain a NUL character"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": {"hex": "4100"}}]})",
+       "at /tiles/0/name: a text may not contain a NUL character"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": {"hex": "4"}}]})", "at /tiles/0/name/hex: expected two hex digits"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": {"hex": "zz"}}]})", "at /tiles/0/name/hex: expected a string of hex"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": {"bytes": "41"}}]})", "at /tiles/0/name/bytes: unknown key"},
+      // Every integer is checked against its field, whichever way the
+      // parser holds it.
+      {R"({"kestrum_project": 1, "settings": {"type": 18446744073709551615}})", "at /settings/type: number out of range"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": "T", "selection": -2147483649}]})",
+       "at /tiles/0/selection: number out of range"},
+      {R"({"kestrum_project": 1, "settings": {"poly_tool": 36893488147419103232}})",
+       "at /settings/poly_tool: number out of range"},
+      {R"({"kestrum_project": 18446744073709551617})", "at /kestrum_project: unsupported format"},
+      {R"({"kestrum_project": 1, "files": [{"type": "a", "time": 1e400}]})",
+       "bad project JSON at /files/0/time: number out of range"},
+      {R"({"kestrum_project": 1, "levels": [{"pfa_files": [{"name": "a", "type": -1e400}]}]})",
+       "bad project JSON at /levels/0/pfa_files/0/type: number out of range"},
+      {R"({"kestrum_project": 1, "tiles": [1, 2, 1e999]})", "bad project JSON at /tiles/2: number out of range"},
+      // A key given twice would drop what came first.
+      {R"({"kestrum_project": 1, "tiles": [{"name": "A"}], "tiles": []})",
+       "bad project JSON at /tiles: the key \"tiles\" is given twice"},
+      {R"({"kestrum_project": 1, "tiles": [{"name": "A", "samples": [{"name": "S", "name": "T"}]}]})",
+       "bad project JSON at /tiles/0/samples/0/name: the key \"name\" is given twice"},
   };
   for (const BadDocument &bad : cases) {
     SCOPED_TRACE(bad.json);
