@@ -15,6 +15,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kestrum.h"
@@ -44,8 +45,22 @@ class Failure : public std::runtime_error {
 };
 
 // Prints a failure the way every command does: "kestrum: summary" and the
-// chain indented beneath it.
+// chain indented beneath it. The summary is made printable here; the chain
+// already is (see Report::chain).
 void print_failure(std::ostream &err, const Failure &failure);
+
+// Text that came from a file, a JSON document or the command line (names,
+// descriptors, report messages) as it may be shown on a terminal or in a
+// line-based report: bytes that could move the cursor, start a new line or
+// drive the terminal are written as escapes, so that a name can neither
+// fake a line of output nor send control sequences. A backslash is doubled;
+// tab, line feed and carriage return become \t, \n and \r; every other C0
+// control byte, DEL, every byte that is not part of valid UTF-8, and the
+// bytes of the C1 controls (U+0080..U+009F), the line and paragraph
+// separators and the bidirectional controls become \xHH, one per byte.
+// Valid UTF-8 otherwise passes unchanged. With a `quote` character the text
+// is enclosed in it and that character is escaped as \<quote>.
+std::string printable(std::string_view text, char quote = 0);
 
 // Owns one report slot for one library call.
 class Report {
@@ -59,7 +74,8 @@ class Report {
     return &report_;
   }
   explicit operator bool() const noexcept { return report_ != nullptr; }
-  // The chain as text, outermost first; empty when there is no report.
+  // The chain as text, outermost first, one line per report, each line
+  // made printable; empty when there is no report.
   std::string chain() const;
   // Throws Failure(summary, chain) when a report is held.
   void raise_if(const std::string &summary) const;
@@ -214,6 +230,10 @@ void add_show_commands(CLI::App &app, Command &selected);   // show, ready
 void add_transfer_commands(CLI::App &app, Command &selected);  // export, import
 void add_check_command(CLI::App &app, Command &selected);
 void add_dump_command(CLI::App &app, Command &selected);
+
+// What `kestrum dump FILE` prints, into `out`; kExitOk, or a Failure when
+// the file does not open as a tree file. Any bytes at all are safe to give it.
+int dump_file(const std::string &path, std::ostream &out);
 
 }  // namespace kcli
 
