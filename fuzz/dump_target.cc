@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   try {
     if (kcli::dump_file(path, out) != kcli::kExitOk) kestrum_fuzz::Fail("dump answered neither success nor failure");
   } catch (const kcli::Failure &failure) {
-    if (failure.chain().empty()) kestrum_fuzz::Fail(std::string("dump refused a file without a report: ") + failure.what());
+    if (failure.chain().empty())
+      kestrum_fuzz::Fail(std::string("dump refused a file without a report: ") + failure.what());
     out << failure.what() << "\n" << failure.chain() << "\n";
   }
   for (const char c : out.str()) {
