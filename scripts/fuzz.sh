@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang's libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for a given time.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     default: 60 s, targets load roundtrip
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     default: 60 s, targets load roundtrip dump
 #
 # Targets: load, roundtrip (project files) and import (JSON documents, run
 # through the command-line tool's conversion; fuzz/import.dict).
@@ -22,25 +22,27 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(load roundtrip)
+[ ${#targets[@]} -gt 0 ] || targets=(load roundtrip dump)
 out=${FUZZ_BUILD:-build-fuzz}
 mkdir -p "$out/obj"
 
 common=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all
         -DTK_FAULT_INJECTION -DTK_BUILDING_TOOLKIT -DPM_BUILDING_KESTRUM
-        -I. -Iinclude -Itoolkit -Itests/support -Ifuzz)
+        -I. -Iinclude -Itoolkit -Itests/support -Ifuzz -Itools)
 
 # Library and shared sources, instrumented for coverage but without main.
 sources=(toolkit/*.cc node/*.cc tree/*.cc process/*.cc paths/*.cc persist/*.cc
          tests/support/project_compare.cc tests/support/full_project.cc tests/support/file_seal.cc
          fuzz/fuzz_support.cc)
+# The tool's own code for the dump target: all of tools/ but its main().
+for src in tools/*.cc; do [ "$src" = tools/main.cc ] || sources+=("$src"); done
 objects=()
 stale=()
 for src in "${sources[@]}"; do
   obj="$out/obj/$(echo "$src" | tr '/' '_').o"
   objects+=("$obj")
   if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] ||
-     [ -n "$(find toolkit include node persist process tree paths tests/support fuzz -name '*.h' -newer "$obj" -print -quit)" ]; then
+     [ -n "$(find toolkit include node persist process tree paths tests/support fuzz tools -name '*.h' -newer "$obj" -print -quit)" ]; then
     stale+=("$src")
   fi
 done

@@ -270,6 +270,37 @@ TK_API void tk_DictionaryDelete(tk_Dictionary *dictionary);
  * kinds, order, enumeration value names, element designs, recursively). */
 TK_API int tk_DesignEqual(const tk_Design *a, const tk_Design *b);
 
+/* Designs as a file holds them, for a reader that takes them as they are
+ * instead of comparing them with its own (a dump of an unknown or damaged
+ * file): the designs of a dictionary by position, the items of a design,
+ * and the design of a node's record. Names may hold any bytes, so they come
+ * with their length and are not NUL-terminated. What these calls return
+ * points into the dictionary and stays valid while the dictionary does. */
+typedef struct tk_DesignItem {
+  int kind;                 /* TK_ITEM_STRING, TK_ITEM_ENUM, TK_ITEM_TIME or TK_ITEM_RECORD_LIST */
+  const char *name;
+  size_t name_length;
+  size_t offset;            /* where the item's value lies in a record of the design */
+  size_t value_count;       /* enumeration: how many value names it has */
+  const tk_Design *element; /* record list: the design of its elements */
+} tk_DesignItem;
+TK_API size_t tk_DictionaryDesignCount(const tk_Dictionary *dictionary);
+/* The design at that position (the order of registration); null past the end. */
+TK_API tk_Design *tk_DictionaryDesignAt(tk_Dictionary *dictionary, size_t position);
+TK_API const char *tk_DesignName(const tk_Design *design, size_t *length);
+TK_API size_t tk_DesignItemCount(const tk_Design *design);
+/* Fills `item` and returns 1; 0 (item zeroed) when there is no such item. */
+TK_API int tk_DesignItemGet(const tk_Design *design, size_t index, tk_DesignItem *item);
+/* The name of value `value` of enumeration item `index`; null when there is none. */
+TK_API const char *tk_DesignItemValue(const tk_Design *design, size_t index, size_t value, size_t *length);
+/* The design of the node's record in the file's dictionary; null for the
+ * root and for a number that is no node. */
+TK_API tk_Design *tk_TreeNodeDesign(tk_TreeFile *file, int64_t node);
+/* Frees what a read left in `record` (texts and element arrays, at every
+ * depth) and zeroes the record. `record` must be a record of `design` as
+ * tk_TreeObjectRead or tk_TreeNodeRead filled it, or zeroed memory. */
+TK_API void tk_DesignRecordRelease(const tk_Design *design, void *record);
+
 /* ---- Fault injection (test builds) ----------------------------------------
  * In builds with TK_FAULT_INJECTION every file-system call counts as one
  * operation; tk_FaultInject makes operation number `nth` (1-based, counted

@@ -70,6 +70,12 @@ TK_API const char *tk_TreeNodeName(tk_TreeFile *file, int64_t node, size_t *leng
   return name.data();
 }
 
+TK_API tk_Design *tk_TreeNodeDesign(tk_TreeFile *file, int64_t node) {
+  uint32_t n = live(file, node);
+  if (n == kNone || n == kRoot) return nullptr;
+  return file->dictionary.designs[file->tree.node(n).design].get();
+}
+
 TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot) {
   if (slot) *slot = nullptr;
   const char *function = "tk_TreeNodeRead";

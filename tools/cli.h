@@ -45,14 +45,33 @@ class Failure : public std::runtime_error {
 };
 
 // Prints a failure the way every command does: "kestrum: summary" and the
-// chain indented beneath it.
+// chain indented beneath it. The summary is made printable here; the chain
+// already is (see Report::chain).
 void print_failure(std::ostream &err, const Failure &failure);
 
-// `text` as a message may quote a value from outside: at most `limit`
-// bytes, cut where a character begins and marked "..." when cut; control
-// characters as \u00XX and bytes that are not UTF-8 as \xNN. A message
-// never repeats a whole value (it may be megabytes), and a quoted name can
-// neither drive the terminal nor fake a line.
+// Text that came from a file, a JSON document or the command line (names,
+// descriptors, report messages) as it may be shown on a terminal or in a
+// line-based report: bytes that could move the cursor, start a new line or
+// drive the terminal are written as escapes, so that a name can neither
+// fake a line of output nor send control sequences. A backslash is doubled;
+// tab, line feed and carriage return become \t, \n and \r; every other C0
+// control byte, DEL, every byte that is not part of valid UTF-8, and the
+// bytes of the C1 controls (U+0080..U+009F), the line and paragraph
+// separators and the bidirectional controls become \xHH, one per byte.
+// Valid UTF-8 otherwise passes unchanged. With a `quote` character the text
+// is enclosed in it and that character is escaped as \<quote>.
+std::string printable(std::string_view text, char quote = 0);
+
+// The length of the valid UTF-8 sequence at the start of `text` (1 for an
+// ASCII byte) and its code point in *code when asked; 0 when the bytes there
+// are not valid UTF-8 (a bad lead or continuation byte, an overlong form, a
+// surrogate, past U+10FFFF) or `text` is empty.
+std::size_t utf8_length(std::string_view text, char32_t *code = nullptr);
+
+// At most `limit` bytes of `text`, cut where a character begins and marked
+// "..." when cut: a message may quote a value from outside but never repeat
+// a whole one (it may be megabytes). Not escaped: whatever prints the message
+// makes it printable.
 std::string excerpt(std::string_view text, std::size_t limit);
 
 // Owns one report slot for one library call.
@@ -67,7 +86,8 @@ class Report {
     return &report_;
   }
   explicit operator bool() const noexcept { return report_ != nullptr; }
-  // The chain as text, outermost first; empty when there is no report.
+  // The chain as text, outermost first, one line per report, each line
+  // made printable; empty when there is no report.
   std::string chain() const;
   // Throws Failure(summary, chain) when a report is held.
   void raise_if(const std::string &summary) const;
@@ -222,6 +242,10 @@ void add_show_commands(CLI::App &app, Command &selected);   // show, ready
 void add_transfer_commands(CLI::App &app, Command &selected);  // export, import
 void add_check_command(CLI::App &app, Command &selected);
 void add_dump_command(CLI::App &app, Command &selected);
+
+// What `kestrum dump FILE` prints, into `out`; kExitOk, or a Failure when
+// the file does not open as a tree file. Any bytes at all are safe to give it.
+int dump_file(const std::string &path, std::ostream &out);
 
 }  // namespace kcli
 

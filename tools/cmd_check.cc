@@ -29,14 +29,14 @@ int run_check(const std::string &file, std::ostream &out) {
     progress.step();
   }
   const int samples = pm_ProjectGetTotalSamples(project.get());
-  out << file << ": loads (" << nodes.size() - 1 - static_cast<std::size_t>(samples) << " tiles, " << samples
+  out << printable(file) << ": loads (" << nodes.size() - 1 - static_cast<std::size_t>(samples) << " tiles, " << samples
       << " samples, " << count << " data files)\n";
   if (problems.empty()) {
     out << "every descriptor names an existing file\n";
     return kExitOk;
   }
   out << problems.size() << " of " << count << " descriptors name no file:\n";
-  for (const std::string &problem : problems) out << "  " << problem << "\n";
+  for (const std::string &problem : problems) out << "  " << printable(problem) << "\n";
   return kExitNegative;
 }
 

@@ -26,29 +26,45 @@ fs::path fresh_directory() {
   return fs::absolute(pattern);
 }
 
-int run_demo(const std::string &directory, std::ostream &out) {
-  fs::path root;
-  if (directory.empty()) {
-    root = fresh_directory();
-  } else {
-    std::error_code error;
-    root = fs::absolute(directory).lexically_normal();
-    fs::create_directories(root, error);
-    if (error) throw Failure("cannot create " + root.string() + ": " + error.message());
+// The directory named on the command line, made when it does not exist.
+// The demo writes its project and data files there, so a directory that
+// already holds anything is refused untouched: whatever is in it is the
+// user's and must not be overwritten by placeholders.
+fs::path given_directory(const std::string &directory) {
+  const fs::path root = fs::absolute(directory).lexically_normal();
+  std::error_code error;
+  const fs::file_status status = fs::status(root, error);
+  if (fs::exists(status)) {
+    if (!fs::is_directory(status)) throw Failure(root.string() + " exists and is not a directory");
+    const fs::directory_iterator first(root, error);
+    if (error) throw Failure("cannot read " + root.string() + ": " + error.message());
+    if (first != fs::directory_iterator())
+      throw Failure(root.string() + " is not empty; the demo writes only into a new or empty directory");
+    return root;
   }
+  fs::create_directories(root, error);
+  if (error) throw Failure("cannot create " + root.string() + ": " + error.message());
+  return root;
+}
+
+int run_demo(const std::string &directory, std::ostream &out) {
+  const fs::path root = directory.empty() ? fresh_directory() : given_directory(directory);
   const std::string file = (root / kDemoFile).string();
   {
     ProjectPtr built = build_demo_project(root.string());
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(file, error))) throw Failure(file + " already exists; the demo replaces nothing");
     save_project(built.get(), file);
   }
   ProjectPtr project = load_project(file);
-  out << "Saved the example project as " << file << " and loaded it back.\n\n";
+  const std::string shown = printable(file);
+  out << "Saved the example project as " << shown << " and loaded it back.\n\n";
   print_tree(out, project.get());
   out << "\n";
   const int readiness_status = print_readiness(out, readiness(project.get(), std::nullopt));
-  out << "\nTry: kestrum show " << file << "\n"
-      << "     kestrum ready " << file << " --node T3\n"
-      << "     kestrum export " << file << "\n";
+  out << "\nTry: kestrum show " << shown << "\n"
+      << "     kestrum ready " << shown << " --node T3\n"
+      << "     kestrum export " << shown << "\n";
   // Processes that are not ready are part of the example, not a failure.
   return readiness_status == kExitError ? kExitError : kExitOk;
 }
@@ -60,7 +76,7 @@ void add_demo_command(CLI::App &app, Command &selected) {
   CLI::App *command = app.add_subcommand(
       "demo", "Build the bundled example project, save it, load it back and print its tree and readiness");
   command->add_option("DIR", *directory,
-                      "Directory for the example (created when missing; default: a new ./kestrum-demo-XXXXXX)");
+                      "Directory for the example: a new or empty one (default: a new ./kestrum-demo-XXXXXX)");
   command->callback([&selected, directory] {
     selected = [directory](std::ostream &out, std::ostream &) { return run_demo(*directory, out); };
   });

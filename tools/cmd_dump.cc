@@ -3,16 +3,21 @@
 // not through the project model, so that it shows what is on disk even when
 // the project would not load.
 //
-// The toolkit does not describe a design's items, so the eight designs of a
-// project file are described here; a design whose record size differs from
-// what this description gives is shown by name and size only, never decoded.
+// Dump is what one reaches for when a file is damaged or foreign, so it
+// assumes nothing about the designs it finds: every record is read through
+// the design the file itself gives its node, and every item is printed by
+// the kind that design gives it, from where the toolkit laid it out. A
+// design that differs from kestrum's is shown as it is, never read through
+// kestrum's layout. Nodes are visited by number and shown by name with an
+// indent for their depth, so no path is built per node and a deep chain of
+// long names costs no more than the file holds.
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
-#include <cstdio>
+#include <cstddef>
 #include <cstring>
-#include <map>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "cli.h"
 
@@ -20,189 +25,111 @@ namespace kcli {
 
 namespace {
 
-enum class ItemKind { Text, Enumeration, Time, Records };
+// The designs of a project file; the listing notes any the file lacks.
+const char *const kProjectDesigns[] = {"PM_Root",    "PM_Tile",     "PM_Sample",   "PM_File",
+                                       "PM_PFAFile", "PM_PFA_Root", "PM_Argument", "PM_Process"};
 
-struct ItemLayout {
-  const char *name;
-  ItemKind kind;
-  std::vector<std::string> values;  // value names of an enumeration
-  const char *element = nullptr;    // element design of a record list
-};
-
-struct DesignLayout {
-  const char *name;
-  std::vector<ItemLayout> items;
-};
-
-const std::vector<DesignLayout> &designs() {
-  static const std::vector<std::string> type_values{"Raster", "Vector", "Text", "Annotation", "AOI"};
-  static const std::vector<DesignLayout> all{
-      {"PM_Root",
-       {{"Project_Type", ItemKind::Enumeration, {"Single_Sampling", "Double_Sampling"}},
-        {"Dot_Grid_Analysis", ItemKind::Enumeration, {"Disabled", "Enabled"}},
-        {"Poly_Tool_Analysis", ItemKind::Enumeration, {"Disabled", "Enabled"}}}},
-      {"PM_Tile", {{"Name", ItemKind::Text, {}}, {"Selection", ItemKind::Enumeration, {"Manual", "Automatic"}}}},
-      {"PM_Sample", {{"Name", ItemKind::Text, {}}, {"Selection", ItemKind::Enumeration, {"Manual", "Automatic"}}}},
-      {"PM_File",
-       {{"Type", ItemKind::Text, {}},
-        {"Descriptor", ItemKind::Text, {}},
-        {"Time", ItemKind::Time, {}},
-        {"Verified", ItemKind::Text, {}},
-        {"Comment", ItemKind::Text, {}}}},
-      {"PM_PFAFile", {{"String", ItemKind::Text, {}}, {"Type", ItemKind::Enumeration, type_values}}},
-      {"PM_PFA_Root", {{"Files", ItemKind::Records, {}, "PM_PFAFile"}}},
-      {"PM_Argument",
-       {{"Name", ItemKind::Text, {}},
-        {"Value", ItemKind::Text, {}},
-        {"Type", ItemKind::Enumeration, type_values},
-        {"Mode", ItemKind::Enumeration,
-         {"Strict_Input", "Strict_Output", "Optional_Input", "Optional_Output", "Editable_Output"}},
-        {"Hide", ItemKind::Enumeration, {"Show", "Hide"}}}},
-      {"PM_Process",
-       {{"Name", ItemKind::Text, {}},
-        {"Title", ItemKind::Text, {}},
-        {"Parameter File", ItemKind::Text, {}},
-        {"Label File", ItemKind::Text, {}},
-        {"File Suffix", ItemKind::Text, {}},
-        {"Output", ItemKind::Enumeration, {"Request", "Generate"}},
-        {"Arguments", ItemKind::Records, {}, "PM_Argument"}}},
-  };
-  return all;
+std::string design_name(const tk_Design *design) {
+  std::size_t length = 0;
+  const char *name = tk_DesignName(design, &length);
+  return printable(std::string_view(name ? name : "", length));
 }
 
-const DesignLayout *layout_named(const char *name) {
-  for (const DesignLayout &layout : designs())
-    if (std::strcmp(layout.name, name) == 0) return &layout;
-  return nullptr;
-}
-
-// Items lie in order with their natural alignment, as the toolkit lays them.
-std::size_t size_of(ItemKind kind) {
+const char *kind_name(int kind) {
   switch (kind) {
-    case ItemKind::Text: return sizeof(tk_StringItem);
-    case ItemKind::Enumeration: return sizeof(int32_t);
-    case ItemKind::Time: return sizeof(double);
-    case ItemKind::Records: return sizeof(tk_RecordList);
+    case TK_ITEM_STRING: return "text";
+    case TK_ITEM_ENUM: return "enumeration";
+    case TK_ITEM_TIME: return "time";
+    case TK_ITEM_RECORD_LIST: return "list";
+    default: return "item";
   }
-  return 0;
 }
 
-std::size_t align_of(ItemKind kind) {
-  switch (kind) {
-    case ItemKind::Text: return alignof(tk_StringItem);
-    case ItemKind::Enumeration: return alignof(int32_t);
-    case ItemKind::Time: return alignof(double);
-    case ItemKind::Records: return alignof(tk_RecordList);
-  }
-  return 1;
+std::vector<tk_DesignItem> items_of(const tk_Design *design) {
+  std::vector<tk_DesignItem> items(tk_DesignItemCount(design));
+  for (std::size_t i = 0; i < items.size(); ++i) tk_DesignItemGet(design, i, &items[i]);
+  return items;
 }
 
-std::vector<std::size_t> offsets(const DesignLayout &layout, std::size_t *size) {
-  std::vector<std::size_t> result;
-  std::size_t at = 0;
-  std::size_t widest = 1;
-  for (const ItemLayout &item : layout.items) {
-    const std::size_t align = align_of(item.kind);
-    widest = std::max(widest, align);
-    at = (at + align - 1) / align * align;
-    result.push_back(at);
-    at += size_of(item.kind);
+// "Name text, Selection enumeration of 2, Arguments list of PM_Argument".
+void print_design(std::ostream &out, const tk_Design *design) {
+  out << "  " << design_name(design) << ": " << tk_DesignRecordSize(design) << " bytes;";
+  const char *separator = " ";
+  for (const tk_DesignItem &item : items_of(design)) {
+    out << separator << printable(std::string_view(item.name, item.name_length)) << " " << kind_name(item.kind);
+    if (item.kind == TK_ITEM_ENUM) out << " of " << item.value_count;
+    if (item.kind == TK_ITEM_RECORD_LIST) out << " of " << design_name(item.element);
+    separator = ", ";
   }
-  *size = (at + widest - 1) / widest * widest;
-  return result;
+  out << "\n";
 }
 
-std::string quote(const char *text) {
-  std::string out = "\"";
-  for (const char *c = text; *c; ++c) {
-    const auto byte = static_cast<unsigned char>(*c);
-    if (byte == '"' || byte == '\\') {
-      out += '\\';
-      out += *c;
-    } else if (byte < 0x20 || byte == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-      out += escaped;
-    } else {
-      out += *c;
-    }
-  }
-  return out + "\"";
+template <typename T>
+T field(const unsigned char *record, const tk_DesignItem &item) {
+  T value;
+  std::memcpy(&value, record + item.offset, sizeof value);
+  return value;
 }
 
-// Prints the record's items and frees what reading it allocated (its texts
-// and element arrays, recursively).
-void print_and_release(std::ostream &out, const DesignLayout &layout, unsigned char *record,
-                       const std::string &indent) {
-  std::size_t size = 0;
-  const std::vector<std::size_t> at = offsets(layout, &size);
-  std::vector<std::string> nested;
-  for (std::size_t i = 0; i < layout.items.size(); ++i) {
-    const ItemLayout &item = layout.items[i];
-    unsigned char *field = record + at[i];
-    out << " " << item.name << "=";
+// The items of one record on the current line, " Name=value" each; a list
+// shows its count here and its elements on the lines that follow.
+void print_items(std::ostream &out, const tk_Design *design, const unsigned char *record) {
+  const std::vector<tk_DesignItem> items = items_of(design);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const tk_DesignItem &item = items[i];
+    out << " " << printable(std::string_view(item.name, item.name_length)) << "=";
     switch (item.kind) {
-      case ItemKind::Text: {
-        tk_StringItem text;
-        std::memcpy(&text, field, sizeof text);
-        if (!text.text) {
-          out << "null";
-        } else {
-          out << quote(text.text);
-          // A count that does not match the text is worth seeing here.
-          if (static_cast<std::size_t>(text.count) != std::strlen(text.text) + 1) out << "(count " << text.count << ")";
-        }
-        tk_HeapFree(text.text);
+      case TK_ITEM_STRING: {
+        const auto text = field<tk_StringItem>(record, item);
+        out << (text.text ? printable(text.text, '"') : std::string("null"));
         break;
       }
-      case ItemKind::Enumeration: {
-        int32_t value;
-        std::memcpy(&value, field, sizeof value);
-        if (value >= 0 && static_cast<std::size_t>(value) < item.values.size())
-          out << item.values[static_cast<std::size_t>(value)];
+      case TK_ITEM_ENUM: {
+        const auto value = field<int32_t>(record, item);
+        std::size_t length = 0;
+        const char *name = value >= 0 ? tk_DesignItemValue(design, i, static_cast<std::size_t>(value), &length)
+                                      : nullptr;
+        if (name)
+          out << printable(std::string_view(name, length));
         else
           out << value << "(unnamed)";
         break;
       }
-      case ItemKind::Time: {
-        double time;
-        std::memcpy(&time, field, sizeof time);
+      case TK_ITEM_TIME: {
         std::ostringstream text;
         text.precision(17);
-        text << time;
+        text << field<double>(record, item);
         out << text.str();
         break;
       }
-      case ItemKind::Records: {
-        tk_RecordList list;
-        std::memcpy(&list, field, sizeof list);
-        out << list.count << " records";
-        const DesignLayout *element = layout_named(item.element);
-        std::size_t element_size = 0;
-        offsets(*element, &element_size);
-        std::ostringstream lines;
-        for (int32_t n = 0; list.elements && n < list.count; ++n) {
-          lines << indent << "    [" << n + 1 << "] " << element->name;
-          print_and_release(lines, *element, static_cast<unsigned char *>(list.elements) + n * element_size,
-                            indent + "    ");
-        }
-        nested.push_back(lines.str());
-        tk_HeapFree(list.elements);
+      case TK_ITEM_RECORD_LIST:
+        out << field<tk_RecordList>(record, item).count << " records";
         break;
-      }
+      default:
+        out << "(kind " << item.kind << ")";
+        break;
     }
   }
   out << "\n";
-  for (const std::string &lines : nested) out << lines;
 }
 
-struct DumpNode {
-  std::string path;    // as listed
-  std::string parent;  // parent path, without a trailing ':'
-  std::string name;
-  const DesignLayout *layout;
-  tk_Design *design;
-};
+// The elements of the record's lists, one line each, nested lists beneath
+// their element.
+void print_elements(std::ostream &out, const tk_Design *design, const unsigned char *record,
+                    const std::string &indent) {
+  for (const tk_DesignItem &item : items_of(design)) {
+    if (item.kind != TK_ITEM_RECORD_LIST) continue;
+    const auto list = field<tk_RecordList>(record, item);
+    const auto *elements = static_cast<const unsigned char *>(list.elements);
+    const std::size_t size = tk_DesignRecordSize(item.element);
+    for (int32_t n = 0; elements && n < list.count; ++n) {
+      const unsigned char *element = elements + static_cast<std::size_t>(n) * size;
+      out << indent << "    [" << n + 1 << "] " << design_name(item.element);
+      print_items(out, item.element, element);
+      print_elements(out, item.element, element, indent + "    ");
+    }
+  }
+}
 
 class TreeFile {
  public:
@@ -221,95 +148,83 @@ class TreeFile {
   tk_TreeFile *file_ = nullptr;
 };
 
-std::string path_part(const std::string &path, int selector) {
-  Report report;
-  std::string part = take(tk_NodePathPart(path.c_str(), selector, -1, report.slot()));
-  report.raise_if("cannot split the node path " + path);
-  return part;
-}
-
-std::vector<DumpNode> list_nodes(tk_TreeFile *file, const DesignLayout &layout, tk_Design *design) {
-  Report report;
-  tk_StringList *list = tk_TreeObjectList(file, ":", 0, layout.name, report.slot());
-  std::vector<DumpNode> nodes;
-  for (int i = 0; list && i < list->count; ++i) {
-    if (!list->strings[i]) continue;
-    const std::string path = list->strings[i];
-    DumpNode node{path, path_part(path, TK_NODE_PARENT), path_part(path, TK_NODE_NAME), &layout, design};
-    if (node.parent.size() > 1 && node.parent.back() == ':') node.parent.pop_back();
-    nodes.push_back(std::move(node));
+// A buffer for one record at a time, aligned for any item, that frees what
+// a read left in it whatever happens while it is printed.
+class RecordBuffer {
+ public:
+  unsigned char *take(const tk_Design *design) {
+    release();
+    words_.assign(tk_DesignRecordSize(design) / sizeof(std::max_align_t) + 1, std::max_align_t{});
+    design_ = design;
+    return reinterpret_cast<unsigned char *>(words_.data());
   }
-  tk_StringListDelete(list, nullptr);
-  report.raise_if(std::string("cannot list the nodes of design ") + layout.name);
-  return nodes;
-}
-
-void print_node(std::ostream &out, tk_TreeFile *file, const DumpNode &node, const std::string &indent) {
-  out << indent << node.name << "  [" << node.layout->name << "]";
-  std::size_t size = 0;
-  offsets(*node.layout, &size);
-  if (size != tk_DesignRecordSize(node.design)) {
-    out << " (" << tk_DesignRecordSize(node.design) << " bytes, layout not understood)\n";
-    return;
+  void release() {
+    if (design_) tk_DesignRecordRelease(design_, words_.data());
+    design_ = nullptr;
   }
-  std::vector<unsigned char> record(size);
+  ~RecordBuffer() { release(); }
+
+ private:
+  std::vector<std::max_align_t> words_;
+  const tk_Design *design_ = nullptr;
+};
+
+void print_node(std::ostream &out, tk_TreeFile *file, int64_t node, std::size_t depth, RecordBuffer &buffer) {
+  const std::string indent(2 * depth, ' ');
+  std::size_t length = 0;
+  const char *name = tk_TreeNodeName(file, node, &length);
+  tk_Design *design = tk_TreeNodeDesign(file, node);
+  out << indent << printable(std::string_view(name ? name : "", length)) << "  [" << design_name(design) << "]";
+  unsigned char *record = buffer.take(design);
   Report report;
-  tk_TreeEntrySeek(file, TK_SEEK_ROOT, nullptr, report.slot());
-  if (!report)
-    tk_TreeObjectRead(file, node.parent.c_str(), node.name.c_str(), TK_READ_RECORD, record.data(), node.design,
-                      report.slot());
-  if (report) {
+  if (!tk_TreeNodeRead(file, node, record, design, report.slot())) {
     out << " (unreadable)\n";
     std::istringstream lines(report.chain());
     for (std::string line; std::getline(lines, line);) out << indent << "    " << line << "\n";
+    buffer.release();
     return;
   }
-  print_and_release(out, *node.layout, record.data(), indent);
-}
-
-int run_dump(const std::string &path, std::ostream &out) {
-  TreeFile file(path);
-  tk_Dictionary *dictionary = tk_TreeFileGetDictionary(file.get());
-  std::vector<DumpNode> nodes;
-  out << path << "\n" << "designs:\n";
-  for (const DesignLayout &layout : designs()) {
-    Report report;
-    tk_Design *design = tk_DictionarySearchByName(dictionary, layout.name, report.slot());
-    report.raise_if(std::string("cannot search the dictionary for ") + layout.name);
-    out << "  " << layout.name;
-    if (!design) {
-      out << ": absent\n";
-      continue;
-    }
-    out << ": " << tk_DesignRecordSize(design) << " bytes\n";
-    for (DumpNode &node : list_nodes(file.get(), layout, design)) nodes.push_back(std::move(node));
-  }
-  // Children by parent path; within a parent in design order, then in the
-  // order the file lists them.
-  std::map<std::string, std::vector<const DumpNode *>> children;
-  for (const DumpNode &node : nodes) children[node.parent].push_back(&node);
-  out << "nodes:\n";
-  std::map<std::string, bool> shown;
-  std::function<void(const std::string &, const std::string &)> walk = [&](const std::string &parent,
-                                                                           const std::string &indent) {
-    if (shown[parent]) return;  // a path listed twice must not loop
-    shown[parent] = true;
-    for (const DumpNode *node : children[parent]) {
-      print_node(out, file.get(), *node, indent);
-      walk(node->path, indent + "  ");
-    }
-  };
-  walk(":", "  ");
-  // Nodes whose parent is no listed node would otherwise go unseen.
-  for (const auto &[parent, list] : children) {
-    if (shown[parent]) continue;
-    out << "  (under " << parent << ")\n";
-    walk(parent, "    ");
-  }
-  return kExitOk;
+  print_items(out, design, record);
+  print_elements(out, design, record, indent);
+  buffer.release();
 }
 
 }  // namespace
+
+int dump_file(const std::string &path, std::ostream &out) {
+  TreeFile file(path);
+  tk_Dictionary *dictionary = tk_TreeFileGetDictionary(file.get());
+  out << printable(path) << "\n" << "designs:\n";
+  const std::size_t designs = tk_DictionaryDesignCount(dictionary);
+  for (std::size_t i = 0; i < designs; ++i) print_design(out, tk_DictionaryDesignAt(dictionary, i));
+  for (const char *name : kProjectDesigns)
+    if (!tk_DictionarySearchByName(dictionary, name, nullptr)) out << "  " << name << ": absent\n";
+  out << "nodes:\n";
+  // Pre-order by number: down to the first child, else on to the next
+  // sibling of the node or of the nearest ancestor that has one.
+  RecordBuffer buffer;
+  std::vector<int64_t> ancestors;
+  int64_t node = tk_TreeNodeFirstChild(file.get(), 0, nullptr);
+  while (node >= 0) {
+    print_node(out, file.get(), node, ancestors.size() + 1, buffer);
+    const int64_t child = tk_TreeNodeFirstChild(file.get(), node, nullptr);
+    if (child >= 0) {
+      ancestors.push_back(node);
+      node = child;
+      continue;
+    }
+    for (;;) {
+      const int64_t next = tk_TreeNodeNextSibling(file.get(), node, nullptr);
+      if (next >= 0 || ancestors.empty()) {
+        node = next;
+        break;
+      }
+      node = ancestors.back();
+      ancestors.pop_back();
+    }
+  }
+  return kExitOk;
+}
 
 void add_dump_command(CLI::App &app, Command &selected) {
   auto file = std::make_shared<std::string>();
@@ -317,7 +232,7 @@ void add_dump_command(CLI::App &app, Command &selected) {
       app.add_subcommand("dump", "Print the raw node tree of a project file with designs and records (debugging)");
   command->add_option("FILE", *file, "Project file")->required();
   command->callback([&selected, file] {
-    selected = [file](std::ostream &out, std::ostream &) { return run_dump(*file, out); };
+    selected = [file](std::ostream &out, std::ostream &) { return dump_file(*file, out); };
   });
 }
 

@@ -53,7 +53,7 @@ int run_import(const std::string &source, const std::string &file, bool force, s
   save_project(project.get(), target.string());
   const int samples = pm_ProjectGetTotalSamples(project.get());
   out << "Imported " << pm_ProjectGetTotalNodes(project.get()) - 1 - samples << " tiles and " << samples
-      << " samples into " << target.string() << "\n";
+      << " samples into " << printable(target.string()) << "\n";
   return kExitOk;
 }
 

@@ -5,8 +5,10 @@
 // every level; a process that is ready everywhere, one that is ready nowhere,
 // one that is ready at some nodes only, and a process whose optional inputs
 // are enough when any one of them exists.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "cli.h"
 
@@ -22,11 +24,16 @@ struct DemoFile {
   bool on_disk;
 };
 
+// Writes a new placeholder file; a file already there is left alone and
+// refused, never overwritten.
 void write_placeholder(const fs::path &path) {
   fs::create_directories(path.parent_path());
-  std::ofstream out(path);
-  out << "kestrum demo data: " << path.filename().string() << "\n";
-  if (!out) throw Failure("cannot write " + path.string());
+  std::FILE *out = std::fopen(path.c_str(), "wx");
+  if (!out)
+    throw Failure("cannot write " + path.string() + ": " + std::strerror(errno));
+  const std::string text = "kestrum demo data: " + path.filename().string() + "\n";
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (std::fclose(out) != 0 || !written) throw Failure("cannot write " + path.string());
 }
 
 void add_files(const fs::path &root, void *parent, std::initializer_list<DemoFile> files) {

@@ -75,39 +75,11 @@ class Pointer {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// The length of the UTF-8 character at text[at], or 0 when the bytes there
-// are none: JSON's UTF-8, without overlong forms, surrogates or anything
-// above U+10FFFF.
-std::size_t utf8_length(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char c = byte(at);
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (c < 0x80) {
-    return 1;
-  } else if (c >= 0xC2 && c <= 0xDF) {
-    length = 2;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3;
-    if (c == 0xE0) low = 0xA0;
-    if (c == 0xED) high = 0x9F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if (byte(at + k) < (k == 1 ? low : 0x80) || byte(at + k) > (k == 1 ? high : 0xBF)) return 0;
-  }
-  return length;
-}
-
+// Whether JSON can carry `text` as a string: UTF-8 without overlong forms,
+// surrogates or anything above U+10FFFF.
 bool is_utf8(std::string_view text) {
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = utf8_length(text, at);
+    const std::size_t length = utf8_length(text.substr(at));
     if (length == 0) return false;
     at += length;
   }
@@ -530,33 +502,6 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
 }
 
 }  // namespace
-
-std::string excerpt(std::string_view text, std::size_t limit) {
-  std::string out;
-  std::size_t at = 0;
-  while (at < text.size() && at < limit) {
-    const std::size_t length = utf8_length(text, at);
-    const unsigned char c = static_cast<unsigned char>(text[at]);
-    if (length == 0) {
-      out += "\\x";
-      out += kHexDigits[c >> 4];
-      out += kHexDigits[c & 15];
-      ++at;
-    } else if (c < 0x20 || c == 0x7F) {
-      out += "\\u00";
-      out += kHexDigits[c >> 4];
-      out += kHexDigits[c & 15];
-      ++at;
-    } else if (at + length > limit) {
-      break;
-    } else {
-      out.append(text, at, length);
-      at += length;
-    }
-  }
-  if (at < text.size()) out += "...";
-  return out;
-}
 
 Json project_to_json(pm_Project *project) {
   Json document = Json::object();

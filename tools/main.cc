@@ -32,7 +32,8 @@ int main(int argc, char **argv) {
     kcli::print_failure(std::cerr, failure);
   } catch (const std::exception &error) {
     std::cout.flush();
-    std::cerr << "kestrum: " << error.what() << "\n";
+    // Such messages can name files (a file-system error names its paths).
+    std::cerr << "kestrum: " << kcli::printable(error.what()) << "\n";
   }
   return kcli::kExitError;
 }

@@ -1,4 +1,5 @@
-// The tree as `kestrum show` and `kestrum demo` print it.
+// The tree as `kestrum show` and `kestrum demo` print it. Every name and
+// text from the project goes through printable() on its way out.
 #include <algorithm>
 #include <iomanip>
 
@@ -16,7 +17,12 @@ std::string named(const std::string &name, int value) {
 }
 
 std::string quoted(const std::optional<std::string> &text) {
-  return text ? "\"" + *text + "\"" : std::string("(none)");
+  return text ? printable(*text, '"') : std::string("(none)");
+}
+
+// A text that may be absent, printable, "(none)" when absent.
+std::string shown(const std::optional<std::string> &text) {
+  return text ? printable(*text) : std::string("(none)");
 }
 
 void print_files(std::ostream &out, pm_Project *project, pm_File *list, const std::string &indent) {
@@ -26,12 +32,13 @@ void print_files(std::ostream &out, pm_Project *project, pm_File *list, const st
     return;
   }
   std::size_t width = 0;
-  for (pm_File *file : files) width = std::max(width, take(pm_FileGetType(file)).size());
+  for (pm_File *file : files) width = std::max(width, printable(take(pm_FileGetType(file))).size());
   for (pm_File *file : files) {
     const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(file));
     const char *state = !descriptor || descriptor->empty() ? "no file" : file_present(file) ? "present" : "missing";
     out << indent << std::left << std::setw(8) << state << std::setw(static_cast<int>(width) + 2)
-        << take(pm_FileGetType(file)) << (descriptor ? project_relative(project, *descriptor) : "")
+        << printable(take(pm_FileGetType(file)))
+        << (descriptor ? printable(project_relative(project, *descriptor)) : "")
         << "\n";
     const double time = pm_FileGetDate(file);
     const std::optional<std::string> verified = take_optional(pm_FileGetVerified(file));
@@ -48,9 +55,9 @@ void print_files(std::ostream &out, pm_Project *project, pm_File *list, const st
 void print_process(std::ostream &out, pm_Project *project, pm_Process *process) {
   auto relative = [&](char *text) {
     const std::optional<std::string> path = take_optional(text);
-    return path ? project_relative(project, *path) : std::string("(none)");
+    return path ? printable(project_relative(project, *path)) : std::string("(none)");
   };
-  out << "    process " << take(pm_ProcessGetName(process)) << "  "
+  out << "    process " << printable(take(pm_ProcessGetName(process))) << "  "
       << quoted(take_optional(pm_ProcessGetTitle(process))) << ", "
       << named(output_name(pm_ProcessGetOutput(process)), pm_ProcessGetOutput(process))
       << ", suffix " << quoted(take_optional(pm_ProcessGetSuffix(process))) << "\n";
@@ -60,8 +67,8 @@ void print_process(std::ostream &out, pm_Project *project, pm_Process *process) 
        argument = reinterpret_cast<pm_Argument *>(argument->node.next)) {
     const std::optional<std::string> name = take_optional(pm_ArgumentGetName(argument));
     const std::optional<std::string> value = take_optional(pm_ArgumentGetValue(argument));
-    out << "      argument " << std::left << std::setw(8) << name.value_or("(none)") << " = "
-        << std::setw(10) << value.value_or("(none)") << " "
+    out << "      argument " << std::left << std::setw(8) << shown(name) << " = "
+        << std::setw(10) << shown(value) << " "
         << named(pfa_type_name(pm_ArgumentGetType(argument)), pm_ArgumentGetType(argument)) << ", "
         << named(mode_name(pm_ArgumentGetMode(argument)), pm_ArgumentGetMode(argument)) << ", "
         << named(hide_name(pm_ArgumentGetHide(argument)), pm_ArgumentGetHide(argument)) << "\n";
@@ -72,8 +79,8 @@ void print_process(std::ostream &out, pm_Project *project, pm_Process *process) 
 
 void print_tree(std::ostream &out, pm_Project *project) {
   const std::optional<std::string> file = take_optional(pm_ProjectGetFilename(project));
-  out << "Project " << take(pm_ProjectGetName(project));
-  if (file) out << "  (" << *file << ")";
+  out << "Project " << printable(take(pm_ProjectGetName(project)));
+  if (file) out << "  (" << printable(*file) << ")";
   out << "\n";
   out << "  settings: type "
       << named(project_type_name(pm_ProjectGetType(project)), pm_ProjectGetType(project))
@@ -91,7 +98,7 @@ void print_tree(std::ostream &out, pm_Project *project) {
     const std::string indent(2 * static_cast<std::size_t>(node.level), ' ');
     const int selection = node.level == 1 ? pm_TileGetAutomatic(static_cast<pm_Tile *>(node.node))
                                           : pm_SampleGetAutomatic(static_cast<pm_Sample *>(node.node));
-    out << indent << (node.level == 1 ? "tile " : "sample ") << node.path << " ("
+    out << indent << (node.level == 1 ? "tile " : "sample ") << printable(node.path) << " ("
         << named(selection_name(selection), selection) << ")\n";
     print_files(out, project, node.files, indent + "  ");
   }
@@ -102,7 +109,7 @@ void print_tree(std::ostream &out, pm_Project *project) {
     pm_PFAFile *pfa = pm_PFAFileListGetByType(project, level);
     if (!pfa) out << " (none)";
     for (; pfa; pfa = reinterpret_cast<pm_PFAFile *>(pfa->node.next))
-      out << " " << take(pm_PFAFileGetName(pfa)) << " ("
+      out << " " << printable(take(pm_PFAFileGetName(pfa))) << " ("
           << named(pfa_type_name(pm_PFAFileGetType(pfa)), pm_PFAFileGetType(pfa)) << ")";
     out << "\n";
     pm_Process *process = pm_ProcessListGetByType(project, level);

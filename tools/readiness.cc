@@ -149,8 +149,8 @@ int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
   for (const ReadinessRow &row : rows) {
     ready += row.ready ? 1 : 0;
     errors += row.error.empty() ? 0 : 1;
-    node_width = std::max(node_width, row.node.path.size());
-    process_width = std::max(process_width, row.process.size());
+    node_width = std::max(node_width, printable(row.node.path).size());
+    process_width = std::max(process_width, printable(row.process).size());
   }
   out << "Readiness: " << rows.size() << " checks, " << ready << " ready, "
       << rows.size() - ready - errors << " not ready";
@@ -166,11 +166,12 @@ int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
       << "PROCESS" << std::setw(11) << "STATE" << "COMMAND LINE\n";
   for (const ReadinessRow &row : rows) {
     const char *state = !row.error.empty() ? "error" : row.ready ? "ready" : "not ready";
-    out << "  " << std::left << std::setw(nw) << row.node.path << std::setw(6) << row.node.level
-        << std::setw(pw) << row.process << std::setw(11) << state << row.command << "\n";
+    out << "  " << std::left << std::setw(nw) << printable(row.node.path) << std::setw(6) << row.node.level
+        << std::setw(pw) << printable(row.process) << std::setw(11) << state << printable(row.command) << "\n";
     // Entries indented by two blanks belong to the entry above them.
     for (const std::string &why : row.missing)
-      out << (why.compare(0, 2, "  ") == 0 ? "        " : "      - ") << why << "\n";
+      out << (why.compare(0, 2, "  ") == 0 ? "        " : "      - ") << printable(why) << "\n";
+    // The chain is printable already, one line per report.
     if (!row.error.empty()) {
       std::size_t start = 0;
       while (start < row.error.size()) {

@@ -1,5 +1,6 @@
 // Shared pieces of the tool: report chains, loading and saving, enumeration
 // names and addressing nodes by path.
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -8,14 +9,127 @@
 namespace kcli {
 
 void print_failure(std::ostream &err, const Failure &failure) {
-  err << "kestrum: " << failure.what() << "\n";
+  err << "kestrum: " << printable(failure.what()) << "\n";
   std::istringstream lines(failure.chain());
   for (std::string line; std::getline(lines, line);) err << "  " << line << "\n";
 }
 
+namespace {
+
+// Code points that are valid but steer the terminal or the layout of lines.
+bool steering(char32_t code) {
+  return (code >= 0x80 && code <= 0x9f) ||       // C1 controls (CSI, NEL, ...)
+         code == 0x061c || code == 0x200e || code == 0x200f ||  // bidirectional marks
+         (code >= 0x2028 && code <= 0x202e) ||   // line and paragraph separators, embeddings
+         (code >= 0x2066 && code <= 0x2069);     // bidirectional isolates
+}
+
+void escape_byte(std::string &out, unsigned char byte) {
+  static const char kHex[] = "0123456789abcdef";
+  out += "\\x";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0x0f];
+}
+
+}  // namespace
+
+std::size_t utf8_length(std::string_view text, char32_t *code) {
+  if (text.empty()) return 0;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) {
+    if (code) *code = lead;
+    return 1;
+  }
+  std::size_t length = 0;
+  char32_t value = 0;
+  unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+    value = lead & 0x1f;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    value = lead & 0x0f;
+    if (lead == 0xe0) low = 0xa0;
+    if (lead == 0xed) high = 0x9f;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    value = lead & 0x07;
+    if (lead == 0xf0) low = 0x90;
+    if (lead == 0xf4) high = 0x8f;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(i);
+    if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xbf)) return 0;
+    value = (value << 6) | (next & 0x3f);
+  }
+  if (code) *code = value;
+  return length;
+}
+
+std::string excerpt(std::string_view text, std::size_t limit) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t length = std::max<std::size_t>(utf8_length(text.substr(at)), 1);
+    if (at + length > limit) break;
+    at += length;
+  }
+  std::string out(text.substr(0, at));
+  if (at < text.size()) out += "...";
+  return out;
+}
+
+std::string printable(std::string_view text, char quote) {
+  std::string out;
+  out.reserve(text.size() + (quote ? 2 : 0));
+  if (quote) out += quote;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) {
+      char32_t code = 0;
+      const std::size_t length = utf8_length(text.substr(i), &code);
+      if (length == 0 || steering(code)) {
+        for (std::size_t n = 0; n < std::max<std::size_t>(length, 1); ++n)
+          escape_byte(out, static_cast<unsigned char>(text[i + n]));
+        i += std::max<std::size_t>(length, 1);
+      } else {
+        out.append(text.substr(i, length));
+        i += length;
+      }
+      continue;
+    }
+    ++i;
+    if (byte == '\\' || (quote && byte == static_cast<unsigned char>(quote))) {
+      out += '\\';
+      out += static_cast<char>(byte);
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      escape_byte(out, byte);
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  if (quote) out += quote;
+  return out;
+}
+
 std::string Report::chain() const {
-  if (!report_) return {};
-  return take(tk_ErrorReportFormatChain(report_));
+  std::string lines;
+  for (const tk_ErrorReport *report = report_; report; report = tk_ErrorReportGetCause(report)) {
+    if (!lines.empty()) lines += '\n';
+    const char *function = tk_ErrorReportGetFunction(report);
+    const char *message = tk_ErrorReportGetMessage(report);
+    lines += printable(std::string(function ? function : "") + ": " + (message ? message : ""));
+  }
+  return lines;
 }
 
 void Report::raise_if(const std::string &summary) const {

@@ -43,11 +43,26 @@ TEST_F(DemoCommand, WithoutDirectoryCreatesNewOneInCurrentDirectory) {
   EXPECT_EQ(made, 2);
 }
 
-TEST_F(DemoCommand, RunAgainInSameDirectoryRewritesProject) {
-  make_demo();
+TEST_F(DemoCommand, WritesOnlyIntoNewOrEmptyDirectoryAndChangesNothingElse) {
+  // A directory that holds anything is the user's: refused, left as it was.
+  const std::string project = make_demo();
+  write_file(path("demo/data/overview.img"), "the user's own image\n");
+  const std::string saved = read_file(project);
   const Outcome again = run({"demo", path("demo")});
-  EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(run({"show", path("demo/survey.kpf")}).status, 0);
+  EXPECT_EQ(again.status, 2);
+  EXPECT_THAT(again.err, HasSubstr(path("demo") + " is not empty"));
+  EXPECT_EQ(read_file(path("demo/data/overview.img")), "the user's own image\n");
+  EXPECT_EQ(read_file(project), saved);
+  write_file(path("other/notes.txt"), "keep\n");
+  EXPECT_EQ(run({"demo", path("other")}).status, 2);
+  EXPECT_EQ(read_file(path("other/notes.txt")), "keep\n");
+  EXPECT_FALSE(fs::exists(path("other/survey.kpf")));
+  EXPECT_EQ(run({"demo", path("other/notes.txt")}).status, 2);
+  // An existing empty directory is as good as a new one.
+  fs::create_directories(path("empty"));
+  const Outcome empty = run({"demo", path("empty")});
+  EXPECT_EQ(empty.status, 0) << empty.err;
+  EXPECT_TRUE(fs::exists(path("empty/survey.kpf")));
 }
 
 TEST_F(ShowCommand, PrintsTreeWithFilePresenceSettingsAndProcessing) {

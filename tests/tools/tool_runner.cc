@@ -1,6 +1,7 @@
 #include "tool_runner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,7 +58,11 @@ Outcome ToolTest::run(const std::vector<std::string> &args, const std::string &i
   }
   Outcome outcome;
   int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+  struct rusage usage {};
+  if (child > 0 && wait4(child, &status, 0, &usage) == child && WIFEXITED(status)) {
+    outcome.status = WEXITSTATUS(status);
+    outcome.peak_kb = usage.ru_maxrss;
+  }
   outcome.out = read_file(out_path);
   outcome.err = read_file(err_path);
   return outcome;

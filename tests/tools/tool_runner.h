@@ -14,6 +14,7 @@ struct Outcome {
   int status = -1;
   std::string out;
   std::string err;
+  long peak_kb = 0;  // the run's peak resident memory (maxrss), in KiB
 };
 
 class ToolTest : public ::testing::Test {
