@@ -5,6 +5,7 @@
 #define KESTRUM_TESTS_TREEFILE_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -215,6 +216,24 @@ class TreeFileTest : public ::testing::Test {
   std::string dir_;
   tk_Design *entry_ = nullptr;
   tk_Design *holder_ = nullptr;
+};
+
+// Tree files on disk: a small closed file to work on, and its status.
+class TreeFileDisk : public TreeFileTest {
+ protected:
+  // A closed file "f.kpf" holding the designs and node A.
+  void make_file(const std::string &name = "f.kpf") {
+    tk_TreeFile *file = create_with_designs(name);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_entry(file, ":", "A", "a"), "");
+    tk_ErrorReport *report = nullptr;
+    ASSERT_TRUE(tk_TreeFileClose(file, &report)) << take_report(report);
+  }
+  struct stat stat_of(const std::string &name) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path(name).c_str(), &st), 0);
+    return st;
+  }
 };
 
 }  // namespace treefile_test
