@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "name_hash.h"
 #include "toolkit.h"
 #include "treefile_codec.h"
 
@@ -60,7 +61,7 @@ struct tk_Design {
 
 struct tk_Dictionary {
   std::vector<std::unique_ptr<tk_Design>> designs;
-  std::unordered_map<std::string_view, tk_Design *> by_name;  // keys view the designs' names
+  std::unordered_map<std::string_view, tk_Design *, tk::NameHash> by_name;  // keys view the designs' names
   bool owned_by_file = false;  // freed with its file, never by tk_DictionaryDelete
   bool read_only = false;      // the file was opened for reading only
   bool changed = false;        // a design was added since the file was opened

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
+
+#include "name_hash.h"
 
 namespace tk::tree {
 
@@ -18,8 +19,10 @@ Tree::Tree(uint32_t scan_limit) : scan_limit_(scan_limit) { nodes_.emplace_back(
 
 Tree::~Tree() = default;
 
+// Keyed per process: names come from the file, and an unkeyed hash would let
+// a file pile all of one parent's children into one probe run.
 uint32_t Tree::hash(std::string_view name) {
-  uint64_t h = std::hash<std::string_view>()(name);
+  uint64_t h = name_hash(name);
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 

@@ -3,7 +3,12 @@
 // old file's permissions and symbolic links kept. (What a failing file
 // operation does is in treefile_faults_test.cc.)
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -92,6 +97,174 @@ TEST_F(TreeFileDisk, ASecondWriterIsTurnedAwayUntilTheFirstIsDone) {
   writer = open("f.kpf", "rb+");  // and so after an abandon
   ASSERT_NE(writer, nullptr);
   tk_TreeFileAbandon(writer);
+}
+
+// A file that does not exist yet has one writer too: the second creator,
+// by the same name or through a link to it, is turned away until the first
+// has made the file or given up, and nothing of the lock stays behind.
+TEST_F(TreeFileDisk, ANewFileHasOneWriterAtATime) {
+  ASSERT_EQ(symlink("new.kpf", path("alias.kpf").c_str()), 0);  // dangling until the file is made
+  for (bool keep : {false, true}) {
+    tk_TreeFile *first = create_with_designs("new.kpf");
+    ASSERT_NE(first, nullptr);
+    for (const char *name : {"new.kpf", "alias.kpf"}) {
+      tk_ErrorReport *report = nullptr;
+      tk_TreeFile *second = tk_TreeFileCreate(path(name).c_str(), 0, &report);
+      EXPECT_EQ(second, nullptr) << name;
+      if (second) tk_TreeFileAbandon(second);
+      EXPECT_NE(take_report(report).find("is in use by another writer"), std::string::npos) << name;
+    }
+    pid_t child = fork();  // another process as well
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      tk_ErrorReport *inner = nullptr;
+      tk_TreeFile *other = tk_TreeFileCreate(path("new.kpf").c_str(), 0, &inner);
+      _exit(other == nullptr && inner != nullptr ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    if (!keep) {
+      tk_TreeFileAbandon(first);
+      EXPECT_EQ(entries(), std::vector<std::string>{"alias.kpf"});
+      continue;
+    }
+    ASSERT_EQ(write_entry(first, ":", "A", "a"), "");
+    tk_ErrorReport *report = nullptr;
+    ASSERT_TRUE(tk_TreeFileClose(first, &report)) << take_report(report);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"alias.kpf", "new.kpf"}));
+  }
+  // Once made, the file is held by its own lock, through either name.
+  tk_TreeFile *writer = open("alias.kpf", "rb+");
+  ASSERT_NE(writer, nullptr);
+  tk_ErrorReport *report = nullptr;
+  EXPECT_EQ(tk_TreeFileCreate(path("new.kpf").c_str(), 0, &report), nullptr);
+  EXPECT_NE(take_report(report).find("is in use by another writer"), std::string::npos);
+  tk_TreeFileAbandon(writer);
+}
+
+// Whatever is under the name and is not a regular file (after links) is
+// no project file and is never replaced: creating over it is refused, and
+// so is the close when it took the file's place meanwhile. A link to
+// /dev/null is only ever created over, never closed, so that nothing can
+// touch the device if the check failed.
+TEST_F(TreeFileDisk, WhatIsNotARegularFileIsNeverReplaced) {
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path("sock").size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, path("sock").c_str());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  ASSERT_EQ(symlink("pipe", path("to-pipe").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", path("to-null").c_str()), 0);
+  const std::vector<std::string> names = {"pipe", "sock", "to-null", "to-pipe"};
+  auto kinds = [&] {
+    std::string k;
+    for (const std::string &name : names) {
+      struct stat st {};
+      if (::stat(path(name).c_str(), &st) != 0) return std::string("missing ") + name;
+      k += S_ISFIFO(st.st_mode) ? 'p' : S_ISSOCK(st.st_mode) ? 's' : S_ISCHR(st.st_mode) ? 'c' : '?';
+    }
+    return k;
+  };
+  ASSERT_EQ(kinds(), "pscp");
+  for (const std::string &name : names) {
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *file = tk_TreeFileCreate(path(name).c_str(), 0, &report);
+    EXPECT_EQ(file, nullptr) << name;
+    if (file) tk_TreeFileAbandon(file);  // never closed: closing would write
+    EXPECT_NE(take_report(report).find("it is not a regular file"), std::string::npos) << name;
+  }
+  // A pipe that takes the place of the file (an old one, or a new one)
+  // before the close.
+  make_file();
+  for (std::string name : {"f.kpf", "new.kpf"}) {
+    tk_TreeFile *file = name == "f.kpf" ? open(name, "rb+") : create_with_designs(name);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
+    std::filesystem::remove(path(name));
+    ASSERT_EQ(mkfifo(path(name).c_str(), 0600), 0);
+    tk_ErrorReport *report = nullptr;
+    EXPECT_FALSE(tk_TreeFileClose(file, &report));
+    EXPECT_NE(take_report(report).find(name + " is not a regular file"), std::string::npos) << name;
+    struct stat st {};
+    EXPECT_TRUE(lstat(path(name).c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << name;
+  }
+  EXPECT_EQ(kinds(), "pscp");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"f.kpf", "new.kpf", "pipe", "sock", "to-null", "to-pipe"}));
+  close(sock);
+}
+
+// A file name may be as long as the file system allows (255 bytes): the
+// hidden names made beside it must fit too, and two long names that begin
+// alike must not share them (each file being made holds its own lock).
+TEST_F(TreeFileDisk, LongFileNamesCanBeSavedAndKeepTheirOwnTemporaries) {
+  for (size_t length : {200, 218, 219, 244, 255}) {
+    std::string a = std::string(length - 4, 'n') + ".kpf";
+    std::string b = std::string(length - 5, 'n') + "x.kpf";
+    tk_TreeFile *first = create_with_designs(a);
+    tk_TreeFile *second = create_with_designs(b);
+    ASSERT_TRUE(first && second) << length;
+    tk_ErrorReport *report = nullptr;
+    ASSERT_TRUE(tk_TreeFileClose(first, &report)) << length << ": " << take_report(report);
+    ASSERT_TRUE(tk_TreeFileClose(second, &report)) << length << ": " << take_report(report);
+    tk_TreeFile *file = open(a, "rb+");  // replacing it
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
+    ASSERT_TRUE(tk_TreeFileClose(file, &report)) << length << ": " << take_report(report);
+    EXPECT_EQ(entries(), (std::vector<std::string>{a, b})) << length;
+    file = open(a, "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(list(file, ":", nullptr), std::vector<std::string>{":B"});
+    tk_TreeFileAbandon(file);
+    std::filesystem::remove(path(a));
+    std::filesystem::remove(path(b));
+  }
+}
+
+// The peak resident memory (KiB) of a child process that opens `path` for
+// reading and is refused; -1 when it opened or the child failed.
+long peak_of_refused_open(const std::string &path) {
+  pid_t child = fork();
+  if (child == 0) {
+    tk_TreeFile *file = tk_TreeFileOpen(path.c_str(), "rb", 0, nullptr, 0);
+    if (file) tk_TreeFileAbandon(file);
+    _exit(file ? 1 : 0);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return -1;
+  return usage.ru_maxrss;
+}
+
+// A file that is no tree file, or one of another version, is refused after
+// its 16-byte header, however large it is: a gigabyte (sparse, so that it
+// costs no disk) is refused with as little memory as a file of 20 bytes.
+TEST_F(TreeFileDisk, AForeignFileIsRefusedAfterItsHeaderWhateverItsSize) {
+  Bytes version_2 = "KSTMTREE";
+  put_u32(version_2, 2);
+  put_u32(version_2, 0);
+  Bytes flagged = header();
+  flagged[12] = 1;
+  for (const Bytes &start : {Bytes("NOTATREE\1\0\0\0\0\0\0\0", 16), version_2, flagged}) {
+    write_bytes(path("small"), start + Bytes(4, '\0'));
+    write_bytes(path("large"), start);
+    ASSERT_EQ(truncate(path("large").c_str(), off_t{1} << 30), 0);
+    auto reason = [&](const std::string &name) {
+      std::string text = open_failure(name, "rb");
+      size_t at = text.find(name + ": ");
+      return at == std::string::npos ? "<" + text + ">" : text.substr(at + name.size() + 2);
+    };
+    EXPECT_EQ(reason("large"), reason("small"));
+    long small = peak_of_refused_open(path("small"));
+    long large = peak_of_refused_open(path("large"));
+    ASSERT_GT(small, 0);
+    ASSERT_GT(large, 0);
+    EXPECT_LT(large, 2 * small) << "KiB at peak, refusing 1 GiB against 20 bytes: " << reason("small");
+  }
 }
 
 TEST_F(TreeFileDisk, CreatingOverAnExistingFileHoldsItAndReplacesItAtClose) {
