@@ -97,7 +97,8 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     size_t name_at = in.offset();
     if (!in.text(&name, kMaxNameSize, "bad node name")) return false;
     if (const char *reason = bad_name_reason(name)) return in.fail_at(name_at, reason);
-    if (tree.find_child(parent, name) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
+    HashMemo memo;
+    if (tree.find_child(parent, name, &memo) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
     if (!in.varint_max(kMaxRecordSize, &record_size, "record too large") ||
         !in.take(static_cast<size_t>(record_size), &record, "record runs past the end of the file"))
       return false;
@@ -108,7 +109,7 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     // Between the name and the record lies only the record size's varint.
     auto gap = static_cast<uint8_t>(reinterpret_cast<const char *>(record) - (name.data() + name.size()));
     index_of[static_cast<size_t>(k)] =
-        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size));
+        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size), &memo);
   }
   if (in.remaining() != 0) return in.fail("unexpected bytes after the last node");
   return true;
