@@ -176,9 +176,15 @@ TK_API char *tk_NodePathPart(const char *path, int selector, int reserved, tk_Er
  *
  * Changes are made in memory and reach the disk only at tk_TreeFileClose,
  * which writes a new file beside the old one, flushes it, renames it over
- * the old one (keeping its permissions and any symbolic link) and flushes
- * the directory. tk_TreeFileAbandon drops the changes; the file on disk
- * stays as it was. */
+ * the old one (keeping its permissions, its owner and group where the
+ * process may set them, and any symbolic link) and flushes the directory.
+ * Only a regular file is replaced: creating or closing over a device, a
+ * pipe or a socket (after links) is refused. tk_TreeFileAbandon drops the
+ * changes; the file on disk stays as it was. A handle that creates or
+ * updates a file is its one writer until it is closed or abandoned, also
+ * while the file does not exist yet; another is refused with "... is in use
+ * by another writer". Opening reads and checks the 16-byte header before
+ * the rest of the file. */
 typedef struct tk_TreeFile tk_TreeFile;
 typedef struct tk_Dictionary tk_Dictionary;
 typedef struct tk_Design tk_Design;
