@@ -27,7 +27,7 @@ out=${FUZZ_BUILD:-build-fuzz}
 mkdir -p "$out/obj"
 
 common=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all
-        -DTK_FAULT_INJECTION -DTK_BUILDING_TOOLKIT -DPM_BUILDING_KESTRUM
+        -DTK_BUILDING_TOOLKIT -DPM_BUILDING_KESTRUM
         -I. -Iinclude -Itoolkit -Itests/support -Ifuzz -Itools)
 
 # Library and shared sources, instrumented for coverage but without main.

@@ -171,6 +171,11 @@ int fchmod(int fd, mode_t mode) {
   return ::fchmod(fd, mode);
 }
 
+int fchown(int fd, uid_t owner, gid_t group) {
+  if (int f = next_fault()) return fail(f);
+  return ::fchown(fd, owner, group);
+}
+
 // One operation: the open, fsync and close inside it are not counted apart.
 int fsync_dir(const char *directory) {
   if (int f = next_fault()) return fail(f);

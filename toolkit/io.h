@@ -33,6 +33,7 @@ int stat(const char *path, struct stat *out);     // follows links
 int lstat(const char *path, struct stat *out);
 int fstat(int fd, struct stat *out);
 int fchmod(int fd, mode_t mode);
+int fchown(int fd, uid_t owner, gid_t group);
 int fsync_dir(const char *directory);             // opens, fsyncs and closes it
 ssize_t readlink(const char *path, char *buffer, size_t size);
 int flock(int fd, int operation);                 // LOCK_EX | LOCK_NB etc.

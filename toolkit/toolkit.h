@@ -178,9 +178,15 @@ TK_API char *tk_NodePathPart(const char *path, int selector, int reserved, tk_Er
  *
  * Changes are made in memory and reach the disk only at tk_TreeFileClose,
  * which writes a new file beside the old one, flushes it, renames it over
- * the old one (keeping its permissions and any symbolic link) and flushes
- * the directory. tk_TreeFileAbandon drops the changes; the file on disk
- * stays as it was. */
+ * the old one (keeping its permissions, its owner and group where the
+ * process may set them, and any symbolic link) and flushes the directory.
+ * Only a regular file is replaced: creating or closing over a device, a
+ * pipe or a socket (after links) is refused. tk_TreeFileAbandon drops the
+ * changes; the file on disk stays as it was. A handle that creates or
+ * updates a file is its one writer until it is closed or abandoned, also
+ * while the file does not exist yet; another is refused with "... is in use
+ * by another writer". Opening reads and checks the 16-byte header before
+ * the rest of the file. */
 typedef struct tk_TreeFile tk_TreeFile;
 typedef struct tk_Dictionary tk_Dictionary;
 typedef struct tk_Design tk_Design;
@@ -309,8 +315,11 @@ TK_API void tk_DesignRecordRelease(const tk_Design *design, void *record);
  * A failing call does nothing (a short write writes half its buffer first)
  * and returns -1 with errno `error`; ENOSPC for TK_FAULT_SHORT_WRITE on any
  * call, EIO for error 0. A failing close still releases the descriptor.
- * Returns the number of operations counted since the last call. Without
- * fault injection compiled in, it does nothing and returns -1. */
+ * Returns the number of operations counted since the last call. Fault
+ * injection is compiled in only when the build asks for it
+ * (KESTRUM_FAULT_INJECTION, which the test builds set); otherwise the symbol
+ * stays, so that the export list is the same, but it does nothing and
+ * returns -1, and file calls go straight to the system. */
 #define TK_FAULT_SHORT_WRITE (-1)
 TK_API long tk_FaultInject(long nth, int error, int persistent);
 

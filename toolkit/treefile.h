@@ -36,6 +36,9 @@ struct tk_TreeFile {
   std::string path;  // absolute, as given (symbolic links not resolved)
   Mode mode = Mode::read;
   int lock_fd = -1;  // holds the writer's lock from open to close; -1 when none
+  // The lock file beside a file being created, while this handle holds it
+  // (treefile_io.cc); empty when none.
+  std::string creation_lock;
   bool changed = false;
   uint32_t position = tk::tree::kRoot;  // the node of the last seek
   // The node that a path from the root last resolved to, kept until the
@@ -78,6 +81,12 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
 // are in `function`'s name and name the node as `name` under `parent`.
 int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design *design, const char *function,
                 const char *parent, const char *name, tk_ErrorReport **slot);
+
+// Checks the header: the first `available` bytes of a file of `file_size`
+// bytes (all 16 when the file has them). Returns false with `error` set to a
+// reason as parse gives it, so that a file that is no tree file is refused
+// before the rest of it is read.
+bool check_header(const unsigned char *head, size_t available, size_t file_size, std::string &error);
 
 // Parses a file image into the handle's (empty) dictionary and tree, which
 // take the image over. Returns false with `error` set to a reason that

@@ -139,6 +139,7 @@ class ByteReader {
   bool ok() const { return !failed_; }
   size_t offset() const { return base_ + static_cast<size_t>(at_ - start_); }
   size_t remaining() const { return static_cast<size_t>(end_ - at_); }
+  const unsigned char *here() const { return at_; }  // the next byte to read
   const std::string &reason() const { return reason_; }
   size_t failed_at() const { return failed_at_; }
 

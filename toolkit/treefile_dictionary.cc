@@ -10,6 +10,7 @@
 // where a text is a varint byte count followed by the bytes.
 #include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <new>
 
 #include "toolkit_internal.h"
@@ -46,15 +47,102 @@ bool kind_form(int kind, KindForm *out) {
 
 size_t round_up(size_t value, size_t align) { return (value + align - 1) / align * align; }
 
+// The kind codes of the compact form, in the order of kind_code.
+constexpr int kKinds[4] = {TK_ITEM_STRING, TK_ITEM_ENUM, TK_ITEM_TIME, TK_ITEM_RECORD_LIST};
+
+unsigned char kind_code(int kind) {
+  for (unsigned char code = 0; code < 4; ++code)
+    if (kKinds[code] == kind) return code;
+  return 0;  // callers pass only known kinds
+}
+
+// Reads a varint of the compact form, which this file wrote itself.
+uint64_t get_varint(const unsigned char *&at) {
+  uint64_t value = 0;
+  for (int shift = 0;; shift += 7) {
+    unsigned char b = *at++;
+    value |= static_cast<uint64_t>(b & 0x7F) << shift;
+    if (!(b & 0x80)) return value;
+  }
+}
+
 }  // namespace
+
+void put_varint(std::string &out, uint64_t value) {
+  while (value >= 0x80) {
+    out.push_back(static_cast<char>(value | 0x80));
+    value >>= 7;
+  }
+  out.push_back(static_cast<char>(value));
+}
+
+bool ItemsBuilder::add(int kind, std::string_view name, uint32_t value_count, std::string_view values,
+                       const tk_Design *element, std::string &error) {
+  KindForm form{};
+  if (!kind_form(kind, &form)) {
+    error = "item \"" + std::string(name) + "\" has an unknown kind " + std::to_string(kind);
+    return false;
+  }
+  if (count_ == kMaxItems) {
+    error = "too many items";
+    return false;
+  }
+  if (kind == TK_ITEM_RECORD_LIST) {
+    // Elements are referred to by position in the file, so they must be
+    // designs of this dictionary; being older, they cannot form a cycle.
+    if (!element || element->dictionary != &dictionary_) {
+      error = "record list \"" + std::string(name) + "\" needs an element design of the same dictionary";
+      return false;
+    }
+    depth_ = std::max(depth_, element->depth + 1);
+  }
+  form_.push_back(static_cast<char>(kind_code(kind)));
+  put_varint(form_, name.size());
+  form_.append(name);
+  if (kind == TK_ITEM_ENUM) {
+    put_varint(form_, value_count);
+    put_varint(form_, values.size());
+    form_.append(values);
+  } else if (kind == TK_ITEM_RECORD_LIST) {
+    put_varint(form_, element->index);
+  }
+  size_ = round_up(size_, form.align) + form.size;
+  align_ = std::max(align_, form.align);
+  min_encoded_ += form.min_encoded;
+  ++count_;
+  return true;
+}
+
+bool ItemCursor::next(ItemView &item) {
+  if (at_ == end_) return false;
+  item.kind = kKinds[*at_++];
+  size_t name_size = static_cast<size_t>(get_varint(at_));
+  item.name = std::string_view(reinterpret_cast<const char *>(at_), name_size);
+  at_ += name_size;
+  item.value_count = 0;
+  item.values = {};
+  item.element = nullptr;
+  if (item.kind == TK_ITEM_ENUM) {
+    item.value_count = static_cast<uint32_t>(get_varint(at_));
+    size_t values_size = static_cast<size_t>(get_varint(at_));
+    item.values = std::string_view(reinterpret_cast<const char *>(at_), values_size);
+    at_ += values_size;
+  } else if (item.kind == TK_ITEM_RECORD_LIST) {
+    item.element = dictionary_.designs[static_cast<size_t>(get_varint(at_))].get();
+  }
+  KindForm form{};
+  kind_form(item.kind, &form);
+  item.offset = offset_ = round_up(offset_, form.align);
+  offset_ += form.size;
+  return true;
+}
 
 tk_Design *find_design(const tk_Dictionary &dictionary, std::string_view name) {
   auto it = dictionary.by_name.find(name);
   return it == dictionary.by_name.end() ? nullptr : it->second;
 }
 
-tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, std::vector<Item> items,
-                      std::string &error) {
+tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, ItemsBuilder &&items, std::string &error) {
   if (name.empty() || name.size() > kMaxDesignNameSize) {
     error = "a design needs a name of 1 to 4096 bytes";
     return nullptr;
@@ -63,56 +151,44 @@ tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, std::vec
     error = "a design named \"" + std::string(name) + "\" already exists";
     return nullptr;
   }
-  if (items.empty() || items.size() > kMaxItems) {
+  if (dictionary.designs.size() == kMaxDesigns) {
+    error = "a dictionary holds at most 4096 designs";
+    return nullptr;
+  }
+  if (items.count_ == 0) {
     error = "design \"" + std::string(name) + "\" needs 1 to 4096 items";
+    return nullptr;
+  }
+  if (items.depth_ > kMaxDesignDepth) {
+    error = "design \"" + std::string(name) + "\" nests record lists too deeply";
     return nullptr;
   }
   auto design = std::make_unique<tk_Design>();
   design->name = name;
-  size_t offset = 0;
-  for (Item &item : items) {
-    KindForm form{};
-    if (!kind_form(item.kind, &form)) {
-      error = "item \"" + item.name + "\" has an unknown kind " + std::to_string(item.kind);
-      return nullptr;
-    }
-    if (item.kind == TK_ITEM_RECORD_LIST) {
-      // Elements are referred to by position in the file, so they must be
-      // designs of this dictionary; being older, they cannot form a cycle.
-      if (!item.element || item.element->dictionary != &dictionary) {
-        error = "record list \"" + item.name + "\" needs an element design of the same dictionary";
-        return nullptr;
-      }
-      design->depth = std::max(design->depth, item.element->depth + 1);
-    }
-    offset = round_up(offset, form.align);
-    item.offset = offset;
-    offset += form.size;
-    design->align = std::max(design->align, form.align);
-    design->min_encoded += form.min_encoded;
-  }
-  if (design->depth > kMaxDesignDepth) {
-    error = "design \"" + std::string(name) + "\" nests record lists too deeply";
-    return nullptr;
-  }
-  design->size = round_up(offset, design->align);
-  design->items = std::move(items);
+  design->form = std::move(items.form_);
+  design->form.shrink_to_fit();  // kept for the file's lifetime: no slack
+  design->item_count = items.count_;
+  design->size = round_up(items.size_, items.align_);
+  design->align = items.align_;
+  design->min_encoded = items.min_encoded_;
+  design->depth = items.depth_;
   design->index = static_cast<uint32_t>(dictionary.designs.size());
   design->dictionary = &dictionary;
   tk_Design *result = design.get();
-  dictionary.designs.push_back(std::move(design));
+  dictionary.designs.reserve(dictionary.designs.size() + 1);
   dictionary.by_name.emplace(result->name, result);
+  dictionary.designs.push_back(std::move(design));
   return result;
 }
 
 // Recursion is bounded by kMaxDesignDepth, which every design satisfies.
 bool designs_equal(const tk_Design &a, const tk_Design &b) {
   if (&a == &b) return true;
-  if (a.name != b.name || a.items.size() != b.items.size()) return false;
-  for (size_t i = 0; i < a.items.size(); ++i) {
-    const Item &x = a.items[i];
-    const Item &y = b.items[i];
-    if (x.kind != y.kind || x.name != y.name || x.values != y.values) return false;
+  if (a.name != b.name || a.item_count != b.item_count) return false;
+  ItemCursor ca(a), cb(b);
+  ItemView x, y;
+  while (ca.next(x) && cb.next(y)) {
+    if (x.kind != y.kind || x.name != y.name || x.value_count != y.value_count || x.values != y.values) return false;
     if ((x.element == nullptr) != (y.element == nullptr)) return false;
     if (x.element && !designs_equal(*x.element, *y.element)) return false;
   }
@@ -121,15 +197,16 @@ bool designs_equal(const tk_Design &a, const tk_Design &b) {
 
 void write_dictionary(const tk_Dictionary &dictionary, ByteWriter &out) {
   out.varint(dictionary.designs.size());
+  ItemView item;
   for (const auto &design : dictionary.designs) {
     out.text(design->name);
-    out.varint(design->items.size());
-    for (const Item &item : design->items) {
+    out.varint(design->item_count);
+    for (ItemCursor cursor(*design); cursor.next(item);) {
       out.varint(static_cast<uint64_t>(item.kind));
       out.text(item.name);
       if (item.kind == TK_ITEM_ENUM) {
-        out.varint(item.values.size());
-        for (const std::string &value : item.values) out.text(value);
+        out.varint(item.value_count);
+        out.bytes(item.values.data(), item.values.size());  // already in the file's form
       } else if (item.kind == TK_ITEM_RECORD_LIST) {
         out.varint(item.element->index);
       }
@@ -141,7 +218,9 @@ bool read_dictionary(ByteReader &in, tk_Dictionary &dictionary) {
   // A design takes at least 5 bytes: a name of one byte, one item of one
   // kind byte and an empty name.
   uint64_t count = 0;
+  size_t count_at = in.offset();
   if (!in.count(&count, 5, "more designs than the file can hold")) return false;
+  if (count > kMaxDesigns) return in.fail_at(count_at, "too many designs");
   for (uint64_t d = 0; d < count; ++d) {
     size_t design_at = in.offset();
     std::string_view name;
@@ -149,35 +228,39 @@ bool read_dictionary(ByteReader &in, tk_Dictionary &dictionary) {
     if (!in.text(&name, kMaxDesignNameSize, "bad design name")) return false;
     if (!in.count(&item_count, 2, "more items than the file can hold")) return false;
     if (item_count > kMaxItems) return in.fail("too many items in one design");
-    std::vector<Item> items(static_cast<size_t>(item_count));
-    for (Item &item : items) {
+    ItemsBuilder items(dictionary);
+    std::string error;
+    for (uint64_t i = 0; i < item_count; ++i) {
       size_t kind_at = in.offset();
       uint64_t kind = 0;
       std::string_view item_name;
       if (!in.varint(&kind) || !in.text(&item_name, kMaxDesignNameSize, "bad item name")) return false;
-      item.name = item_name;
       KindForm form{};
       if (kind > 1024 || !kind_form(static_cast<int>(kind), &form)) return in.fail_at(kind_at, "unknown item kind");
-      item.kind = static_cast<int>(kind);
-      if (item.kind == TK_ITEM_ENUM) {
-        uint64_t value_count = 0;
+      uint64_t value_count = 0;
+      std::string_view values;
+      const tk_Design *element = nullptr;
+      if (kind == TK_ITEM_ENUM) {
         if (!in.count(&value_count, 1, "more enumeration values than the file can hold")) return false;
         if (value_count > kMaxEnumValues) return in.fail("too many enumeration values");
-        item.values.resize(static_cast<size_t>(value_count));
-        for (std::string &value : item.values) {
+        // The value names stay in the file's form: checked here, copied whole.
+        size_t values_at = in.offset();
+        const char *start = reinterpret_cast<const char *>(in.here());
+        for (uint64_t v = 0; v < value_count; ++v) {
           std::string_view text;
           if (!in.text(&text, kMaxDesignNameSize, "bad enumeration value name")) return false;
-          value = text;
         }
-      } else if (item.kind == TK_ITEM_RECORD_LIST) {
-        uint64_t element = 0;
+        values = std::string_view(start, in.offset() - values_at);
+      } else if (kind == TK_ITEM_RECORD_LIST) {
+        uint64_t position = 0;
         size_t element_at = in.offset();
-        if (!in.varint(&element)) return false;
-        if (element >= dictionary.designs.size()) return in.fail_at(element_at, "unknown element design");
-        item.element = dictionary.designs[static_cast<size_t>(element)].get();
+        if (!in.varint(&position)) return false;
+        if (position >= dictionary.designs.size()) return in.fail_at(element_at, "unknown element design");
+        element = dictionary.designs[static_cast<size_t>(position)].get();
       }
+      if (!items.add(static_cast<int>(kind), item_name, static_cast<uint32_t>(value_count), values, element, error))
+        return in.fail_at(design_at, error);
     }
-    std::string error;
     if (!add_design(dictionary, name, std::move(items), error)) return in.fail_at(design_at, error);
   }
   return true;
@@ -187,36 +270,36 @@ bool read_dictionary(ByteReader &in, tk_Dictionary &dictionary) {
 
 namespace {
 
-// Reads one item entry of tk_DesignCreate's variadic list into `item`.
+// Reads one item entry of tk_DesignCreate's variadic list into `items`.
 // Returns false with `error` set when the entry cannot be taken.
-bool take_item(int kind, va_list &args, tk::tree::Item &item, std::string &error) {
+bool take_item(int kind, va_list &args, tk::tree::ItemsBuilder &items, std::string &error) {
   const char *name = va_arg(args, const char *);
   if (!name) {
     error = "an item has no name";
     return false;
   }
-  item.kind = kind;
-  item.name = name;
+  uint32_t value_count = 0;
+  std::string values;
+  const tk_Design *element = nullptr;
   switch (kind) {
-    case TK_ITEM_STRING:
-    case TK_ITEM_TIME:
-      return true;
     case TK_ITEM_ENUM:
       for (const char *value = va_arg(args, const char *); value; value = va_arg(args, const char *)) {
-        if (item.values.size() == tk::tree::kMaxEnumValues) {
-          error = "enumeration \"" + item.name + "\" has too many values";
+        if (value_count == tk::tree::kMaxEnumValues) {
+          error = "enumeration \"" + std::string(name) + "\" has too many values";
           return false;
         }
-        item.values.emplace_back(value);
+        tk::tree::put_varint(values, std::strlen(value));
+        values += value;
+        ++value_count;
       }
-      return true;
+      break;
     case TK_ITEM_RECORD_LIST:
-      item.element = va_arg(args, tk_Design *);
-      return true;
+      element = va_arg(args, tk_Design *);
+      break;
     default:
-      error = "item \"" + item.name + "\" has an unknown kind " + std::to_string(kind);
-      return false;
+      break;  // strings and times take nothing more; an unknown kind is refused by add
   }
+  return items.add(kind, name, value_count, values, element, error);
 }
 
 }  // namespace
@@ -237,19 +320,14 @@ TK_API tk_Design *tk_DesignCreate(tk_Dictionary *dictionary, const char *name, t
   std::string error;
   tk_Design *design = nullptr;
   try {
-    std::vector<tk::tree::Item> items;
+    tk::tree::ItemsBuilder items(*dictionary);
     va_list args;
     va_start(args, slot);
     bool good = true;
-    // A missing TK_ITEM_END cannot be detected; the cap only bounds the damage.
+    // A missing TK_ITEM_END cannot be detected; the cap on items only
+    // bounds the damage.
     for (int kind = va_arg(args, int); kind != TK_ITEM_END; kind = va_arg(args, int)) {
-      if (items.size() == tk::tree::kMaxItems) {
-        error = "too many items";
-        good = false;
-        break;
-      }
-      items.emplace_back();
-      if (!take_item(kind, args, items.back(), error)) {
+      if (!take_item(kind, args, items, error)) {
         good = false;
         break;
       }

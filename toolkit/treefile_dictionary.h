@@ -23,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "name_hash.h"
 #include "toolkit.h"
 #include "treefile_codec.h"
 
@@ -32,24 +33,64 @@ namespace tk::tree {
 // recurses per level) has a small fixed stack cost.
 constexpr int kMaxDesignDepth = 16;
 // Limits that keep a damaged file or a runaway item list from growing a
-// design without bound.
+// design without bound, and a dictionary's own bookkeeping (about 200 bytes
+// a design, against 5 bytes that a design can take in the file) within a
+// megabyte.
+constexpr size_t kMaxDesigns = 4096;
 constexpr size_t kMaxItems = 4096;
 constexpr size_t kMaxEnumValues = 65536;
 constexpr size_t kMaxDesignNameSize = 4096;
 
-struct Item {
+// One item of a design as the codec and the dictionary see it: a view into
+// the design's compact form, valid while the design lives.
+struct ItemView {
   int kind = TK_ITEM_END;
-  std::string name;
-  std::vector<std::string> values;     // enumeration value names
+  std::string_view name;
+  uint32_t value_count = 0;            // enumeration: how many value names
+  std::string_view values;             // enumeration: the value names, each a varint length and the bytes
   const tk_Design *element = nullptr;  // record-list element design
   size_t offset = 0;                   // byte offset inside the record
 };
 
+// Builds the compact form of a design's items (see tk_Design::form),
+// checking them as it goes. `error` is set by the first item refused.
+class ItemsBuilder {
+ public:
+  explicit ItemsBuilder(const tk_Dictionary &dictionary) : dictionary_(dictionary) {}
+  // `values` holds the value names as a dictionary writes them (each a
+  // varint length and the bytes), `value_count` of them.
+  bool add(int kind, std::string_view name, uint32_t value_count, std::string_view values, const tk_Design *element,
+           std::string &error);
+  uint32_t count() const { return count_; }
+
+ private:
+  friend tk_Design *add_design(tk_Dictionary &, std::string_view, ItemsBuilder &&, std::string &);
+  const tk_Dictionary &dictionary_;
+  std::string form_;
+  uint32_t count_ = 0;
+  size_t size_ = 0;  // the record layout so far
+  size_t align_ = 1;
+  size_t min_encoded_ = 0;
+  int depth_ = 1;
+};
+
 }  // namespace tk::tree
 
+// A design keeps its items in one compact byte string, about the size of
+// their form in the file, rather than an object per item and per
+// enumeration value: a file of designs with thousands of items or values
+// must not take tens of times its size in memory. Per item:
+//   byte kind (0 string, 1 enumeration, 2 time, 3 record list),
+//   varint name length, the name,
+//   enumeration: varint value count, varint byte length of the values,
+//                then the value names, each a varint length and the bytes
+//   record list: varint position of the element design in the dictionary
+// The record layout of each item follows from the kinds in order, so it is
+// computed as the items are walked (ItemCursor).
 struct tk_Design {
   std::string name;
-  std::vector<tk::tree::Item> items;
+  std::string form;
+  uint32_t item_count = 0;
   size_t size = 0;           // tk_DesignRecordSize
   size_t align = 1;
   size_t min_encoded = 0;    // fewest bytes one record takes in the file
@@ -60,7 +101,7 @@ struct tk_Design {
 
 struct tk_Dictionary {
   std::vector<std::unique_ptr<tk_Design>> designs;
-  std::unordered_map<std::string_view, tk_Design *> by_name;  // keys view the designs' names
+  std::unordered_map<std::string_view, tk_Design *, tk::NameHash> by_name;  // keys view the designs' names
   bool owned_by_file = false;  // freed with its file, never by tk_DictionaryDelete
   bool read_only = false;      // the file was opened for reading only
   bool changed = false;        // a design was added since the file was opened
@@ -68,13 +109,29 @@ struct tk_Dictionary {
 
 namespace tk::tree {
 
-// Adds a design built from `items` (names, kinds, values and elements set;
-// layout is computed here). Returns null with `error` set when the name is
-// empty or taken, there are no items, an element design belongs to another
-// dictionary, or the nesting is too deep.
-tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, std::vector<Item> items,
-                      std::string &error);
+// Walks the items of a design in order:
+//   for (ItemCursor c(design); c.next(item);) ...
+class ItemCursor {
+ public:
+  explicit ItemCursor(const tk_Design &design)
+      : at_(reinterpret_cast<const unsigned char *>(design.form.data())),
+        end_(at_ + design.form.size()),
+        dictionary_(*design.dictionary) {}
+  bool next(ItemView &item);
+
+ private:
+  const unsigned char *at_;
+  const unsigned char *end_;
+  const tk_Dictionary &dictionary_;
+  size_t offset_ = 0;
+};
+
+// Adds a design of the items built. Returns null with `error` set when the
+// name is empty or taken, there are no items or the nesting is too deep.
+tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, ItemsBuilder &&items, std::string &error);
 tk_Design *find_design(const tk_Dictionary &dictionary, std::string_view name);
+// Appends a varint to a design's compact form or an enumeration's values.
+void put_varint(std::string &out, uint64_t value);
 bool designs_equal(const tk_Design &a, const tk_Design &b);
 
 // Appends the file form of the dictionary / reads it back (into an empty

@@ -97,7 +97,8 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     size_t name_at = in.offset();
     if (!in.text(&name, kMaxNameSize, "bad node name")) return false;
     if (const char *reason = bad_name_reason(name)) return in.fail_at(name_at, reason);
-    if (tree.find_child(parent, name) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
+    HashMemo memo;
+    if (tree.find_child(parent, name, &memo) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
     if (!in.varint_max(kMaxRecordSize, &record_size, "record too large") ||
         !in.take(static_cast<size_t>(record_size), &record, "record runs past the end of the file"))
       return false;
@@ -108,7 +109,7 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     // Between the name and the record lies only the record size's varint.
     auto gap = static_cast<uint8_t>(reinterpret_cast<const char *>(record) - (name.data() + name.size()));
     index_of[static_cast<size_t>(k)] =
-        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size));
+        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size), &memo);
   }
   if (in.remaining() != 0) return in.fail("unexpected bytes after the last node");
   return true;
@@ -116,27 +117,36 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
 
 }  // namespace
 
+bool check_header(const unsigned char *head, size_t available, size_t file_size, std::string &error) {
+  if (available < sizeof kMagic || std::memcmp(head, kMagic, sizeof kMagic) != 0) {
+    error = "not a project file";
+    return false;
+  }
+  if (available >= 12 && le32(head + 8) != kVersion) {
+    error = "unsupported version " + std::to_string(le32(head + 8));
+    return false;
+  }
+  if (file_size < kHeaderSize + kChecksumSize) {
+    error = "damaged at offset " + std::to_string(file_size) + ": file ends inside its header";
+    return false;
+  }
+  if (available < kHeaderSize) {
+    error = "damaged at offset " + std::to_string(available) + ": file ends inside its header";
+    return false;
+  }
+  if (uint32_t flags = le32(head + 12); flags != 0) {
+    error = "unsupported version " + std::to_string(kVersion) + " with flags " + std::to_string(flags);
+    return false;
+  }
+  return true;
+}
+
 bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error) {
   const auto *bytes = reinterpret_cast<const unsigned char *>(image.get());
   // The tree keeps the image from the start: its nodes view their names and
   // records in place.
   file.tree.keep_image(std::move(image));
-  if (size < sizeof kMagic || std::memcmp(bytes, kMagic, sizeof kMagic) != 0) {
-    error = "not a project file";
-    return false;
-  }
-  if (size >= 12 && le32(bytes + 8) != kVersion) {
-    error = "unsupported version " + std::to_string(le32(bytes + 8));
-    return false;
-  }
-  if (size < kHeaderSize + kChecksumSize) {
-    error = "damaged at offset " + std::to_string(size) + ": file ends inside its header";
-    return false;
-  }
-  if (uint32_t flags = le32(bytes + 12); flags != 0) {
-    error = "unsupported version " + std::to_string(kVersion) + " with flags " + std::to_string(flags);
-    return false;
-  }
+  if (!check_header(bytes, size, size, error)) return false;
   if (crc32c(bytes, size - kChecksumSize) != le32(bytes + size - kChecksumSize)) {
     error = "checksum mismatch";
     return false;

@@ -9,12 +9,19 @@
 // file or the new one, never a mixture, and a failure at any step before the
 // rename removes the temporary file and leaves the old one as it was.
 //
-// A writer (a handle opened for update, or created over an existing file)
-// holds an exclusive flock on the file from open to close, so a second
-// writer is turned away at once instead of silently losing one of the two
-// sets of changes. Readers take no lock: they only ever see whole files.
+// The new file takes the old one's permission bits and, where the process
+// may set them, its owner and group. Only a regular file is replaced.
+//
+// A writer (a handle opened for update, or created) holds an exclusive
+// flock from open to close, so a second writer is turned away at once
+// instead of silently losing one of the two sets of changes: on the file
+// itself when it exists, else on a hidden lock file beside it, which goes
+// again once the new file is in place. Readers take no lock: they only ever
+// see whole files.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -104,7 +111,9 @@ int open_locked(const std::string &path, bool *missing, std::string &error) {
   return -1;
 }
 
-// Reads the whole file on `fd` with one read and loads it into `file`.
+// Reads the file on `fd` and loads it into `file`. The header is read and
+// checked first, so that something that is no tree file (however large) is
+// refused after 16 bytes; then the whole file is read with one read.
 bool load(int fd, tk_TreeFile &file, std::string &error) {
   struct stat st;
   if (tk::io::fstat(fd, &st) != 0) {
@@ -116,21 +125,32 @@ bool load(int fd, tk_TreeFile &file, std::string &error) {
     return false;
   }
   size_t size = static_cast<size_t>(st.st_size);
-  std::unique_ptr<char[]> image(new (std::nothrow) char[size ? size : 1]);
-  if (!image) {
-    error = "Cannot read " + file.path + ": it is too large for the memory left";
-    return false;
-  }
-  ssize_t got = tk::io::read(fd, image.get(), size);
+  unsigned char head[tk::tree::kHeaderSize];
+  ssize_t got = tk::io::read(fd, head, std::min(size, sizeof head));
   if (got < 0) {
     error = "Cannot read " + file.path + ": " + os_error(errno);
     return false;
   }
-  if (static_cast<size_t>(got) != size) {
+  std::string reason;
+  if (!tk::tree::check_header(head, static_cast<size_t>(got), size, reason)) {
+    error = file.path + ": " + reason;
+    return false;
+  }
+  std::unique_ptr<char[]> image(new (std::nothrow) char[size]);
+  if (!image) {
+    error = "Cannot read " + file.path + ": it is too large for the memory left";
+    return false;
+  }
+  std::memcpy(image.get(), head, sizeof head);
+  got = tk::io::read(fd, image.get() + sizeof head, size - sizeof head);
+  if (got < 0) {
+    error = "Cannot read " + file.path + ": " + os_error(errno);
+    return false;
+  }
+  if (static_cast<size_t>(got) != size - sizeof head) {
     error = "Cannot read " + file.path + ": it shrank while it was read";
     return false;
   }
-  std::string reason;
   if (!tk::tree::parse(std::move(image), size, file, reason)) {
     error = file.path + ": " + reason;
     return false;
@@ -167,8 +187,87 @@ bool resolve_links(const std::string &path, std::string &target, std::string &er
   return true;
 }
 
-// The temporary file a writer makes beside `base` in its directory.
-std::string temporary_prefix(const std::string &base) { return "." + base + ".tmp-"; }
+// The hidden names a writer makes beside the file `base` in its directory:
+// its temporaries ".BASE.tmp-PID-N" and, while it makes a file that did not
+// exist, the lock file ".BASE.tmp-lock". They must fit the 255 bytes that
+// file systems allow a name, whatever the length of `base` (which fits them
+// itself): a long base is cut and tagged with its checksum, so that two long
+// names that begin alike still get names of their own.
+constexpr size_t kNameMax = 255;
+constexpr size_t kTemporaryExtra = 1 + 5 + 10 + 1 + 20;  // ".", ".tmp-", pid, "-", counter
+
+std::string temporary_prefix(const std::string &base) {
+  if (base.size() + kTemporaryExtra <= kNameMax) return "." + base + ".tmp-";
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "~%08x", static_cast<unsigned>(tk::tree::crc32c(base.data(), base.size())));
+  return "." + base.substr(0, kNameMax - kTemporaryExtra - 9) + tag + ".tmp-";
+}
+
+std::string lock_name(const std::string &base) { return temporary_prefix(base) + "lock"; }
+
+// Removes the lock file a writer of a new file holds, while it still holds
+// it (so that no other writer can be holding that very file). Best effort:
+// a lock file left behind holds nobody back, and the next writer removes it.
+void release_creation_lock(tk_TreeFile &file) {
+  if (file.creation_lock.empty()) return;
+  tk::io::unlink(file.creation_lock.c_str());
+  file.creation_lock.clear();
+}
+
+// Takes the writer's lock for a file that is to be created: the lock of the
+// file itself when it exists (open_locked), or else that of its lock file,
+// made beside the file that the path finally names. Two writers making the
+// same new file then meet at the lock file, and the second is turned away
+// as when the file exists. The lock counts only while the lock file is the
+// one under that name (a writer that finished removed it) and the file
+// still does not exist (it may have been made meanwhile). Returns the
+// descriptor that holds the lock, or -1 with `error` set.
+int lock_for_create(tk_TreeFile &file, std::string &error) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    bool missing = false;
+    int fd = open_locked(file.path, &missing, error);
+    if (!missing) return fd;
+    std::string target;
+    if (!resolve_links(file.path, target, error)) {
+      error = "Cannot create " + file.path + ": " + error;
+      return -1;
+    }
+    std::string lock = directory_of(target) + "/" + lock_name(base_of(target));
+    fd = tk::io::open(lock.c_str(), O_RDONLY | O_CREAT, 0666);
+    if (fd < 0) {
+      error = "Cannot create " + file.path + ": " + os_error(errno);
+      return -1;
+    }
+    if (tk::io::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      int e = errno;
+      tk::io::close(fd);
+      error = e == EWOULDBLOCK ? file.path + " is in use by another writer"
+                               : "Cannot lock " + file.path + ": " + os_error(e);
+      return -1;
+    }
+    struct stat held, named, made;
+    if (tk::io::fstat(fd, &held) == 0 && tk::io::stat(lock.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+        named.st_ino == held.st_ino) {
+      if (tk::io::stat(target.c_str(), &made) != 0 && errno == ENOENT) {
+        file.creation_lock = lock;
+        return fd;
+      }
+      tk::io::unlink(lock.c_str());  // held, so ours to remove
+    }
+    tk::io::close(fd);
+  }
+  error = "Cannot create " + file.path + ": it keeps being replaced while it is opened";
+  return -1;
+}
+
+// A lock file left by a writer of a new file that was killed (or could not
+// remove it) is removed by a later writer, once nobody holds it.
+void remove_unheld_lock(const std::string &lock) {
+  int fd = tk::io::open(lock.c_str(), O_RDONLY, 0);
+  if (fd < 0) return;
+  if (tk::io::flock(fd, LOCK_EX | LOCK_NB) == 0) tk::io::unlink(lock.c_str());
+  tk::io::close(fd);
+}
 
 // A writer killed between creating its temporary file and renaming it over
 // the project leaves the temporary behind. The next writer, which holds the
@@ -180,6 +279,10 @@ void remove_stale_temporaries(const std::string &directory, const std::string &b
   const std::string prefix = temporary_prefix(base);
   for (const std::string &name : names) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (name == lock_name(base)) {
+      remove_unheld_lock(directory + "/" + name);
+      continue;
+    }
     size_t at = prefix.size();
     long pid = 0;
     while (at < name.size() && name[at] >= '0' && name[at] <= '9' && pid < 100000000) pid = pid * 10 + (name[at++] - '0');
@@ -189,11 +292,23 @@ void remove_stale_temporaries(const std::string &directory, const std::string &b
   }
 }
 
+// Gives the new file on `fd` the owner and group of the file it replaces,
+// as far as the process may: the superuser any, an owner a group it belongs
+// to; what it may not give stays as the new file has it.
+bool keep_owner(int fd, const struct stat &old) {
+  if (old.st_uid == geteuid() && old.st_gid == getegid()) return true;
+  if (tk::io::fchown(fd, old.st_uid, old.st_gid) == 0) return true;
+  if (errno != EPERM) return false;
+  return tk::io::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0 || errno == EPERM;
+}
+
 // Replaces the file at `path` by one holding the image of `file` (see the
 // top of this file). On failure `error` says which step failed; unless it
 // was the flush of the directory after the rename, the old file is as it
-// was and no temporary file remains.
-bool replace_file(const std::string &path, const tk_TreeFile &file, std::string &error) {
+// was and no temporary file remains. Only a regular file is replaced: a
+// device, a pipe or a socket under that name (after links) is no project
+// file, and renaming over it would destroy it.
+bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error) {
   std::string target;
   if (!resolve_links(path, target, error)) return false;
   std::string directory = directory_of(target);
@@ -201,6 +316,10 @@ bool replace_file(const std::string &path, const tk_TreeFile &file, std::string 
   bool has_old = tk::io::stat(target.c_str(), &old) == 0;
   if (!has_old && errno != ENOENT) {
     error = "cannot examine " + target + ": " + os_error(errno);
+    return false;
+  }
+  if (has_old && !S_ISREG(old.st_mode)) {
+    error = target + " is not a regular file";
     return false;
   }
   if (has_old) remove_stale_temporaries(directory, base_of(target));
@@ -221,6 +340,8 @@ bool replace_file(const std::string &path, const tk_TreeFile &file, std::string 
     error = std::string(step) + ": " + os_error(e);
     return false;
   };
+  // The owner first: changing it clears the set-user-ID and set-group-ID bits.
+  if (has_old && !keep_owner(fd, old)) return fail("cannot keep the owner", errno);
   if (has_old && tk::io::fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot keep the permissions", errno);
   int write_error = 0;
   bool complete = false;
@@ -240,6 +361,7 @@ bool replace_file(const std::string &path, const tk_TreeFile &file, std::string 
   fd = -1;
   if (closed != 0) return fail("cannot close the new file", errno);
   if (tk::io::rename(temp.c_str(), target.c_str()) != 0) return fail("cannot put the new file in place", errno);
+  release_creation_lock(file);  // the file exists now and its own lock takes over
   if (tk::io::fsync_dir(directory.c_str()) != 0) {
     error = "the new file is in place, but its directory could not be flushed: " + os_error(errno);
     return false;
@@ -248,6 +370,7 @@ bool replace_file(const std::string &path, const tk_TreeFile &file, std::string 
 }
 
 void destroy(tk_TreeFile *file) {
+  release_creation_lock(*file);
   if (file->lock_fd >= 0) tk::io::close(file->lock_fd);  // releases the writer's lock
   delete file;
 }
@@ -278,18 +401,22 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
     file = new_handle(path, Mode::create, error);
     if (file) {
       std::string directory = directory_of(file->path);
-      struct stat st;
-      bool missing = false;
+      struct stat st, existing;
+      bool exists = false;
       if (tk::io::stat(directory.c_str(), &st) != 0) {
         error = "Cannot create " + file->path + ": directory " + directory + ": " + os_error(errno);
       } else if (!S_ISDIR(st.st_mode)) {
         error = "Cannot create " + file->path + ": " + directory + " is not a directory";
-      } else if (tk::io::stat(file->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      } else if ((exists = tk::io::stat(file->path.c_str(), &existing) == 0) && S_ISDIR(existing.st_mode)) {
         error = "Cannot create " + file->path + ": it is a directory";
+      } else if (exists && !S_ISREG(existing.st_mode)) {
+        // A device, a pipe or a socket (links followed): replacing it would
+        // destroy it.
+        error = "Cannot create " + file->path + ": it is not a regular file";
       } else {
         // An existing file is replaced at close; until then it is held like
-        // a file opened for update.
-        file->lock_fd = open_locked(file->path, &missing, error);  // no file yet: nothing to hold
+        // a file opened for update. A new one is held through its lock file.
+        file->lock_fd = lock_for_create(*file, error);
       }
       file->changed = true;
     }

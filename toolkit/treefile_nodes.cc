@@ -121,7 +121,8 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
     tk::report(slot, function, "Cannot write node %s under %s: no record given", name, parent);
     return kNone;
   }
-  if (file.tree.find_child(at, node_name) != kNone) {
+  tk::tree::HashMemo memo;
+  if (file.tree.find_child(at, node_name, &memo) != kNone) {
     tk::report(slot, function, "Node %s already exists under %s", name, parent);
     return kNone;
   }
@@ -138,7 +139,7 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
     tk::report(slot, function, "Cannot write node %s under %s: the record is too large", name, parent);
     return kNone;
   }
-  uint32_t added = file.tree.add(at, node_name, stored->index, bytes);
+  uint32_t added = file.tree.add(at, node_name, stored->index, bytes, &memo);
   file.changed = true;
   return added;
 }

@@ -62,14 +62,15 @@ bool decode_time(ByteReader &in, uint64_t *bits) {
 bool encode_record(const tk_Design &design, const void *record, std::string &out, std::string &error) {
   const auto *base = static_cast<const unsigned char *>(record);
   ByteWriter w(out);
-  for (const Item &item : design.items) {
+  ItemView item;
+  for (ItemCursor cursor(design); cursor.next(item);) {
     const unsigned char *field = base + item.offset;
     switch (item.kind) {
       case TK_ITEM_STRING: {
         tk_StringItem s;
         std::memcpy(&s, field, sizeof s);
         if (s.count < 0) {
-          error = "string item \"" + item.name + "\" has a negative count";
+          error = "string item \"" + std::string(item.name) + "\" has a negative count";
           return false;
         }
         if (s.count == 0) {  // absent, whatever the text pointer shows
@@ -77,7 +78,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
           break;
         }
         if (!s.text) {
-          error = "string item \"" + item.name + "\" has a count but no text";
+          error = "string item \"" + std::string(item.name) + "\" has a count but no text";
           return false;
         }
         // The count bounds the scan, so a text without its NUL is not overrun.
@@ -102,7 +103,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
         tk_RecordList list;
         std::memcpy(&list, field, sizeof list);
         if (list.count < 0 || (list.count > 0 && !list.elements)) {
-          error = "record list \"" + item.name + "\" has a bad count or no elements";
+          error = "record list \"" + std::string(item.name) + "\" has a bad count or no elements";
           return false;
         }
         w.varint(static_cast<uint64_t>(list.count));
@@ -123,7 +124,8 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
 }
 
 bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record) {
-  for (const Item &item : design.items) {
+  ItemView item;
+  for (ItemCursor cursor(design); cursor.next(item);) {
     unsigned char *field = record ? record + item.offset : nullptr;
     switch (item.kind) {
       case TK_ITEM_STRING: {
@@ -183,7 +185,8 @@ bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *recor
 }
 
 void free_record_contents(const tk_Design &design, unsigned char *record) {
-  for (const Item &item : design.items) {
+  ItemView item;
+  for (ItemCursor cursor(design); cursor.next(item);) {
     unsigned char *field = record + item.offset;
     if (item.kind == TK_ITEM_STRING) {
       tk_StringItem s;

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
+
+#include "name_hash.h"
 
 namespace tk::tree {
 
@@ -18,8 +19,10 @@ Tree::Tree(uint32_t scan_limit) : scan_limit_(scan_limit) { nodes_.emplace_back(
 
 Tree::~Tree() = default;
 
+// Keyed per process: names come from the file, and an unkeyed hash would let
+// a file pile all of one parent's children into one probe run.
 uint32_t Tree::hash(std::string_view name) {
-  uint64_t h = std::hash<std::string_view>()(name);
+  uint64_t h = name_hash(name);
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
@@ -62,8 +65,8 @@ uint32_t Tree::new_table(size_t entries) {
 }
 
 // The caller has made room (table_grow) beforehand, so this cannot fail.
-void Tree::table_insert(Table &table, uint32_t node) {
-  uint32_t h = hash(nodes_[node].name());
+void Tree::table_insert(Table &table, uint32_t node, const HashMemo *memo) {
+  uint32_t h = memo && memo->known ? memo->value : hash(nodes_[node].name());
   size_t mask = table.slots.size() - 1;
   size_t i = h & mask;
   while (table.slots[i].node != kNone) i = (i + 1) & mask;
@@ -105,7 +108,7 @@ void Tree::drop_table(uint32_t parent) {
   free_tables_.push_back(id);  // room was reserved when the table was made
 }
 
-uint32_t Tree::find_child(uint32_t parent, std::string_view name) const {
+uint32_t Tree::find_child(uint32_t parent, std::string_view name, HashMemo *memo) const {
   if (!indexed(parent)) {
     for (uint32_t c = nodes_[parent].first; c != kNone; c = nodes_[c].next)
       if (nodes_[c].name() == name) return c;
@@ -113,6 +116,7 @@ uint32_t Tree::find_child(uint32_t parent, std::string_view name) const {
   }
   const std::vector<Slot> &slots = table_of(parent).slots;
   uint32_t h = hash(name);
+  if (memo) *memo = HashMemo{h, true};
   size_t mask = slots.size() - 1;
   for (size_t i = h & mask;; i = (i + 1) & mask) {
     const Slot &s = slots[i];
@@ -148,7 +152,7 @@ Tree::Found Tree::resolve(uint32_t start, std::string_view path, uint32_t *out) 
 // Links a filled-in node (name, record, design) as the last child of
 // `parent`. Everything that can run out of memory happens before anything
 // is changed.
-uint32_t Tree::link(uint32_t parent, Node node) {
+uint32_t Tree::link(uint32_t parent, Node node, const HashMemo *memo) {
   // The child that takes a parent past the limit moves all its siblings
   // into a table of their own.
   uint32_t table = kNone;
@@ -184,7 +188,7 @@ uint32_t Tree::link(uint32_t parent, Node node) {
     Table &t = tables_[table];
     for (uint32_t c = p.first; c != kNone; c = nodes_[c].next) table_insert(t, c);
   } else if (indexed(parent)) {
-    table_insert(table_of(parent), index);
+    table_insert(table_of(parent), index, memo);
   } else {
     ++p.children;
   }
@@ -224,7 +228,8 @@ char *Tree::allocate(size_t size) {
   return at;
 }
 
-uint32_t Tree::add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record) {
+uint32_t Tree::add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record,
+                   const HashMemo *memo) {
   char *bytes = allocate(name.size() + record.size());
   std::memcpy(bytes, name.data(), name.size());
   if (!record.empty()) std::memcpy(bytes + name.size(), record.data(), record.size());
@@ -233,10 +238,11 @@ uint32_t Tree::add(uint32_t parent, std::string_view name, uint32_t design, std:
   n.name_size = static_cast<uint32_t>(name.size());
   n.record_size = static_cast<uint32_t>(record.size());
   n.name_data = bytes;
-  return link(parent, n);
+  return link(parent, n, memo);
 }
 
-uint32_t Tree::add_view(uint32_t parent, std::string_view name, uint8_t gap, uint32_t design, uint32_t record_size) {
+uint32_t Tree::add_view(uint32_t parent, std::string_view name, uint8_t gap, uint32_t design, uint32_t record_size,
+                        const HashMemo *memo) {
   Node n;
   n.design = design;
   n.name_size = static_cast<uint32_t>(name.size());
@@ -244,7 +250,7 @@ uint32_t Tree::add_view(uint32_t parent, std::string_view name, uint8_t gap, uin
   n.name_data = name.data();
   n.record_gap = gap;
   n.in_image = true;
-  uint32_t index = link(parent, n);
+  uint32_t index = link(parent, n, memo);
   ++image_views_;
   return index;
 }

@@ -88,6 +88,13 @@ class NodeStore {
 // Why a name cannot be a node name, or null when it can.
 const char *bad_name_reason(std::string_view name);
 
+// A name's hash within a tree, once known: a lookup that hashed the name
+// hands it on to the add that follows, so that each name is hashed once.
+struct HashMemo {
+  uint32_t value = 0;
+  bool known = false;
+};
+
 class Tree {
  public:
   // Parents with more children than this have them in a hash table.
@@ -102,7 +109,7 @@ class Tree {
   size_t slots() const { return nodes_.size(); }                       // highest index + 1
   void reserve(size_t nodes);
 
-  uint32_t find_child(uint32_t parent, std::string_view name) const;
+  uint32_t find_child(uint32_t parent, std::string_view name, HashMemo *memo = nullptr) const;
 
   enum class Found { node, missing, bad_path };
   // Resolves a node path: ":" is the root, ":A:B" and "::A:B" name the same
@@ -112,10 +119,12 @@ class Tree {
 
   // Adds a node as the last child of `parent` with a copy of the name and
   // record. The caller has checked the name and that no sibling has it.
-  uint32_t add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record);
+  uint32_t add(uint32_t parent, std::string_view name, uint32_t design, std::string_view record,
+               const HashMemo *memo = nullptr);
   // The same for a node whose name and record are views into the image
   // given to keep_image, `gap` bytes apart.
-  uint32_t add_view(uint32_t parent, std::string_view name, uint8_t gap, uint32_t design, uint32_t record_size);
+  uint32_t add_view(uint32_t parent, std::string_view name, uint8_t gap, uint32_t design, uint32_t record_size,
+                    const HashMemo *memo = nullptr);
   // Removes the node and everything beneath it. `on_remove` is called with
   // each removed index before its slot is freed.
   template <typename F>
@@ -154,10 +163,10 @@ class Tree {
   const Table &table_of(uint32_t parent) const { return tables_[nodes_[parent].children & ~kTableBit]; }
   uint32_t new_table(size_t entries);
   static void table_grow(Table &table, size_t entries);
-  void table_insert(Table &table, uint32_t node);
+  void table_insert(Table &table, uint32_t node, const HashMemo *memo = nullptr);
   void table_erase(Table &table, uint32_t node);
   void drop_table(uint32_t parent);
-  uint32_t link(uint32_t parent, Node node);
+  uint32_t link(uint32_t parent, Node node, const HashMemo *memo);
   void release(uint32_t index);
   void detach(uint32_t node);
   char *allocate(size_t size);

@@ -165,10 +165,11 @@ TEST_P(FaultLoop, EveryFailingOperationLeavesOldFileAndIntactProject) {
       ASSERT_GE(slot.functions().size(), 2u) << "the chain should say which step failed: " << slot.text();
       EXPECT_EQ(slot.functions().front(), ReportingName(op_)) << slot.text();
       std::optional<std::string> now = ReadBytes(Target());
-      if (n >= operations - 1 && now.has_value() && now != old_bytes_) {
+      if (now.has_value() && now != old_bytes_) {
         // Only the flush of the directory comes after the new file is put in
         // place; when that fails the save says so, and the file holds the
         // complete new version.
+        EXPECT_NE(slot.text().find("directory could not be flushed"), std::string::npos) << slot.text();
         EXPECT_EQ(LoadDifference(Target(), expected), "");
       } else if (op_ == Operation::kSaveAsNew) {
         EXPECT_FALSE(now.has_value()) << "a failed save-as left a file";
@@ -188,10 +189,13 @@ TEST_P(FaultLoop, EveryFailingOperationLeavesOldFileAndIntactProject) {
     if (op_ == Operation::kSaveAsNew) now.erase("copy.kpr");
     for (const std::string &name : now) {
       if (listing_.count(name) != 0) continue;
-      // A fault that stays on also fails the removal of the temporary file;
+      // A fault that stays on also fails the removal of the temporary file,
+      // and a fault on taking or releasing the lock file of a new file can
+      // leave that (it holds nobody back; the next writer removes it);
       // nothing else may be left over.
       bool temporary = name.rfind(".", 0) == 0 && name.find(".tmp") != std::string::npos;
-      EXPECT_TRUE(persistent_ && temporary) << "left in the project directory: " << name;
+      bool lock = temporary && name.size() > 9 && name.compare(name.size() - 9, 9, ".tmp-lock") == 0;
+      EXPECT_TRUE((persistent_ && temporary) || (hit && lock)) << "left in the project directory: " << name;
       std::remove(dir_.Path(name).c_str());
     }
     if (project) {

@@ -10,6 +10,10 @@ file(GLOB REL_HELPERS CONFIGURE_DEPENDS ${REL_DIR}/*.cc)
 list(FILTER REL_HELPERS EXCLUDE REGEX "_test\\.cc$")
 file(GLOB REL_FAST CONFIGURE_DEPENDS ${REL_DIR}/*_test.cc)
 list(FILTER REL_FAST EXCLUDE REGEX "_slow_test\\.cc$")
+if(NOT KESTRUM_FAULT_INJECTION)
+  # The fault loops need the toolkit's fault injection (test builds only).
+  list(FILTER REL_FAST EXCLUDE REGEX "fault[^/]*_test\\.cc$")
+endif()
 file(GLOB REL_SLOW CONFIGURE_DEPENDS ${REL_DIR}/*_slow_test.cc)
 
 add_library(reliability_helpers STATIC ${REL_HELPERS})

@@ -1,5 +1,5 @@
-// A project file has one writer at a time. While one process holds the file
-// for update, another process's save is refused with a report that says the
+// A project file has one writer at a time, also while it is first made.
+// While one process holds the file for update, another process's save is refused with a report that says the
 // file is in use, and the file keeps its version; readers are not blocked
 // and see the complete old version.
 #include <gtest/gtest.h>
@@ -74,6 +74,24 @@ TEST_F(WriterLock, SecondWriterIsRefusedAsInUseAndFileKeepsItsVersion) {
   EXPECT_EQ(SaveInOtherProcess(false, path_), "saved");
   EXPECT_EQ(LoadDifference(path_, second_.get()), "");
   EXPECT_EQ(ListDir(dir_.path()), std::set<std::string>{"site.kpr"});
+}
+
+// The lock covers a file that does not exist yet: while one writer makes
+// it, another process's save-as to that name is refused, and no save is
+// silently lost.
+TEST_F(WriterLock, SecondWriterOfANewFileIsRefused) {
+  std::string fresh = dir_.Path("fresh.kpr");
+  ReportSlot slot;
+  tk_TreeFile *held = tk_TreeFileCreate(fresh.c_str(), 0, slot.out());
+  ASSERT_NE(held, nullptr) << slot.text();
+  std::string outcome = SaveInOtherProcess(true, fresh);
+  EXPECT_NE(outcome.find("in use"), std::string::npos) << outcome;
+  EXPECT_NE(outcome.find("pm_ProjectSaveAs"), std::string::npos) << outcome;
+  EXPECT_FALSE(ReadBytes(fresh).has_value());
+  tk_TreeFileAbandon(held);
+  EXPECT_EQ(SaveInOtherProcess(true, fresh), "saved");
+  EXPECT_EQ(LoadDifference(fresh, second_.get()), "");
+  EXPECT_EQ(ListDir(dir_.path()), (std::set<std::string>{"fresh.kpr", "site.kpr"}));
 }
 
 TEST_F(WriterLock, WriterThatFinishedReleasesTheFile) {

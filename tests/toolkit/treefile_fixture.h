@@ -5,6 +5,10 @@
 #define KESTRUM_TESTS_TREEFILE_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -76,6 +80,24 @@ inline Bytes header() {
   put_u32(out, 1);
   put_u32(out, 0);
   return out;
+}
+
+// The peak resident memory (KiB) of a child process that opens `path` for
+// reading, and whether it opened; -1 when the child failed. A fresh process
+// per measure, so that what the test did before does not hide the peak.
+inline long peak_kib_of_open(const std::string &path, bool *opened) {
+  pid_t child = fork();
+  if (child == 0) {
+    tk_TreeFile *file = tk_TreeFileOpen(path.c_str(), "rb", 0, nullptr, 0);
+    if (file) tk_TreeFileAbandon(file);
+    _exit(file ? 0 : 1);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+    return -1;
+  *opened = WEXITSTATUS(status) == 0;
+  return usage.ru_maxrss;
 }
 
 // Appends the checksum that seals `body`.
@@ -215,6 +237,24 @@ class TreeFileTest : public ::testing::Test {
   std::string dir_;
   tk_Design *entry_ = nullptr;
   tk_Design *holder_ = nullptr;
+};
+
+// Tree files on disk: a small closed file to work on, and its status.
+class TreeFileDisk : public TreeFileTest {
+ protected:
+  // A closed file "f.kpf" holding the designs and node A.
+  void make_file(const std::string &name = "f.kpf") {
+    tk_TreeFile *file = create_with_designs(name);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_entry(file, ":", "A", "a"), "");
+    tk_ErrorReport *report = nullptr;
+    ASSERT_TRUE(tk_TreeFileClose(file, &report)) << take_report(report);
+  }
+  struct stat stat_of(const std::string &name) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path(name).c_str(), &st), 0);
+    return st;
+  }
 };
 
 }  // namespace treefile_test

@@ -8,12 +8,15 @@
 // compiles its source in.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <random>
 #include <set>
 #include <string>
+#include <unistd.h>
 
 #include "toolkit/treefile_tree.cc"
 
@@ -42,8 +45,10 @@ TEST(TreeFileIndex, LookupsMatchAModelThroughRandomAddsAndRemovals) {
         for (const auto &entry : model) parents.push_back(entry.first);
         uint32_t parent = parents[random() % parents.size()];
         std::string name = "n" + std::to_string(random() % 12);
-        if (tree.find_child(parent, name) != kNone) continue;
-        uint32_t node = tree.add(parent, name, 0, "r");
+        // Half the adds take the hash their lookup made, as loading does.
+        tk::tree::HashMemo memo;
+        if (tree.find_child(parent, name, step % 2 ? &memo : nullptr) != kNone) continue;
+        uint32_t node = tree.add(parent, name, 0, "r", &memo);
         ASSERT_EQ(model.count(node), 0u);
         model[node] = {parent, name};
       } else {
@@ -84,6 +89,32 @@ TEST(TreeFileIndex, TheLoadedImageGoesWithTheLastNodeViewingIt) {
   tree.remove(b, [](uint32_t) {});
   EXPECT_FALSE(tree.holds_image());
   EXPECT_EQ(tree.node(c).record(), "z") << "written nodes keep their own bytes";
+}
+
+// Names are hashed under a key of the process's own, so that a file cannot
+// carry names chosen to share one probe run: another run of this program
+// hashes the same names differently.
+TEST(TreeFileIndex, NamesHashDifferentlyInEachProcess) {
+  const std::string names[] = {"T1", "Tile0001", "", std::string(100, 'x')};
+  if (std::getenv("TREEFILE_PRINT_HASHES")) {
+    for (const std::string &name : names) std::printf("hash %llu\n", static_cast<unsigned long long>(tk::name_hash(name)));
+    return;
+  }
+  char self[4096] = {};
+  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+  std::string command = std::string("TREEFILE_PRINT_HASHES=1 '") + self +
+                        "' --gtest_filter=TreeFileIndex.NamesHashDifferentlyInEachProcess";
+  FILE *other = popen(command.c_str(), "r");
+  ASSERT_NE(other, nullptr);
+  std::vector<unsigned long long> theirs;
+  char line[256];
+  while (std::fgets(line, sizeof line, other)) {
+    unsigned long long h = 0;
+    if (std::sscanf(line, "hash %llu", &h) == 1) theirs.push_back(h);
+  }
+  ASSERT_EQ(pclose(other), 0);
+  ASSERT_EQ(theirs.size(), std::size(names));
+  for (size_t i = 0; i < theirs.size(); ++i) EXPECT_NE(theirs[i], tk::name_hash(names[i])) << i;
 }
 
 }  // namespace

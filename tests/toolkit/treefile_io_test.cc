@@ -1,9 +1,13 @@
 // How a tree file reaches the disk: only at close, whole, by replacing the
 // old file; never on abandon or for a reader; one writer at a time; with the
-// old file's permissions and symbolic links kept, and the old file intact
-// whatever file operation of a close fails.
+// old file's permissions and symbolic links kept. (What a failing file
+// operation does is in treefile_faults_test.cc.)
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,23 +16,6 @@
 
 namespace treefile_test {
 namespace {
-
-class TreeFileDisk : public TreeFileTest {
- protected:
-  // A closed file "f.kpf" holding the designs and node A.
-  void make_file(const std::string &name = "f.kpf") {
-    tk_TreeFile *file = create_with_designs(name);
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(write_entry(file, ":", "A", "a"), "");
-    tk_ErrorReport *report = nullptr;
-    ASSERT_TRUE(tk_TreeFileClose(file, &report)) << take_report(report);
-  }
-  struct stat stat_of(const std::string &name) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path(name).c_str(), &st), 0);
-    return st;
-  }
-};
 
 TEST_F(TreeFileDisk, ChangesReachTheDiskOnlyAtClose) {
   make_file();
@@ -109,6 +96,161 @@ TEST_F(TreeFileDisk, ASecondWriterIsTurnedAwayUntilTheFirstIsDone) {
   writer = open("f.kpf", "rb+");  // and so after an abandon
   ASSERT_NE(writer, nullptr);
   tk_TreeFileAbandon(writer);
+}
+
+// A file that does not exist yet has one writer too: the second creator,
+// by the same name or through a link to it, is turned away until the first
+// has made the file or given up, and nothing of the lock stays behind.
+TEST_F(TreeFileDisk, ANewFileHasOneWriterAtATime) {
+  ASSERT_EQ(symlink("new.kpf", path("alias.kpf").c_str()), 0);  // dangling until the file is made
+  for (bool keep : {false, true}) {
+    tk_TreeFile *first = create_with_designs("new.kpf");
+    ASSERT_NE(first, nullptr);
+    for (const char *name : {"new.kpf", "alias.kpf"}) {
+      tk_ErrorReport *report = nullptr;
+      tk_TreeFile *second = tk_TreeFileCreate(path(name).c_str(), 0, &report);
+      EXPECT_EQ(second, nullptr) << name;
+      if (second) tk_TreeFileAbandon(second);
+      EXPECT_NE(take_report(report).find("is in use by another writer"), std::string::npos) << name;
+    }
+    pid_t child = fork();  // another process as well
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      tk_ErrorReport *inner = nullptr;
+      tk_TreeFile *other = tk_TreeFileCreate(path("new.kpf").c_str(), 0, &inner);
+      _exit(other == nullptr && inner != nullptr ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    if (!keep) {
+      tk_TreeFileAbandon(first);
+      EXPECT_EQ(entries(), std::vector<std::string>{"alias.kpf"});
+      continue;
+    }
+    ASSERT_EQ(write_entry(first, ":", "A", "a"), "");
+    tk_ErrorReport *report = nullptr;
+    ASSERT_TRUE(tk_TreeFileClose(first, &report)) << take_report(report);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"alias.kpf", "new.kpf"}));
+  }
+  // Once made, the file is held by its own lock, through either name.
+  tk_TreeFile *writer = open("alias.kpf", "rb+");
+  ASSERT_NE(writer, nullptr);
+  tk_ErrorReport *report = nullptr;
+  EXPECT_EQ(tk_TreeFileCreate(path("new.kpf").c_str(), 0, &report), nullptr);
+  EXPECT_NE(take_report(report).find("is in use by another writer"), std::string::npos);
+  tk_TreeFileAbandon(writer);
+}
+
+// Whatever is under the name and is not a regular file (after links) is
+// no project file and is never replaced: creating over it is refused, and
+// so is the close when it took the file's place meanwhile. A link to
+// /dev/null is only ever created over, never closed, so that nothing can
+// touch the device if the check failed.
+TEST_F(TreeFileDisk, WhatIsNotARegularFileIsNeverReplaced) {
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path("sock").size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, path("sock").c_str());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  ASSERT_EQ(symlink("pipe", path("to-pipe").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", path("to-null").c_str()), 0);
+  const std::vector<std::string> names = {"pipe", "sock", "to-null", "to-pipe"};
+  auto kinds = [&] {
+    std::string k;
+    for (const std::string &name : names) {
+      struct stat st {};
+      if (::stat(path(name).c_str(), &st) != 0) return std::string("missing ") + name;
+      k += S_ISFIFO(st.st_mode) ? 'p' : S_ISSOCK(st.st_mode) ? 's' : S_ISCHR(st.st_mode) ? 'c' : '?';
+    }
+    return k;
+  };
+  ASSERT_EQ(kinds(), "pscp");
+  for (const std::string &name : names) {
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *file = tk_TreeFileCreate(path(name).c_str(), 0, &report);
+    EXPECT_EQ(file, nullptr) << name;
+    if (file) tk_TreeFileAbandon(file);  // never closed: closing would write
+    EXPECT_NE(take_report(report).find("it is not a regular file"), std::string::npos) << name;
+  }
+  // A pipe that takes the place of the file (an old one, or a new one)
+  // before the close.
+  make_file();
+  for (std::string name : {"f.kpf", "new.kpf"}) {
+    tk_TreeFile *file = name == "f.kpf" ? open(name, "rb+") : create_with_designs(name);
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
+    std::filesystem::remove(path(name));
+    ASSERT_EQ(mkfifo(path(name).c_str(), 0600), 0);
+    tk_ErrorReport *report = nullptr;
+    EXPECT_FALSE(tk_TreeFileClose(file, &report));
+    EXPECT_NE(take_report(report).find(name + " is not a regular file"), std::string::npos) << name;
+    struct stat st {};
+    EXPECT_TRUE(lstat(path(name).c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) << name;
+  }
+  EXPECT_EQ(kinds(), "pscp");
+  EXPECT_EQ(entries(), (std::vector<std::string>{"f.kpf", "new.kpf", "pipe", "sock", "to-null", "to-pipe"}));
+  close(sock);
+}
+
+// A file name may be as long as the file system allows (255 bytes): the
+// hidden names made beside it must fit too, and two long names that begin
+// alike must not share them (each file being made holds its own lock).
+TEST_F(TreeFileDisk, LongFileNamesCanBeSavedAndKeepTheirOwnTemporaries) {
+  for (size_t length : {200, 218, 219, 244, 255}) {
+    std::string a = std::string(length - 4, 'n') + ".kpf";
+    std::string b = std::string(length - 5, 'n') + "x.kpf";
+    tk_TreeFile *first = create_with_designs(a);
+    tk_TreeFile *second = create_with_designs(b);
+    ASSERT_TRUE(first && second) << length;
+    tk_ErrorReport *report = nullptr;
+    ASSERT_TRUE(tk_TreeFileClose(first, &report)) << length << ": " << take_report(report);
+    ASSERT_TRUE(tk_TreeFileClose(second, &report)) << length << ": " << take_report(report);
+    tk_TreeFile *file = open(a, "rb+");  // replacing it
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
+    ASSERT_TRUE(tk_TreeFileClose(file, &report)) << length << ": " << take_report(report);
+    EXPECT_EQ(entries(), (std::vector<std::string>{a, b})) << length;
+    file = open(a, "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(list(file, ":", nullptr), std::vector<std::string>{":B"});
+    tk_TreeFileAbandon(file);
+    std::filesystem::remove(path(a));
+    std::filesystem::remove(path(b));
+  }
+}
+
+// A file that is no tree file, or one of another version, is refused after
+// its 16-byte header, however large it is: a gigabyte (sparse, so that it
+// costs no disk) is refused with as little memory as a file of 20 bytes.
+TEST_F(TreeFileDisk, AForeignFileIsRefusedAfterItsHeaderWhateverItsSize) {
+  Bytes version_2 = "KSTMTREE";
+  put_u32(version_2, 2);
+  put_u32(version_2, 0);
+  Bytes flagged = header();
+  flagged[12] = 1;
+  for (const Bytes &start : {Bytes("NOTATREE\1\0\0\0\0\0\0\0", 16), version_2, flagged}) {
+    write_bytes(path("small"), start + Bytes(4, '\0'));
+    write_bytes(path("large"), start);
+    ASSERT_EQ(truncate(path("large").c_str(), off_t{1} << 30), 0);
+    auto reason = [&](const std::string &name) {
+      std::string text = open_failure(name, "rb");
+      size_t at = text.find(name + ": ");
+      return at == std::string::npos ? "<" + text + ">" : text.substr(at + name.size() + 2);
+    };
+    EXPECT_EQ(reason("large"), reason("small"));
+    bool opened = true;
+    long small = peak_kib_of_open(path("small"), &opened);
+    EXPECT_FALSE(opened);
+    long large = peak_kib_of_open(path("large"), &opened);
+    EXPECT_FALSE(opened);
+    ASSERT_GT(small, 0);
+    ASSERT_GT(large, 0);
+    EXPECT_LT(large, 2 * small) << "KiB at peak, refusing 1 GiB against 20 bytes: " << reason("small");
+  }
 }
 
 TEST_F(TreeFileDisk, CreatingOverAnExistingFileHoldsItAndReplacesItAtClose) {
@@ -233,109 +375,6 @@ TEST_F(TreeFileDisk, ASymbolicLinkIsKeptAndItsTargetReplaced) {
   for (const auto &e : std::filesystem::directory_iterator(path("real"))) real.push_back(e.path().filename());
   EXPECT_EQ(real, std::vector<std::string>{"target.kpf"});
 }
-
-// Runs `close_one` with a fault at each file operation in turn, until a run
-// goes through with no fault left to trigger, and checks after each run that
-// the file holds the old or the new content (new only when the close
-// succeeded or failed after the rename) and that no temporary file remains.
-class TreeFileCloseFaults : public TreeFileDisk, public ::testing::WithParamInterface<int> {};
-
-TEST_P(TreeFileCloseFaults, AFailingFileOperationLeavesTheOldFileAndNoTemporary) {
-  if (tk_FaultInject(0, 0, 0) < 0) GTEST_SKIP() << "built without fault injection";
-  const int error = GetParam();
-  make_file();
-  const Bytes old_bytes = read_bytes(path("f.kpf"));
-  long nth = 1;
-  for (;; ++nth) {
-    ASSERT_LT(nth, 100) << "close never completed";
-    tk_TreeFile *file = open("f.kpf", "rb+");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
-    tk_ErrorReport *report = nullptr;
-    tk_FaultInject(nth, error, 0);
-    int ok = tk_TreeFileClose(file, &report);
-    long used = tk_FaultInject(0, 0, 0);
-    std::string message = take_report(report);
-    Bytes now = read_bytes(path("f.kpf"));
-    EXPECT_EQ(entries(), std::vector<std::string>{"f.kpf"}) << "fault at operation " << nth;
-    if (ok) {
-      EXPECT_EQ(message, "");
-      EXPECT_NE(now, old_bytes);
-      if (used < nth) break;  // no operation was left to fail
-      // The fault fell where failing is harmless (releasing the lock).
-      write_bytes(path("f.kpf"), old_bytes);
-      continue;
-    }
-    EXPECT_NE(message, "") << "failure without report at operation " << nth;
-    if (now != old_bytes) {
-      // Only the flush of the directory comes after the rename.
-      EXPECT_NE(message.find("directory could not be flushed"), std::string::npos) << message;
-    }
-    write_bytes(path("f.kpf"), old_bytes);
-    // The failed close released the writer's lock.
-    EXPECT_EQ(open_failure("f.kpf", "rb+"), "") << "fault at operation " << nth;
-  }
-  // Creating, permissions, writing, flushing, closing, renaming, flushing
-  // the directory: each was made to fail once.
-  EXPECT_GE(nth, 8);
-  tk_TreeFile *file = open("f.kpf", "rb");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(list(file, ":", nullptr), (std::vector<std::string>{":A", ":B"}));
-  tk_TreeFileAbandon(file);
-}
-
-TEST_P(TreeFileCloseFaults, AFailingCloseOfANewFileLeavesNothingBehind) {
-  if (tk_FaultInject(0, 0, 0) < 0) GTEST_SKIP() << "built without fault injection";
-  const int error = GetParam();
-  for (long nth = 1;; ++nth) {
-    ASSERT_LT(nth, 100) << "close never completed";
-    tk_TreeFile *file = create_with_designs("new.kpf");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(write_entry(file, ":", "A", "a"), "");
-    tk_FaultInject(nth, error, 0);
-    tk_ErrorReport *report = nullptr;
-    int ok = tk_TreeFileClose(file, &report);
-    long used = tk_FaultInject(0, 0, 0);
-    std::string message = take_report(report);
-    if (ok) {
-      EXPECT_LT(used, nth);
-      EXPECT_EQ(entries(), std::vector<std::string>{"new.kpf"});
-      break;
-    }
-    EXPECT_NE(message, "");
-    if (message.find("directory could not be flushed") == std::string::npos) {
-      EXPECT_EQ(entries(), std::vector<std::string>{}) << "fault at operation " << nth << ": " << message;
-    }
-    std::filesystem::remove(path("new.kpf"));
-  }
-}
-
-TEST_P(TreeFileCloseFaults, AFailingOpenReportsAndHoldsNoLock) {
-  if (tk_FaultInject(0, 0, 0) < 0) GTEST_SKIP() << "built without fault injection";
-  make_file();
-  for (long nth = 1;; ++nth) {
-    ASSERT_LT(nth, 100) << "open never completed";
-    tk_FaultInject(nth, GetParam(), 0);
-    tk_ErrorReport *report = nullptr;
-    tk_TreeFile *file = tk_TreeFileOpen(path("f.kpf").c_str(), "rb+", 0, &report, 0);
-    long used = tk_FaultInject(0, 0, 0);
-    if (file) {
-      EXPECT_EQ(report, nullptr);
-      tk_TreeFileAbandon(file);
-      if (used < nth) break;
-      continue;  // the fault fell on an operation whose failure is harmless
-    }
-    EXPECT_NE(take_report(report), "") << "fault at operation " << nth;
-    EXPECT_EQ(open_failure("f.kpf", "rb+"), "") << "a failed open kept the lock, fault at " << nth;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Errors, TreeFileCloseFaults, ::testing::Values(EIO, ENOSPC, TK_FAULT_SHORT_WRITE),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                           return info.param == EIO ? std::string("EIO")
-                                  : info.param == ENOSPC ? std::string("ENOSPC")
-                                                         : std::string("ShortWrite");
-                         });
 
 }  // namespace
 }  // namespace treefile_test

@@ -2,6 +2,7 @@
 // every call must cost in proportion to what it touches.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 #include "treefile_fixture.h"
 
@@ -73,6 +74,96 @@ class TreeFileScale : public TreeFileTest {
     return text;
   }
 };
+
+// A file of `size` bytes or a little more: designs made by `design` (the
+// body of the dictionary after its count) until the size is reached, then
+// no nodes.
+Bytes file_of_designs(size_t size, const std::function<void(Bytes &, int)> &design) {
+  Bytes designs;
+  int count = 0;
+  while (designs.size() < size) design(designs, count++);
+  Bytes out = header();
+  put_varint(out, static_cast<uint64_t>(count));
+  out += designs;
+  put_varint(out, 0);  // no nodes
+  return sealed(std::move(out));
+}
+
+// The dictionary takes memory in proportion to its bytes in the file,
+// whatever the shape of its designs: thousands of items with empty names,
+// or enumerations of tens of thousands of empty value names, cost no more
+// than a file of the same size made of ordinary nodes.
+TEST_F(TreeFileScale, ADictionaryTakesMemoryInProportionToItsBytes) {
+  const size_t size = 3 << 20;
+  // Each file is written and its bytes dropped before any is measured: a
+  // child process starts with what its parent holds.
+  const std::vector<std::pair<std::string, std::function<Bytes()>>> shapes = {
+      {"4096 items a design", [&] {
+         return file_of_designs(size, [](Bytes &out, int d) {
+           put_text(out, "D" + std::to_string(d));
+           put_varint(out, 4096);
+           for (int i = 0; i < 4096; ++i) {
+             put_varint(out, TK_ITEM_TIME);
+             put_text(out, "");
+           }
+         });
+       }},
+      {"65536 enumeration values a design", [&] {
+         return file_of_designs(size, [](Bytes &out, int d) {
+           put_text(out, "E" + std::to_string(d));
+           put_varint(out, 1);
+           put_varint(out, TK_ITEM_ENUM);
+           put_text(out, "");
+           put_varint(out, 65536);
+           out += Bytes(65536, '\0');  // empty value names
+         });
+       }},
+      {"plain", [&] {
+         // One design, nodes with 40-byte texts.
+         Bytes plain = header();
+         put_varint(plain, 1);
+         put_text(plain, "Plain");
+         put_varint(plain, 1);
+         put_varint(plain, TK_ITEM_STRING);
+         put_text(plain, "Text");
+         Bytes nodes;
+         uint64_t count = 0;
+         for (; nodes.size() < size; ++count) {
+           put_varint(nodes, count + 1);  // a child of the root
+           put_varint(nodes, 0);
+           put_text(nodes, "node" + std::to_string(count));
+           Bytes record;
+           put_varint(record, 41);
+           record += std::string(40, 't');
+           put_text(nodes, record);
+         }
+         put_varint(plain, count);
+         return sealed(plain + nodes);
+       }},
+  };
+  for (const auto &[name, make] : shapes) write_bytes(path(name), make());
+  bool opened = false;
+  long plain_peak = peak_kib_of_open(path("plain"), &opened);
+  ASSERT_TRUE(opened);
+  ASSERT_GT(plain_peak, 0);
+  for (const auto &[name, make] : shapes) {
+    long peak = peak_kib_of_open(path(name), &opened);
+    EXPECT_TRUE(opened) << name;
+    EXPECT_LT(peak, plain_peak * 3 / 2) << name << ": KiB at peak, against " << plain_peak
+                                        << " for a plain file of the same size";
+  }
+
+  // Designs are few in any real dictionary; their count is bounded, so that
+  // their bookkeeping stays small too.
+  Bytes many = file_of_designs(8 * 4097, [](Bytes &out, int d) {
+    put_text(out, std::to_string(d));
+    put_varint(out, 1);
+    put_varint(out, TK_ITEM_TIME);
+    put_text(out, "");
+  });
+  write_bytes(path("many"), many);
+  EXPECT_NE(open_failure("many", "rb").find("too many designs"), std::string::npos);
+}
 
 TEST_F(TreeFileScale, SlowAProjectOfFourHundredThousandNodesIsCompactAndQuick) {
   const int tiles = 2000;
