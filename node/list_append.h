@@ -34,8 +34,8 @@ using NameMap = std::unordered_map<std::string_view, pm_Node *, tk::NameHash>;
 // Below this length a walk over a list is cheaper than hashing its names.
 inline constexpr int kIndexFrom = 32;
 
-// True when KESTRUM_SLOW_PATHS is set (and not "0") in the environment when
-// the library first looks: every append and take then walks its list as the
+// True, in a build with the test hooks, when KESTRUM_SLOW_PATHS is set (and
+// not "0") in the environment when the library first looks: every append and take then walks its list as the
 // plain algorithm does. For comparing the two in tests and for debugging.
 bool slow_paths() noexcept;
 // Whether that variable's value asks for the walk.

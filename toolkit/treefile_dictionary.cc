@@ -9,6 +9,7 @@
 //       record list: varint position of the element design (an earlier one)
 // where a text is a varint byte count followed by the bytes.
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
 #include <new>
@@ -56,7 +57,8 @@ unsigned char kind_code(int kind) {
   return 0;  // callers pass only known kinds
 }
 
-// Reads a varint of the compact form, which this file wrote itself.
+}  // namespace
+
 uint64_t get_varint(const unsigned char *&at) {
   uint64_t value = 0;
   for (int shift = 0;; shift += 7) {
@@ -65,8 +67,6 @@ uint64_t get_varint(const unsigned char *&at) {
     if (!(b & 0x80)) return value;
   }
 }
-
-}  // namespace
 
 void put_varint(std::string &out, uint64_t value) {
   while (value >= 0x80) {
@@ -163,7 +163,9 @@ tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, ItemsBui
     error = "design \"" + std::string(name) + "\" nests record lists too deeply";
     return nullptr;
   }
+  static std::atomic<uint64_t> serials{0};
   auto design = std::make_unique<tk_Design>();
+  design->serial = serials.fetch_add(1, std::memory_order_relaxed) + 1;
   design->name = name;
   design->form = std::move(items.form_);
   design->form.shrink_to_fit();  // kept for the file's lifetime: no slack

@@ -97,6 +97,7 @@ struct tk_Design {
   int depth = 1;             // 1 + the depth of the deepest element design
   uint32_t index = 0;        // position in the dictionary; the file refers to designs by it
   const tk_Dictionary *dictionary = nullptr;
+  uint64_t serial = 0;       // unique in the process: tells a design from one later made at its address
 };
 
 struct tk_Dictionary {
@@ -130,8 +131,11 @@ class ItemCursor {
 // name is empty or taken, there are no items or the nesting is too deep.
 tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, ItemsBuilder &&items, std::string &error);
 tk_Design *find_design(const tk_Dictionary &dictionary, std::string_view name);
-// Appends a varint to a design's compact form or an enumeration's values.
+// Appends a varint to a design's compact form or an enumeration's values,
+// and reads one back (the compact form was written by this library, so it
+// is not checked again).
 void put_varint(std::string &out, uint64_t value);
+uint64_t get_varint(const unsigned char *&at);
 bool designs_equal(const tk_Design &a, const tk_Design &b);
 
 // Appends the file form of the dictionary / reads it back (into an empty
