@@ -73,6 +73,9 @@ inline pm_File *files_at(pm_Node *owner) noexcept {
   return head ? *head : nullptr;
 }
 
+// Releases the node's name and leaves it null.
+void clear_name(pm_Node *node) noexcept;
+
 // Replaces an owned text with a copy of `text` (null allowed).
 void replace_text(char **field, const char *text) noexcept;
 

@@ -2,6 +2,7 @@
 // rename, new names, removal and the change-state marks.
 #include <new>
 
+#include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
 
@@ -23,10 +24,14 @@ pm_Node *node_alloc(size_t size, pm_NodeKind kind) noexcept {
   return node;
 }
 
-void node_free(pm_Node *node) noexcept { tk_HeapFree(node); }  // the state goes with it
+void node_free(pm_Node *node) noexcept {
+  list_changed(node);
+  tk_HeapFree(node);  // the state goes with it
+}
 
 void node_reset(pm_Node *node) noexcept {
   if (!node) return;
+  list_changed(node);
   node->next = nullptr;
   node->prev = nullptr;
   node->parent = nullptr;
@@ -88,6 +93,7 @@ pm_Node *node_sort(pm_Node **head) noexcept {
     *head = first;
     return first;
   }
+  list_changed(first);
   bool swapped = true;
   while (swapped) {
     swapped = false;
@@ -118,13 +124,25 @@ pm_Node *node_sort(pm_Node **head) noexcept {
   return first;
 }
 
+// Filling a long list node by node stays linear: the list's index (kept
+// while nothing but appends changes lists) answers the name check and knows
+// the end. A node still linked into a list, or still owned, is refused after
+// the name check: linking it here would splice two lists together and leave
+// its former owner pointing into this one.
 pm_Node *node_append(pm_Node *list, pm_Node *node, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_NodeAppend", slot);
   if (!node || !node->name) return list;
-  if (node_find(list, node->name)) {
+  pm_Node *first = list_first(list);
+  ListIndex *index = append_index(first);
+  if (index ? index->taken(node->name) : node_find(first, node->name) != nullptr) {
     r.push(nullptr, "Name \"%s\" already in use, please use another name", node->name);
     return list;
   }
+  if (node->next || node->prev || node->parent) {
+    r.push(nullptr, "Node \"%s\" is still in a list; remove it first", node->name);
+    return list;
+  }
+  if (index && index->link(node)) return index->first();
   return static_cast<pm_Node *>(tk_ListAdd(list, TK_LIST_APPEND, node));
 }
 
@@ -140,6 +158,7 @@ int node_set_name(pm_Node *node, const char *name, tk_ErrorReport **slot) noexce
     r.push(nullptr, "Out of memory changing name to %s", name);
     return 0;
   }
+  list_changed(node);
   tk_HeapFree(node->name);
   node->name = copy;
   mark_changed(node);
@@ -165,6 +184,7 @@ char *node_get_new_name(pm_Node *list, const char *base, tk_ErrorReport **slot) 
 
 pm_Node *node_unlink(pm_Node *node) noexcept {
   if (!node) return nullptr;
+  list_changed(node);
   auto *rest = static_cast<pm_Node *>(tk_ListDelete(node));
   node->next = nullptr;
   node->prev = nullptr;
@@ -213,6 +233,13 @@ pm_File **files_of(pm_Node *owner) noexcept {
     case PM_KIND_SAMPLE: return &as_kind<pm_Sample>(owner)->files;
     default: return nullptr;
   }
+}
+
+void clear_name(pm_Node *node) noexcept {
+  if (!node) return;
+  list_changed(node);
+  tk_HeapFree(node->name);
+  node->name = nullptr;
 }
 
 void replace_text(char **field, const char *text) noexcept {

@@ -2,6 +2,7 @@
 // its arguments inside its record) as a node beneath it.
 #include "persist/process_records.h"
 
+#include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
 #include "persist/node_io.h"
@@ -67,6 +68,9 @@ pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport
   Reporter r("pm_PFARootNodeGetValues", slot);
   const auto *elements = static_cast<const PFAFileRecord *>(record->files.elements);
   pm_PFAFile *list = nullptr;
+  // Loaded nodes are linked in constant time; a name already in the list
+  // takes the ordinary append, which refuses it with the usual reports.
+  ListAppender files(nullptr, nullptr);
   for (int32_t i = 0; elements && i < record->files.count; ++i) {
     const char *name = elements[i].string.text;
     pm_PFAFile *pfa = pm_PFAFileCreate(name, elements[i].type);
@@ -75,8 +79,10 @@ pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport
       break;
     }
     bool appended = append_loaded(pfa, r, "Cannot append new PFA File %s", [&](pm_PFAFile *p, tk_ErrorReport **s) {
-      list = pm_PFAFileAppend(list, p, s);
-      return linked_into(list, as_node(p));
+      return link_or_append(files, &list, p, [&] {
+        list = pm_PFAFileAppend(list, p, s);
+        return linked_into(list, as_node(p));
+      });
     });
     if (!appended) break;
   }
@@ -183,13 +189,16 @@ pm_Process *process_node_get_values(const char *directory, const ProcessRecord *
     return nullptr;
   }
   const auto *elements = static_cast<const ArgumentRecord *>(record->arguments.elements);
+  ListAppender arguments(as_node(process), nullptr);
   for (int32_t i = 0; elements && i < record->arguments.count; ++i) {
     const ArgumentRecord &e = elements[i];
     pm_Argument *argument = pm_ArgumentCreate(e.name.text, e.value.text, e.type, e.mode, e.hide);
     bool appended = argument && append_loaded(argument, r, "Error reading process arguments",
                                               [&](pm_Argument *a, tk_ErrorReport **s) {
-                                                pm_ProcessAppendArgument(process, a, s);
-                                                return linked_into(process->arguments, as_node(a));
+                                                return link_or_append(arguments, &process->arguments, a, [&] {
+                                                  pm_ProcessAppendArgument(process, a, s);
+                                                  return linked_into(process->arguments, as_node(a));
+                                                });
                                               });
     if (!appended) {
       if (!argument) r.push(nullptr, "Out of memory reading process arguments");
@@ -221,6 +230,7 @@ pm_Process *process_list_load(tk_TreeFile *file, const char *directory, const ch
                               const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_ProcessListLoad", slot);
   pm_Process *list = nullptr;
+  ListAppender processes(nullptr, nullptr);
   load_listed(
       file, level_name, "PM_Process", r, "Error reading process nodes", "Error loading process %s",
       "Cannot append new process",
@@ -228,8 +238,10 @@ pm_Process *process_list_load(tk_TreeFile *file, const char *directory, const ch
         return process_load(file, directory, listed, level_name, table, inner);
       },
       [&](pm_Process *process, tk_ErrorReport **inner) {
-        list = pm_ProcessAppend(list, process, inner);
-        return linked_into(list, as_node(process));
+        return link_or_append(processes, &list, process, [&] {
+          list = pm_ProcessAppend(list, process, inner);
+          return linked_into(list, as_node(process));
+        });
       });
   return list;
 }

@@ -23,20 +23,6 @@ int write_node(tk_TreeFile *file, const Listed &parent, const char *name, int in
   return 0;
 }
 
-// Links a loaded object at the end of the list whose first element is
-// *head in constant time; a name already in the list, or no list at all,
-// takes `ordinary` (the usual append, with its reports), which says whether
-// the object is linked now.
-template <typename T, typename Ordinary>
-bool link_loaded(ListAppender &appender, T **head, T *object, Ordinary ordinary) noexcept {
-  pm_Node *first = head ? as_node(*head) : nullptr;
-  if (head && appender.link(&first, as_node(object))) {
-    *head = as_kind<T>(first);
-    return true;
-  }
-  return ordinary();
-}
-
 // Saves a tile or sample: writes its record, then under its child path
 // ("%s:%s" of its parent path and its name) the samples through `samples`
 // (child path and number, slot; a sample has none) and then its files. The caller
@@ -248,9 +234,8 @@ int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const 
         return file_load(file, directory, listed, parent.path, table, inner);
       },
       [&](pm_File *data, tk_ErrorReport **inner) {
-        return link_loaded(files, head, data, [&] {
-          return pm_ParentAppendFile(owner, data, inner) == 0 && data->node.parent == owner;
-        });
+        auto ordinary = [&] { return pm_ParentAppendFile(owner, data, inner) == 0 && data->node.parent == owner; };
+        return head ? link_or_append(files, head, data, ordinary) : ordinary();
       });
 }
 
@@ -271,7 +256,7 @@ int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, co
         return sample_load(file, directory, listed, parent.path, table, inner);
       },
       [&](pm_Sample *sample, tk_ErrorReport **inner) {
-        return link_loaded(samples, &tile->samples, sample, [&] {
+        return link_or_append(samples, &tile->samples, sample, [&] {
           pm_TileAppendSample(tile, sample, inner);
           return sample->node.parent == as_node(tile);
         });
@@ -297,7 +282,7 @@ int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project
         return tile_load(file, directory, listed, parent.path, table, inner);
       },
       [&](pm_Tile *tile, tk_ErrorReport **inner) {
-        return link_loaded(tiles, &project->tiles, tile, [&] {
+        return link_or_append(tiles, &project->tiles, tile, [&] {
           pm_ProjectAppendTile(project, tile, inner);
           return tile->node.parent == as_node(project);
         });

@@ -42,7 +42,7 @@ PM_API void pm_ArgumentInitialize(pm_Argument *argument) {
 PM_API void pm_ArgumentClear(pm_Argument *argument) {
   if (!argument) return;
   pm::release_text(&argument->value);
-  pm::release_text(&argument->node.name);
+  pm::clear_name(&argument->node);
 }
 
 PM_API pm_Argument *pm_ArgumentDestroy(pm_Argument *argument) {

@@ -20,7 +20,7 @@ PM_API void pm_PFAFileInitialize(pm_PFAFile *pfa) {
 }
 
 PM_API void pm_PFAFileClear(pm_PFAFile *pfa) {
-  if (pfa) pm::release_text(&pfa->node.name);
+  if (pfa) pm::clear_name(&pfa->node);
 }
 
 PM_API pm_PFAFile *pm_PFAFileDestroy(pm_PFAFile *pfa) {

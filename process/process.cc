@@ -37,7 +37,7 @@ PM_API void pm_ProcessInitialize(pm_Process *process) {
 PM_API void pm_ProcessClear(pm_Process *process) {
   if (!process) return;
   process->arguments = pm_ArgumentDestroyList(process->arguments);
-  pm::release_text(&process->node.name);
+  pm::clear_name(&process->node);
   pm::release_text(&process->title);
   pm::release_text(&process->params);
   pm::release_text(&process->labels);

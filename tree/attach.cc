@@ -14,13 +14,14 @@ template <typename T>
 using AppendStep = T *(*)(T *, T *, tk_ErrorReport **) noexcept;
 
 // Appends `node` to the list held at `*head` through `step`, leaving any
-// report of the step in `slot`. A refused or nameless node stays detached and
-// the owner keeps the list it had.
+// report of the step in `slot`. A refused or nameless node keeps its links
+// and parent (none, or those of the list it is still in) and the owner keeps
+// the list it had.
 template <typename T>
 void attach(pm_Node *owner, T **head, T *node, AppendStep<T> step, tk_ErrorReport **slot) noexcept {
   T *list = step(*head, node, slot);
   *head = list;
-  if (pm::appended(list, node)) node->node.parent = owner;
+  if (!*slot && pm::appended(list, node)) node->node.parent = owner;
 }
 
 }  // namespace

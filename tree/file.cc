@@ -31,7 +31,7 @@ PM_API void pm_FileInitialize(pm_File *file) {
 
 PM_API void pm_FileClear(pm_File *file) {
   if (!file) return;
-  pm::release_text(&file->node.name);
+  pm::clear_name(&file->node);
   pm::release_text(&file->descriptor);
   pm::release_text(&file->verified);
   pm::release_text(&file->comment);

@@ -41,7 +41,7 @@ PM_API void pm_ProjectClear(pm_Project *project) {
   if (!project) return;
   project->tiles = pm_TileDestroyList(project->tiles);
   project->files = pm_FileDestroyList(project->files);
-  pm::release_text(&project->node.name);
+  pm::clear_name(&project->node);
   pm::release_text(&project->filename);
   pm::release_text(&project->dirname);
   pm::release_text(&project->basename);

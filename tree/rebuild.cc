@@ -21,13 +21,14 @@ T *first_of(T *list) noexcept {
   return pm::as_kind<T>(pm::list_first(pm::as_node(list)));
 }
 
-// Takes the element of `*list` named `name` out of that list (links and
-// parent cleared, nothing marked) and returns it; null when none bears it.
+// Takes the element of `*list` named `name` out of that list through
+// `index` (links and parent cleared, nothing marked) and returns it; null
+// when none bears it.
 template <typename T>
-T *take_named(T **list, const char *name) noexcept {
-  pm_Node *found = pm::node_find(pm::as_node(*list), name);
-  if (!found) return nullptr;
-  *list = pm::as_kind<T>(pm::node_unlink(found));
+T *take_named(pm::NameIndex &index, T **list, const char *name) noexcept {
+  pm_Node *head = pm::as_node(*list);
+  pm_Node *found = index.take(&head, name);
+  *list = pm::as_kind<T>(head);
   return pm::as_kind<T>(found);
 }
 
@@ -75,9 +76,7 @@ void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *cons
   pm::NameIndex former_names(pm::as_node(former));
   pm::ListAppender placed(pm::as_node(owner), nullptr);
   for (int i = 0; names && i < count && names[i]; ++i) {
-    pm_Node *former_head = pm::as_node(former);
-    Child *child = pm::as_kind<Child>(former_names.take(&former_head, names[i]));
-    former = pm::as_kind<Child>(former_head);
+    Child *child = take_named(former_names, &former, names[i]);
     bool created = child == nullptr;
     if (created) {
       child = kind.create(names[i]);
@@ -93,13 +92,11 @@ void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *cons
         break;
       }
     }
-    pm_Node *head = pm::as_node(owner->*kind.list);
-    if (placed.link(&head, pm::as_node(child))) {
-      owner->*kind.list = pm::as_kind<Child>(head);
-      continue;
-    }
     pm::InnerSlot inner;
-    kind.append(owner, child, &inner);
+    pm::link_or_append(placed, &(owner->*kind.list), child, [&] {
+      kind.append(owner, child, &inner);
+      return true;
+    });
     if (inner) {
       kind.append_failed(r, inner.take(), owner, child);
       if (created) {
@@ -156,17 +153,21 @@ PM_API void pm_SetFileListFromPFA(pm_PFAFile *pfa_list, void *node, tk_ErrorRepo
   if (!head) return;
   pm_File *former = first_of(*head);
   *head = nullptr;
+  // Indexes by name keep a node with many associations linear; a file the
+  // appender declines takes the ordinary append and its reports.
+  pm::NameIndex former_names(pm::as_node(former));
+  pm::ListAppender placed(owner, nullptr);
   for (pm_PFAFile *pfa = first_of(pfa_list); pfa; pfa = pm::next_of(pfa)) {
     const char *name = pfa->node.name;
     if (!name) continue;
-    pm_File *file = take_named(&former, name);
+    pm_File *file = take_named(former_names, &former, name);
     if (!file) file = pm_FileCreate(name, nullptr, 0, nullptr, nullptr);
     if (!file) {
       r.push(nullptr, "Out of memory creating file %s", name);
       break;
     }
     pm::InnerSlot inner;
-    if (pm_ParentAppendFile(owner, file, &inner) != 0) {
+    if (!pm::link_or_append(placed, head, file, [&] { return pm_ParentAppendFile(owner, file, &inner) == 0; })) {
       pm_FileDestroy(file);
       r.push(inner.take(), "Error adding file to parent");
       break;

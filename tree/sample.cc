@@ -23,7 +23,7 @@ PM_API void pm_SampleInitialize(pm_Sample *sample) {
 PM_API void pm_SampleClear(pm_Sample *sample) {
   if (!sample) return;
   sample->files = pm_FileDestroyList(sample->files);
-  pm::release_text(&sample->node.name);
+  pm::clear_name(&sample->node);
 }
 
 PM_API pm_Sample *pm_SampleDestroy(pm_Sample *sample) {

@@ -25,7 +25,7 @@ PM_API void pm_TileClear(pm_Tile *tile) {
   if (!tile) return;
   tile->samples = pm_SampleDestroyList(tile->samples);
   tile->files = pm_FileDestroyList(tile->files);
-  pm::release_text(&tile->node.name);
+  pm::clear_name(&tile->node);
 }
 
 PM_API pm_Tile *pm_TileDestroy(pm_Tile *tile) { return pm::destroy_record(tile, pm_TileRemove, pm_TileClear); }

@@ -2,6 +2,10 @@
 // chain of a refusal, and what an append leaves unmarked.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
+
+#include "list_kinds.h"
 #include "report_slot.h"
 #include "tree_helpers.h"
 
@@ -139,6 +143,71 @@ TEST(NodeAppend, MovingANodeKeepsItsContentsAndState) {
   EXPECT_EQ(StateOf(moving), kClean);
   EXPECT_EQ(pm_SampleGetAutomatic(moving), 1);
   EXPECT_EQ(NamesOf(moving->files), (Strings{"plot"}));
+}
+
+// What a list is made of: each node with its name, links and parent.
+std::string LinksOf(const pm_Node *first) {
+  std::string links;
+  char line[160];
+  for (const pm_Node *n = first; n; n = n->next) {
+    std::snprintf(line, sizeof line, "%p %s next %p prev %p parent %p\n", static_cast<const void *>(n),
+                  n->name ? n->name : "<none>", static_cast<const void *>(n->next), static_cast<const void *>(n->prev),
+                  static_cast<const void *>(n->parent));
+    links += line;
+  }
+  return links;
+}
+
+// A node still linked into a list (or still owned) must not be spliced into
+// another: for every kind, appending a node that sits anywhere in a list of
+// any length to a second list of its kind is refused with a report, and both
+// lists stay exactly as they were. The name check comes first: when the
+// target list already holds the name (its own list always does), the
+// refusal is the name's, as it always was. The
+// owners are destroyed at the end, so a list left sharing nodes shows up as
+// a double free in the sanitizer build.
+TEST(NodeAppend, NodeStillInAListIsRefusedAndBothListsStayAsTheyWere) {
+  std::mt19937 random(1313);
+  int refusals = 0;
+  for (int round = 0; round < 400; ++round) {
+    ListKind kind = kAllListKinds[random() % std::size(kAllListKinds)];
+    auto from = MakeListHolder(kind, "A");
+    auto to = MakeListHolder(kind, "B");
+    // Lists of 1 to 40 nodes, so that long lists (indexed) and short ones
+    // (walked) both take part; the first appends also fill the indexes.
+    int from_length = 1 + static_cast<int>(random() % 40);
+    int to_length = static_cast<int>(random() % 40);
+    for (int i = 0; i < from_length; ++i) from->append(from->create(("n" + std::to_string(i)).c_str()), nullptr);
+    for (int i = 0; i < to_length; ++i) to->append(to->create(("m" + std::to_string(i)).c_str()), nullptr);
+    pm_Node *moving = from->first();
+    for (int steps = static_cast<int>(random() % from_length); steps > 0; --steps) moving = moving->next;
+    // A process or PFA file alone in its list has neither links nor a
+    // parent: nothing tells it from a detached node.
+    bool unowned = kind == ListKind::kPFAFiles || kind == ListKind::kProcesses;
+    if (unowned && from_length == 1) continue;
+    // Sometimes into its own list, sometimes next to a node of its name.
+    bool own = random() % 8 == 0;
+    bool twin = own || random() % 4 == 0;
+    if (twin && !own) to->append(to->create(moving->name), nullptr);
+    ListHolder &target = own ? *from : *to;
+
+    const std::string name = moving->name;
+    const auto from_before = LinksOf(from->first());
+    const auto to_before = LinksOf(to->first());
+    ReportSlot slot;
+    target.append(moving, slot.out());
+    SCOPED_TRACE(std::string(ListKindName(kind)) + " round " + std::to_string(round));
+    EXPECT_EQ(LinksOf(from->first()), from_before);
+    EXPECT_EQ(LinksOf(to->first()), to_before);
+    Strings expected = target.refusal(name);
+    expected.push_back(twin ? "Name \"" + name + "\" already in use, please use another name"
+                            : "Node \"" + name + "\" is still in a list; remove it first");
+    EXPECT_EQ(slot.messages(), expected);
+    ASSERT_FALSE(slot.functions().empty());
+    EXPECT_EQ(slot.functions().back(), "pm_NodeAppend");
+    ++refusals;
+  }
+  EXPECT_GT(refusals, 300);
 }
 
 }  // namespace

@@ -30,6 +30,14 @@ void SetState(void *record, State state) {
 
 void ForceName(void *record, const char *name) {
   auto *node = static_cast<pm_Node *>(record);
+  // A rename through the library first, under a name no list holds, so that
+  // the library drops what it remembers about the names of the node's list;
+  // the change state stays as it was.
+  static int forced = 0;
+  const State state = StateOf(record);
+  const std::string unique = "\x01forced" + std::to_string(++forced);
+  pm_PFAFileSetName(static_cast<pm_PFAFile *>(record), unique.c_str(), nullptr);
+  SetState(record, state);
   tk_HeapFree(node->name);
   node->name = tk_StrDuplicate(name);
 }
