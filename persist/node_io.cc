@@ -60,7 +60,7 @@ bool split_listed(const char *listed, const char **name, std::string_view *paren
 }  // namespace
 
 int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
-                  tk_Design *design, tk_ErrorReport **slot) noexcept {
+                  tk_Design *design, tk_ErrorReport **slot, tk_ListCursor *cursor) noexcept {
   Reporter r("pm_SeekAndRead", slot);
   OwnedText name, parent_part;
   const char *node_name = nullptr;
@@ -88,10 +88,15 @@ int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, v
   if (!is_direct_child(parent, node_parent)) return 0;
   // A node known by number is read at once; should that fail, the read by
   // path below fails the same way and gives the usual reports.
-  if (listed.node >= 0 && tk_TreeNodeRead(file, listed.node, record, design, nullptr)) return 1;
+  if (listed.node >= 0 && (cursor ? tk_TreeNodeReadHead(file, listed.node, record, design, cursor, nullptr)
+                                  : tk_TreeNodeRead(file, listed.node, record, design, nullptr)))
+    return 1;
   if (!seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for read")) return 0;
   InnerSlot inner;
-  tk_TreeObjectRead(file, parent, node_name, TK_READ_RECORD, record, design, &inner);
+  if (cursor)
+    tk_TreeObjectReadHead(file, parent, node_name, record, design, cursor, &inner);
+  else
+    tk_TreeObjectRead(file, parent, node_name, TK_READ_RECORD, record, design, &inner);
   if (inner) {
     r.push(inner.take(), "Error loading node %s %s", parent, node_name);
     return 0;
@@ -122,9 +127,9 @@ int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noex
 }
 
 int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
-                tk_Design *design, Reporter &r, const char *failure) noexcept {
+                tk_Design *design, Reporter &r, const char *failure, tk_ListCursor *cursor) noexcept {
   InnerSlot inner;
-  int read = seek_and_read(file, parent, listed, record, design, &inner);
+  int read = seek_and_read(file, parent, listed, record, design, &inner, cursor);
   if (inner) {
     r.push(inner.take(), "%s", failure);
     return 0;

@@ -34,8 +34,10 @@ int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
 // pm_SeekAndRead: reads the node at `listed` (a path from a listing) into
 // `record` when it is a direct child of `parent`. 1 when read; 0 when it is
 // not a direct child (slot empty, record untouched) or on failure (report).
+// With `cursor` the record is read by its head (tk_TreeNodeReadHead), its
+// first record list left in the file for the cursor.
 int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
-                  tk_Design *design, tk_ErrorReport **slot) noexcept;
+                  tk_Design *design, tk_ErrorReport **slot, tk_ListCursor *cursor = nullptr) noexcept;
 // pm_NodeDelete: deletes the node at `path` and everything beneath it.
 int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noexcept;
 
@@ -67,7 +69,7 @@ tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *desig
 // direct child of `parent` (nothing reported) or when reading failed (r then
 // holds `failure` over the cause).
 int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
-                tk_Design *design, Reporter &r, const char *failure) noexcept;
+                tk_Design *design, Reporter &r, const char *failure, tk_ListCursor *cursor = nullptr) noexcept;
 
 // Lists the nodes of `design_name` under `parent` and hands each listed path
 // to `each` in order until it returns false: the listing steps every list

@@ -36,6 +36,51 @@ bool localise_item(const char *directory, const char *name, char **out, Reporter
   return false;
 }
 
+// Elements of a PFA or argument list are taken from the file this many at
+// a time: a list of millions must not be held decoded all at once.
+constexpr int32_t kElementChunk = 1024;
+
+// Hands the elements of `list` to `take` in order until it returns false:
+// from its array when the record was read whole, otherwise from the file
+// through `cursor` a chunk at a time, each chunk freed (with `release`)
+// before the next is read, so that nothing after a refused element is
+// decoded. False when `take` stopped or a chunk could not be read (r then
+// holds `read_failure` over the cause).
+template <typename E, typename Release, typename Take>
+bool each_element(const tk_RecordList &list, tk_ListCursor *cursor, Release release, Take take, Reporter &r,
+                  const char *read_failure) noexcept {
+  if (!cursor) {
+    const auto *elements = static_cast<const E *>(list.elements);
+    for (int32_t i = 0; elements && i < list.count; ++i)
+      if (!take(elements[i])) return false;
+    return true;
+  }
+  int32_t room = cursor->left < kElementChunk ? cursor->left : kElementChunk;
+  if (room <= 0) return true;
+  E *chunk = alloc_elements<E>(room);
+  if (!chunk) {
+    r.push(nullptr, "%s", read_failure);
+    return false;
+  }
+  bool whole = true;
+  while (whole) {
+    InnerSlot inner;
+    int32_t got = tk_ListCursorRead(cursor, chunk, room, &inner);
+    if (got < 0 || inner) {
+      r.push(inner.take(), "%s", read_failure);
+      whole = false;
+      break;
+    }
+    if (got == 0) break;
+    for (int32_t i = 0; i < got; ++i) {
+      if (whole && !take(static_cast<const E &>(chunk[i]))) whole = false;
+      release(&chunk[i]);
+    }
+  }
+  tk_HeapFree(chunk);
+  return whole;
+}
+
 }  // namespace
 
 int pfa_nodes_write(tk_TreeFile *file, pm_PFAFile *list, const char *level_name, const DesignTable *table,
@@ -64,28 +109,30 @@ int pfa_nodes_write(tk_TreeFile *file, pm_PFAFile *list, const char *level_name,
   return 1;
 }
 
-pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport **slot) noexcept {
+pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport **slot,
+                                     tk_ListCursor *cursor) noexcept {
   Reporter r("pm_PFARootNodeGetValues", slot);
-  const auto *elements = static_cast<const PFAFileRecord *>(record->files.elements);
   pm_PFAFile *list = nullptr;
   // Loaded nodes are linked in constant time; a name already in the list
   // takes the ordinary append, which refuses it with the usual reports.
   ListAppender files(nullptr, nullptr);
-  for (int32_t i = 0; elements && i < record->files.count; ++i) {
-    const char *name = elements[i].string.text;
-    pm_PFAFile *pfa = pm_PFAFileCreate(name, elements[i].type);
-    if (!pfa) {
-      r.push(nullptr, "Out of memory creating PFA File %s", name ? name : "(null)");
-      break;
-    }
-    bool appended = append_loaded(pfa, r, "Cannot append new PFA File %s", [&](pm_PFAFile *p, tk_ErrorReport **s) {
-      return link_or_append(files, &list, p, [&] {
-        list = pm_PFAFileAppend(list, p, s);
-        return linked_into(list, as_node(p));
-      });
-    });
-    if (!appended) break;
-  }
+  each_element<PFAFileRecord>(
+      record->files, cursor, [](PFAFileRecord *e) { string_item_free(&e->string); },
+      [&](const PFAFileRecord &e) {
+        const char *name = e.string.text;
+        pm_PFAFile *pfa = pm_PFAFileCreate(name, e.type);
+        if (!pfa) {
+          r.push(nullptr, "Out of memory creating PFA File %s", name ? name : "(null)");
+          return false;
+        }
+        return append_loaded(pfa, r, "Cannot append new PFA File %s", [&](pm_PFAFile *p, tk_ErrorReport **s) {
+          return link_or_append(files, &list, p, [&] {
+            list = pm_PFAFileAppend(list, p, s);
+            return linked_into(list, as_node(p));
+          });
+        });
+      },
+      r, "Error loading root node");
   return list;
 }
 
@@ -93,13 +140,14 @@ pm_PFAFile *pfa_nodes_read(tk_TreeFile *file, const char *level_name, const Desi
                            tk_ErrorReport **slot) noexcept {
   Reporter r("pm_PFANodesRead", slot);
   ReadBuffer<PFARootRecord> record;
+  tk_ListCursor cursor{};
   InnerSlot inner;
-  tk_TreeObjectRead(file, ":", level_name, TK_READ_RECORD, record.get(), table->design[kPFARootDesign], &inner);
+  tk_TreeObjectReadHead(file, ":", level_name, record.get(), table->design[kPFARootDesign], &cursor, &inner);
   if (inner) {
     r.push(inner.take(), "Error loading root node");
     return nullptr;
   }
-  pm_PFAFile *list = pfa_root_node_get_values(record.get(), &inner);
+  pm_PFAFile *list = pfa_root_node_get_values(record.get(), &inner, &cursor);
   if (inner) r.push(inner.take(), "Cannot read PFA file nodes");
   return list;
 }
@@ -175,8 +223,8 @@ bool expand_item(const char *directory, const tk_StringItem &item, OwnedText &ou
 
 }  // namespace
 
-pm_Process *process_node_get_values(const char *directory, const ProcessRecord *record,
-                                    tk_ErrorReport **slot) noexcept {
+pm_Process *process_node_get_values(const char *directory, const ProcessRecord *record, tk_ErrorReport **slot,
+                                    tk_ListCursor *cursor) noexcept {
   Reporter r("pm_ProcessNodeGetValues", slot);
   OwnedText params, labels;
   if (!expand_item(directory, record->params, params, r, "Error expanding parameter filename") ||
@@ -188,23 +236,29 @@ pm_Process *process_node_get_values(const char *directory, const ProcessRecord *
     r.push(nullptr, "Out of memory creating process %s", record->name.text ? record->name.text : "(null)");
     return nullptr;
   }
-  const auto *elements = static_cast<const ArgumentRecord *>(record->arguments.elements);
   ListAppender arguments(as_node(process), nullptr);
-  for (int32_t i = 0; elements && i < record->arguments.count; ++i) {
-    const ArgumentRecord &e = elements[i];
-    pm_Argument *argument = pm_ArgumentCreate(e.name.text, e.value.text, e.type, e.mode, e.hide);
-    bool appended = argument && append_loaded(argument, r, "Error reading process arguments",
-                                              [&](pm_Argument *a, tk_ErrorReport **s) {
-                                                return link_or_append(arguments, &process->arguments, a, [&] {
-                                                  pm_ProcessAppendArgument(process, a, s);
-                                                  return linked_into(process->arguments, as_node(a));
-                                                });
-                                              });
-    if (!appended) {
-      if (!argument) r.push(nullptr, "Out of memory reading process arguments");
-      pm_ProcessDestroy(process);
-      return nullptr;
-    }
+  bool whole = each_element<ArgumentRecord>(
+      record->arguments, cursor,
+      [](ArgumentRecord *e) {
+        string_item_free(&e->name);
+        string_item_free(&e->value);
+      },
+      [&](const ArgumentRecord &e) {
+        pm_Argument *argument = pm_ArgumentCreate(e.name.text, e.value.text, e.type, e.mode, e.hide);
+        bool appended = argument && append_loaded(argument, r, "Error reading process arguments",
+                                                  [&](pm_Argument *a, tk_ErrorReport **s) {
+                                                    return link_or_append(arguments, &process->arguments, a, [&] {
+                                                      pm_ProcessAppendArgument(process, a, s);
+                                                      return linked_into(process->arguments, as_node(a));
+                                                    });
+                                                  });
+        if (!argument) r.push(nullptr, "Out of memory reading process arguments");
+        return appended;
+      },
+      r, "Error reading process arguments");
+  if (!whole) {
+    pm_ProcessDestroy(process);
+    return nullptr;
   }
   return process;
 }
@@ -213,11 +267,12 @@ pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed 
                          const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_ProcessLoad", slot);
   ReadBuffer<ProcessRecord> record;
+  tk_ListCursor cursor{};
   if (!read_listed(file, parent, listed, record.get(), table->design[kProcessDesign], r,
-                   "Error loading process node"))
+                   "Error loading process node", &cursor))
     return nullptr;
   InnerSlot inner;
-  pm_Process *process = process_node_get_values(directory, record.get(), &inner);
+  pm_Process *process = process_node_get_values(directory, record.get(), &inner, &cursor);
   if (inner || !process) {
     pm_ProcessDestroy(process);
     r.push(inner.take(), "Error reading process values");

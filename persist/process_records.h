@@ -27,8 +27,10 @@ int pfa_nodes_write(tk_TreeFile *file, pm_PFAFile *list, const char *level_name,
 pm_PFAFile *pfa_nodes_read(tk_TreeFile *file, const char *level_name, const DesignTable *table,
                            tk_ErrorReport **slot) noexcept;
 // pm_PFARootNodeGetValues: builds the PFA list from a read record; on a
-// refused append, the list so far and a report.
-pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport **slot) noexcept;
+// refused append, the list so far and a report. With `cursor` the record was
+// read by its head and the elements come from the file a chunk at a time.
+pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport **slot,
+                                     tk_ListCursor *cursor = nullptr) noexcept;
 
 // pm_ProcessListSave / pm_ProcessSave: write each process (with its
 // arguments) under `parent` and mark it saved. 1 on success, 0 with a report.
@@ -68,9 +70,9 @@ pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed 
                          const DesignTable *table, tk_ErrorReport **slot) noexcept;
 // pm_ProcessNodeGetValues: a new process built from a read record, its
 // parameter and label files expanded against `directory`; null with a
-// report on failure.
-pm_Process *process_node_get_values(const char *directory, const ProcessRecord *record,
-                                    tk_ErrorReport **slot) noexcept;
+// report on failure. `cursor` as for pfa_root_node_get_values.
+pm_Process *process_node_get_values(const char *directory, const ProcessRecord *record, tk_ErrorReport **slot,
+                                    tk_ListCursor *cursor = nullptr) noexcept;
 
 }  // namespace pm
 

@@ -253,6 +253,31 @@ TK_API int64_t tk_TreeNodeNextSibling(tk_TreeFile *file, int64_t node, const cha
 TK_API const char *tk_TreeNodeName(tk_TreeFile *file, int64_t node, size_t *length);
 /* tk_TreeObjectRead for a node by number. */
 TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot);
+/* A record whose record list may be too long to hold decoded at once:
+ * tk_TreeObjectReadHead and tk_TreeNodeReadHead read it as tk_TreeObjectRead
+ * and tk_TreeNodeRead do (same checks, same reports), except that the
+ * elements of the design's first record-list item stay in the file: that
+ * item reads back with its count and null elements, and `cursor` is set to
+ * take them in order with tk_ListCursorRead. A design without a record list
+ * gives a cursor with nothing left. The cursor holds no memory of its own
+ * and is valid while the file is not changed. */
+typedef struct tk_ListCursor {
+  tk_TreeFile *file;
+  int64_t node;
+  const tk_Design *element; /* the element design */
+  uint64_t offset;          /* where the next element starts in the record */
+  int32_t left;             /* elements not yet taken */
+} tk_ListCursor;
+TK_API int tk_TreeObjectReadHead(tk_TreeFile *file, const char *parent, const char *name, void *record,
+                                 tk_Design *design, tk_ListCursor *cursor, tk_ErrorReport **slot);
+TK_API int tk_TreeNodeReadHead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design,
+                               tk_ListCursor *cursor, tk_ErrorReport **slot);
+/* Decodes the next elements, at most `max`, into `elements` (room for `max`
+ * element records; texts are new allocations the caller takes over) and
+ * moves the cursor past them. Returns how many, 0 when none are left; -1
+ * with a report when an element is damaged or memory runs out, with nothing
+ * allocated left in `elements`. */
+TK_API int32_t tk_ListCursorRead(tk_ListCursor *cursor, void *elements, int32_t max, tk_ErrorReport **slot);
 /* tk_TreeObjectWrite under a parent by number: the new node's number, or
  * -1 with a report. */
 TK_API int64_t tk_TreeNodeWrite(tk_TreeFile *file, int64_t parent, const char *name, const char *design_name,

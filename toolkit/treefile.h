@@ -79,8 +79,12 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
 // Decodes node `found` into the caller's `record` of `design` (which must
 // equal the node's own), leaving the record untouched on failure. Reports
 // are in `function`'s name and name the node as `name` under `parent`.
+// With `cursor`, the record's first record-list item is left in the file
+// for tk_ListCursorRead (see tk_TreeObjectReadHead).
 int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design *design, const char *function,
-                const char *parent, const char *name, tk_ErrorReport **slot);
+                const char *parent, const char *name, tk_ErrorReport **slot, tk_ListCursor *cursor = nullptr);
+// tk_ListCursorRead.
+int32_t read_elements(tk_ListCursor *cursor, void *elements, int32_t max, tk_ErrorReport **slot);
 
 // Checks the header: the first `available` bytes of a file of `file_size`
 // bytes (all 16 when the file has them). Returns false with `error` set to a

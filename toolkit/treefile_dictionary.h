@@ -154,7 +154,18 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
 // tk_HeapMalloc allocations. Fails on malformed input (reported through `in`)
 // or when memory runs out (`in` still ok); the record may then be partly
 // filled: free it with free_record_contents.
-bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record);
+//
+// With `head`, the record's first record-list item is left in the file: its
+// count is checked and stored with null elements, the elements are only
+// checked (nothing allocated), and `head` says where they start, so that
+// they can be decoded a part at a time (decode_elements).
+struct ListHead {
+  bool taken = false;
+  const tk_Design *element = nullptr;
+  size_t offset = 0;  // of the first element's bytes, as `in` counts them
+  uint64_t count = 0;
+};
+bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head = nullptr);
 void free_record_contents(const tk_Design &design, unsigned char *record);
 
 }  // namespace tk::tree

@@ -2,6 +2,7 @@
 // Each works on the in-memory tree (treefile_tree.h); nothing here touches
 // the disk. Every call costs in proportion to the path it resolves and the
 // record or subtree it handles, never to the size of the whole file.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -145,7 +146,7 @@ uint32_t write_record(tk_TreeFile &file, uint32_t at, const char *name, const ch
 }
 
 int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design *design, const char *function,
-                const char *parent, const char *name, tk_ErrorReport **slot) {
+                const char *parent, const char *name, tk_ErrorReport **slot, tk_ListCursor *cursor) {
   const tk::tree::Node &node = file.tree.node(found);
   const tk_Design &stored = *file.dictionary.designs[node.design];
   if (!design || !record) {
@@ -171,7 +172,8 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
   }
   std::string_view bytes = node.record();
   tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
-  if (!tk::tree::decode_record(stored, in, scratch)) {
+  tk::tree::ListHead head;
+  if (!tk::tree::decode_record(stored, in, scratch, cursor ? &head : nullptr)) {
     tk::tree::free_record_contents(stored, scratch);
     if (scratch != local) tk_HeapFree(scratch);
     if (in.ok()) {
@@ -183,7 +185,59 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
   }
   std::memcpy(record, scratch, stored.size);
   if (scratch != local) tk_HeapFree(scratch);
+  if (cursor) {
+    // A design without a record list leaves nothing to take.
+    *cursor = tk_ListCursor{const_cast<tk_TreeFile *>(&file), static_cast<int64_t>(found), head.element,
+                            head.offset, static_cast<int32_t>(head.count)};
+  }
   return 1;
+}
+
+int32_t read_elements(tk_ListCursor *cursor, void *elements, int32_t max, tk_ErrorReport **slot) {
+  const char *function = "tk_ListCursorRead";
+  if (!cursor || !cursor->file || (max > 0 && !elements) || max < 0) {
+    tk::report(slot, function, "No %s given", !cursor || !cursor->file ? "cursor" : "element buffer");
+    return -1;
+  }
+  if (cursor->left <= 0 || max == 0) return 0;
+  const tk_TreeFile &file = *cursor->file;
+  const tk_Design &element = *cursor->element;
+  int64_t n = cursor->node;
+  bool alive = n > 0 && static_cast<uint64_t>(n) < file.tree.slots() &&
+               file.tree.node(static_cast<uint32_t>(n)).parent != kNone;
+  std::string_view bytes = alive ? file.tree.node(static_cast<uint32_t>(n)).record() : std::string_view();
+  if (!alive || cursor->offset > bytes.size()) {
+    tk::report(slot, function, "The node of the list is gone");
+    return -1;
+  }
+  int32_t want = std::min(max, cursor->left);
+  auto *out = static_cast<unsigned char *>(elements);
+  std::memset(out, 0, static_cast<size_t>(want) * element.size);
+  tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+  const unsigned char *skipped = nullptr;
+  in.take(static_cast<size_t>(cursor->offset), &skipped, "list runs past its record");
+  for (int32_t i = 0; i < want; ++i) {
+    if (tk::tree::decode_record(element, in, out + static_cast<size_t>(i) * element.size)) continue;
+    // Nothing of a failed part stays with the caller.
+    for (int32_t k = 0; k <= i; ++k) tk::tree::free_record_contents(element, out + static_cast<size_t>(k) * element.size);
+    std::memset(out, 0, static_cast<size_t>(want) * element.size);
+    if (in.ok()) {
+      report_out_of_memory(slot, function);
+    } else {
+      try {
+        const tk::tree::Node &at = file.tree.node(static_cast<uint32_t>(n));
+        std::string parent = file.tree.path_of(at.parent), name(at.name());
+        tk::report(slot, function, "Node %s under %s is damaged: %s", name.c_str(), parent.c_str(),
+                   in.reason().c_str());
+      } catch (const std::bad_alloc &) {
+        report_out_of_memory(slot, function);
+      }
+    }
+    return -1;
+  }
+  cursor->offset = in.offset();
+  cursor->left -= want;
+  return want;
 }
 
 }  // namespace tk::tree
@@ -244,6 +298,29 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
     return 0;
   }
   return tk::tree::read_record(*file, found, record, design, function, parent, name, slot);
+}
+
+TK_API int tk_TreeObjectReadHead(tk_TreeFile *file, const char *parent, const char *name, void *record,
+                                 tk_Design *design, tk_ListCursor *cursor, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  const char *function = "tk_TreeObjectReadHead";
+  if (!file || !cursor) {
+    tk::report(slot, function, "No %s given", file ? "cursor" : "file");
+    return 0;
+  }
+  uint32_t at = find_node(*file, kRoot, parent, function, slot);
+  if (at == kNone) return 0;
+  uint32_t found = name ? file->tree.find_child(at, name) : kNone;
+  if (found == kNone) {
+    tk::report(slot, function, "No node %s under %s in %s", shown(name), parent, file->path.c_str());
+    return 0;
+  }
+  return tk::tree::read_record(*file, found, record, design, function, parent, name, slot, cursor);
+}
+
+TK_API int32_t tk_ListCursorRead(tk_ListCursor *cursor, void *elements, int32_t max, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  return tk::tree::read_elements(cursor, elements, max, slot);
 }
 
 TK_API tk_StringList *tk_TreeObjectList(tk_TreeFile *file, const char *path, int flags, const char *design_name,

@@ -76,9 +76,10 @@ TK_API tk_Design *tk_TreeNodeDesign(tk_TreeFile *file, int64_t node) {
   return file->dictionary.designs[file->tree.node(n).design].get();
 }
 
-TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot) {
-  if (slot) *slot = nullptr;
-  const char *function = "tk_TreeNodeRead";
+namespace {
+
+int node_read(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ListCursor *cursor,
+              const char *function, tk_ErrorReport **slot) {
   uint32_t n = live(file, node);
   if (n == kNone || n == kRoot) {
     tk::report(slot, function, "No node numbered %lld", static_cast<long long>(node));
@@ -86,17 +87,34 @@ TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Des
   }
   // The names of the node for a report are built only when one is made.
   tk_ErrorReport *failure = nullptr;
-  if (tk::tree::read_record(*file, n, record, design, function, "", "", slot ? &failure : nullptr)) return 1;
+  if (tk::tree::read_record(*file, n, record, design, function, "", "", slot ? &failure : nullptr, cursor)) return 1;
   if (!slot) return 0;
   tk_ErrorReportDelete(&failure);
   try {
     const tk::tree::Node &at = file->tree.node(n);
     std::string parent = file->tree.path_of(at.parent), name(at.name());
-    tk::tree::read_record(*file, n, record, design, function, parent.c_str(), name.c_str(), slot);
+    tk::tree::read_record(*file, n, record, design, function, parent.c_str(), name.c_str(), slot, cursor);
   } catch (const std::bad_alloc &) {
     tk::report(slot, function, "Out of memory");
   }
   return 0;
+}
+
+}  // namespace
+
+TK_API int tk_TreeNodeRead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  return node_read(file, node, record, design, nullptr, "tk_TreeNodeRead", slot);
+}
+
+TK_API int tk_TreeNodeReadHead(tk_TreeFile *file, int64_t node, void *record, tk_Design *design,
+                               tk_ListCursor *cursor, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  if (!cursor) {
+    tk::report(slot, "tk_TreeNodeReadHead", "No cursor given");
+    return 0;
+  }
+  return node_read(file, node, record, design, cursor, "tk_TreeNodeReadHead", slot);
 }
 
 TK_API int64_t tk_TreeNodeWrite(tk_TreeFile *file, int64_t parent, const char *name, const char *design_name,

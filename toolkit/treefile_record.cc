@@ -123,7 +123,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
   return true;
 }
 
-bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record) {
+bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head) {
   ItemView item;
   for (ItemCursor cursor(design); cursor.next(item);) {
     unsigned char *field = record ? record + item.offset : nullptr;
@@ -166,6 +166,21 @@ bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *recor
         if (!in.count(&count, element.min_encoded, "more list elements than the record can hold")) return false;
         if (count > INT32_MAX) return in.fail("too many list elements");
         unsigned char *elements = nullptr;
+        if (head && !head->taken) {
+          // Left for the caller to take a part at a time; checking the
+          // elements costs no memory and reaches the items after them.
+          head->taken = true;
+          head->element = &element;
+          head->offset = in.offset();
+          head->count = count;
+          if (field) {
+            tk_RecordList list{static_cast<int32_t>(count), nullptr};
+            std::memcpy(field, &list, sizeof list);
+          }
+          for (uint64_t i = 0; i < count; ++i)
+            if (!decode_record(element, in, nullptr)) return false;
+          break;
+        }
         if (field && count > 0) {
           // Bounded: every element takes at least one byte of the file.
           elements = static_cast<unsigned char *>(tk_HeapMalloc(static_cast<size_t>(count) * element.size));

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "peak_memory.h"
 #include "toolkit/toolkit.h"
 
 namespace treefile_test {
@@ -83,21 +84,15 @@ inline Bytes header() {
 }
 
 // The peak resident memory (KiB) of a child process that opens `path` for
-// reading, and whether it opened; -1 when the child failed. A fresh process
-// per measure, so that what the test did before does not hide the peak.
+// reading, and whether it opened; -1 when the child failed.
 inline long peak_kib_of_open(const std::string &path, bool *opened) {
-  pid_t child = fork();
-  if (child == 0) {
-    tk_TreeFile *file = tk_TreeFileOpen(path.c_str(), "rb", 0, nullptr, 0);
-    if (file) tk_TreeFileAbandon(file);
-    _exit(file ? 0 : 1);
-  }
-  int status = 0;
-  struct rusage usage {};
-  if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
-    return -1;
-  *opened = WEXITSTATUS(status) == 0;
-  return usage.ru_maxrss;
+  return kestrum_test::PeakKibOf(
+      [&] {
+        tk_TreeFile *file = tk_TreeFileOpen(path.c_str(), "rb", 0, nullptr, 0);
+        if (file) tk_TreeFileAbandon(file);
+        return file != nullptr;
+      },
+      opened);
 }
 
 // Appends the checksum that seals `body`.

@@ -2,6 +2,8 @@
 // and every item kind surviving a write, a close and a read.
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "treefile_fixture.h"
 
@@ -152,6 +154,72 @@ TEST_F(TreeFileRecords, EveryItemKindSurvivesCloseAndReopen) {
   EXPECT_EQ(none.colour, INT32_MIN);
   EXPECT_EQ(none.entries.count, 0);
   EXPECT_EQ(none.entries.elements, nullptr);
+  tk_TreeFileAbandon(file);
+}
+
+// A list read by its head and then a part at a time gives exactly the
+// elements of the whole read, whatever the part size; a record without a
+// list leaves nothing to take, and a cursor whose node is gone is refused.
+TEST_F(TreeFileRecords, AListTakenAPartAtATimeEqualsTheWholeRead) {
+  tk_TreeFile *file = create_with_designs("parts.kpf");
+  ASSERT_NE(file, nullptr);
+  const int count = 2500;
+  std::vector<std::string> labels(count);
+  std::vector<Entry> elements(count);
+  for (int i = 0; i < count; ++i) {
+    labels[i] = std::string(static_cast<size_t>(i % 5), 'a') + std::to_string(i);
+    char *text = i % 7 == 3 ? nullptr : labels[i].data();
+    elements[i] = Entry{{text ? static_cast<int32_t>(labels[i].size() + 1) : 0, text}, i % 3 - 1};
+  }
+  char title[] = "many";
+  Holder h{{5, title}, 12.5, 1, {count, elements.data()}};
+  tk_ErrorReport *report = nullptr;
+  ASSERT_TRUE(tk_TreeObjectWrite(file, ":", "H", "Holder", TK_WRITE_NEW, &h, holder_, &report)) << take_report(report);
+  ASSERT_EQ(write_entry(file, ":", "E", "plain"), "");
+
+  for (int32_t part : {1, 7, 1024, count + 1}) {
+    Holder head{};
+    tk_ListCursor cursor{};
+    ASSERT_TRUE(tk_TreeObjectReadHead(file, ":", "H", &head, holder_, &cursor, &report)) << take_report(report);
+    EXPECT_STREQ(head.title.text, "many");
+    EXPECT_EQ(head.when, 12.5);
+    EXPECT_EQ(head.entries.count, count);
+    EXPECT_EQ(head.entries.elements, nullptr);
+    tk_HeapFree(head.title.text);
+    std::vector<Entry> buffer(static_cast<size_t>(part));
+    int taken = 0;
+    for (int32_t got; (got = tk_ListCursorRead(&cursor, buffer.data(), part, &report)) > 0;) {
+      for (int32_t k = 0; k < got; ++k, ++taken) {
+        const Entry &e = buffer[static_cast<size_t>(k)];
+        EXPECT_EQ(e.label.count, elements[taken].label.count) << taken;
+        EXPECT_STREQ(e.label.text, elements[taken].label.text) << taken;
+        EXPECT_EQ(e.colour, elements[taken].colour) << taken;
+        tk_HeapFree(e.label.text);
+      }
+    }
+    EXPECT_EQ(report, nullptr) << take_report(report);
+    EXPECT_EQ(taken, count) << part;
+  }
+
+  // Without a list, by number: nothing to take.
+  Entry plain{};
+  tk_ListCursor none{};
+  ASSERT_TRUE(tk_TreeNodeReadHead(file, tk_TreeNodeFind(file, ":E"), &plain, entry_, &none, &report))
+      << take_report(report);
+  tk_HeapFree(plain.label.text);
+  Entry one{};
+  EXPECT_EQ(tk_ListCursorRead(&none, &one, 1, &report), 0);
+
+  Holder head{};
+  tk_ListCursor cursor{};
+  ASSERT_TRUE(tk_TreeNodeReadHead(file, tk_TreeNodeFind(file, ":H"), &head, holder_, &cursor, &report))
+      << take_report(report);
+  tk_HeapFree(head.title.text);
+  ASSERT_TRUE(tk_TreeObjectDelete(file, ":", ":H", TK_DELETE_TREE, &report)) << take_report(report);
+  EXPECT_EQ(tk_ListCursorRead(&cursor, &one, 1, &report), -1);
+  EXPECT_NE(take_report(report).find("The node of the list is gone"), std::string::npos);
+  EXPECT_EQ(tk_ListCursorRead(nullptr, &one, 1, &report), -1);
+  EXPECT_NE(take_report(report).find("No cursor given"), std::string::npos);
   tk_TreeFileAbandon(file);
 }
 
