@@ -1,20 +1,25 @@
-# Installation of kestrum: the two shared libraries with their SONAME links,
-# the headers under include/kestrum, a CMake package (find_package(kestrum)
-# gives kestrum::kestrum, which brings kestrum::toolkit with it) and a
-# pkg-config file. The command-line tool installs itself from tools/.
+# Installation of kestrum: the two shared libraries (libkestrum and
+# libkestrum-toolkit) with their SONAME links, the headers under
+# include/kestrum, a CMake package (find_package(kestrum) gives
+# kestrum::kestrum, which brings kestrum::toolkit with it), a pkg-config file,
+# and the licence, README and example host as documentation. The
+# command-line tool installs itself from tools/.
 include(CMakePackageConfigHelpers)
 
 set(KESTRUM_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kestrum)
 
-# libkestrum finds libtoolkit beside it wherever the prefix is moved.
+# libkestrum finds libkestrum-toolkit beside it wherever the prefix is moved.
 set_target_properties(kestrum PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS toolkit kestrum EXPORT kestrumTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/include/kestrum.h ${CMAKE_SOURCE_DIR}/toolkit/toolkit.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/kestrum.h ${PROJECT_SOURCE_DIR}/toolkit/toolkit.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kestrum)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/examples/host.c DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 install(EXPORT kestrumTargets NAMESPACE kestrum:: DESTINATION ${KESTRUM_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/kestrumConfig.cmake.in

@@ -41,6 +41,17 @@
 #include <stdint.h>
 #include "toolkit.h"
 
+/** \name Version
+ *  The version of this header. The build takes its version from these lines,
+ *  so the shared library, the CMake package and the pkg-config file carry the
+ *  same; the major number is the library's SONAME number.
+ *  @{ */
+#define KESTRUM_VERSION_MAJOR 1          /**< Changes with an incompatible interface. */
+#define KESTRUM_VERSION_MINOR 0          /**< Changes with compatible additions. */
+#define KESTRUM_VERSION_PATCH 0          /**< Changes with fixes only. */
+#define KESTRUM_VERSION_STRING "1.0.0"   /**< "MAJOR.MINOR.PATCH" of the numbers above. */
+/** @} */
+
 #if defined(PM_BUILDING_KESTRUM)
 #define PM_API __attribute__((visibility("default")))
 #else

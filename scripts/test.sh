@@ -16,5 +16,5 @@ run() {
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" ${CTEST_ARGS:-}
 }
 
-run build -DKESTRUM_FAULT_INJECTION=ON
-run build-asan -DKESTRUM_SANITIZE=ON -DKESTRUM_FAULT_INJECTION=ON
+run build -DKESTRUM_WERROR=ON -DKESTRUM_FAULT_INJECTION=ON
+run build-asan -DKESTRUM_WERROR=ON -DKESTRUM_SANITIZE=ON -DKESTRUM_FAULT_INJECTION=ON

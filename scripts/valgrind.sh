@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-valgrind}
 command -v valgrind >/dev/null || { echo "valgrind is not installed (apt-get install valgrind)"; exit 1; }
 echo "valgrind build in $dir: RelWithDebInfo, no sanitizers, fault injection on"
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUM_SANITIZE=OFF \
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUM_SANITIZE=OFF -DKESTRUM_WERROR=ON \
   -DKESTRUM_FAULT_INJECTION=ON >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 

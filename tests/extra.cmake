@@ -3,7 +3,7 @@
 # installed package as an outside project sees it. Included by
 # tests/CMakeLists.txt; tools/ is added after tests/, so targets are named
 # here and resolved when the build is generated.
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
+if(KESTRUM_BUILD_TOOLS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   file(GLOB tools_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/*.cc)
   add_executable(tools_tests ${tools_test_sources})
   target_link_libraries(tools_tests PRIVATE kestrum_cli test_support GTest::gmock)

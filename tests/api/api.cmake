@@ -1,6 +1,8 @@
 # The public header compiles on its own as C99 and as C++ with warnings as
-# errors, a host written in C links against the library, and each library
-# exports exactly the names its version script lists.
+# errors, a host written in C links against the library, each library
+# exports exactly the names its version script lists, and Doxygen finds
+# every declaration of both installed headers documented, with every
+# parameter and result.
 
 add_executable(c_host_header ${CMAKE_CURRENT_SOURCE_DIR}/api/c_host.c)
 set_target_properties(c_host_header PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
@@ -23,3 +25,15 @@ add_test(NAME api.ToolkitExportsOnlyToolkitNames
 add_test(NAME api.KestrumHasMajorVersionSoname
   COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:kestrum> -DSONAME=libkestrum.so.${PROJECT_VERSION_MAJOR}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_soname.cmake)
+add_test(NAME api.ToolkitHasItsOwnSoname
+  COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:toolkit> -DSONAME=libkestrum-toolkit.so.1
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_soname.cmake)
+
+find_program(KESTRUM_DOXYGEN doxygen)
+if(KESTRUM_DOXYGEN)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/Doxyfile.in ${CMAKE_BINARY_DIR}/Doxyfile @ONLY)
+  add_test(NAME api.HeadersFullyDocumented COMMAND ${KESTRUM_DOXYGEN} ${CMAKE_BINARY_DIR}/Doxyfile)
+else()
+  add_test(NAME api.HeadersFullyDocumented COMMAND ${CMAKE_COMMAND} -E echo "KESTRUM-SKIP: doxygen is not installed")
+  set_tests_properties(api.HeadersFullyDocumented PROPERTIES SKIP_REGULAR_EXPRESSION "KESTRUM-SKIP")
+endif()

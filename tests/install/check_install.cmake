@@ -1,6 +1,9 @@
 # Driven by install.cmake (cmake -P). MODE=install installs the build into
 # WORK_DIR/prefix and checks what landed there; MODE=cmake and
-# MODE=pkgconfig build consumer/main.c against that prefix and run it.
+# MODE=pkgconfig build consumer/main.c against that prefix and run it, the
+# pkg-config one with the very command line the README gives. Both hand the
+# consumer the version their package states, which it compares with the
+# header's.
 set(prefix ${WORK_DIR}/prefix)
 
 function(run_checked)
@@ -23,19 +26,38 @@ set(consumer_done "kestrum consumer: ok")
 if(MODE STREQUAL "install")
   file(REMOVE_RECURSE ${WORK_DIR})
   run_checked(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-  foreach(path
-      ${LIBDIR}/libkestrum.so ${LIBDIR}/libkestrum.so.${SOVERSION}
-      ${LIBDIR}/libtoolkit.so ${LIBDIR}/libtoolkit.so.1
+  set(expected
+      ${LIBDIR}/libkestrum.so ${LIBDIR}/libkestrum.so.${SOVERSION} ${LIBDIR}/libkestrum.so.${VERSION}
+      ${LIBDIR}/libkestrum-toolkit.so ${LIBDIR}/libkestrum-toolkit.so.1
       ${INCLUDEDIR}/kestrum/kestrum.h ${INCLUDEDIR}/kestrum/toolkit.h
       ${LIBDIR}/cmake/kestrum/kestrumConfig.cmake ${LIBDIR}/cmake/kestrum/kestrumConfigVersion.cmake
       ${LIBDIR}/cmake/kestrum/kestrumTargets.cmake
-      ${LIBDIR}/pkgconfig/kestrum.pc ${BINDIR}/kestrum)
+      ${LIBDIR}/pkgconfig/kestrum.pc
+      ${DOCDIR}/LICENSE ${DOCDIR}/README.md ${DOCDIR}/examples/host.c)
+  if(TOOL)
+    list(APPEND expected ${BINDIR}/kestrum)
+  endif()
+  foreach(path ${expected})
     expect_file(${path})
   endforeach()
-  # The installed tool finds the installed libraries on its own.
-  run_checked(${prefix}/${BINDIR}/kestrum --help)
-  if(NOT last_output MATCHES "demo")
-    message(FATAL_ERROR "the installed tool printed no usage:\n${last_output}")
+  # Nothing of kestrum's lies where another package's files could: no bare
+  # libtoolkit, no header straight under include/.
+  foreach(path ${LIBDIR}/libtoolkit.so ${INCLUDEDIR}/toolkit.h ${INCLUDEDIR}/kestrum.h)
+    if(EXISTS ${prefix}/${path})
+      message(FATAL_ERROR "installed under a name that can clash: ${path}")
+    endif()
+  endforeach()
+  find_program(OBJDUMP objdump REQUIRED)
+  execute_process(COMMAND ${OBJDUMP} -p ${prefix}/${LIBDIR}/libkestrum.so.${SOVERSION} OUTPUT_VARIABLE dynamic)
+  if(NOT dynamic MATCHES "NEEDED +libkestrum-toolkit\\.so\\.1\n")
+    message(FATAL_ERROR "libkestrum does not name libkestrum-toolkit.so.1:\n${dynamic}")
+  endif()
+  if(TOOL)
+    # The installed tool finds the installed libraries on its own.
+    run_checked(${prefix}/${BINDIR}/kestrum --help)
+    if(NOT last_output MATCHES "demo")
+      message(FATAL_ERROR "the installed tool printed no usage:\n${last_output}")
+    endif()
   endif()
 
 elseif(MODE STREQUAL "cmake")
@@ -46,6 +68,9 @@ elseif(MODE STREQUAL "cmake")
     "-DCMAKE_C_FLAGS=${FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}")
   run_checked(${CMAKE_COMMAND} --build ${build})
   run_checked(${build}/consumer)
+  if(NOT last_output MATCHES "package version ${VERSION}\n")
+    message(FATAL_ERROR "find_package gave another version than ${VERSION}:\n${last_output}")
+  endif()
   if(NOT last_output MATCHES "${consumer_done}")
     message(FATAL_ERROR "the consumer did not finish:\n${last_output}")
   endif()
@@ -57,14 +82,24 @@ elseif(MODE STREQUAL "pkgconfig")
     return()
   endif()
   set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
+  run_checked(${PKG_CONFIG} --modversion kestrum)
+  string(STRIP "${last_output}" pc_version)
+  if(NOT pc_version STREQUAL VERSION)
+    message(FATAL_ERROR "kestrum.pc says version ${pc_version}, the build ${VERSION}")
+  endif()
+  # The README's line for a prefix the loader does not search:
+  #   cc host.c $(pkg-config --cflags --libs kestrum) \
+  #      -Wl,-rpath,$(pkg-config --variable=libdir kestrum) -o host
   run_checked(${PKG_CONFIG} --cflags --libs kestrum)
   string(STRIP "${last_output}" pc_flags)
   separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
+  run_checked(${PKG_CONFIG} --variable=libdir kestrum)
+  string(STRIP "${last_output}" pc_libdir)
   separate_arguments(extra_flags UNIX_COMMAND "${FLAGS}")
   file(MAKE_DIRECTORY ${WORK_DIR}/pkg-consumer)
   set(program ${WORK_DIR}/pkg-consumer/consumer)
-  run_checked(${C_COMPILER} -std=c99 -Wall -Werror ${extra_flags} ${CONSUMER_DIR}/main.c -o ${program}
-    ${pc_flags} -Wl,-rpath,${prefix}/${LIBDIR})
+  run_checked(${C_COMPILER} -std=c99 -Wall -Werror ${extra_flags} "-DKESTRUM_PACKAGE_VERSION=\"${pc_version}\""
+    ${CONSUMER_DIR}/main.c ${pc_flags} -Wl,-rpath,${pc_libdir} -o ${program})
   run_checked(${program})
   if(NOT last_output MATCHES "${consumer_done}")
     message(FATAL_ERROR "the consumer did not finish:\n${last_output}")

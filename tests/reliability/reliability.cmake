@@ -65,7 +65,7 @@ endforeach()
 # `kestrum dump` takes any file, so it is fuzzed on its own; its target
 # links the tool's library (tools/ is added after tests/, names resolve when
 # the build is generated).
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
+if(KESTRUM_BUILD_TOOLS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   add_executable(fuzz_replay_dump ${FUZZ_DIR}/dump_target.cc ${FUZZ_DIR}/replay_main.cc)
   target_link_libraries(fuzz_replay_dump PRIVATE fuzz_support kestrum_cli)
   add_test(NAME reliability.fuzz_replay.dump
@@ -76,7 +76,9 @@ add_executable(fuzz_make_corpus ${FUZZ_DIR}/make_corpus.cc)
 target_link_libraries(fuzz_make_corpus PRIVATE fuzz_support)
 # JSON import runs the command-line tool's own conversion; its corpus holds
 # JSON documents, not project files.
-add_executable(fuzz_replay_import ${FUZZ_DIR}/import_target.cc ${FUZZ_DIR}/replay_main.cc)
-target_link_libraries(fuzz_replay_import PRIVATE fuzz_support kestrum_cli)
-add_test(NAME reliability.fuzz_replay.import COMMAND fuzz_replay_import ${FUZZ_DIR}/corpus/import)
-set_tests_properties(reliability.fuzz_replay.import PROPERTIES ENVIRONMENT "${REL_ENV}" TIMEOUT 300)
+if(KESTRUM_BUILD_TOOLS)
+  add_executable(fuzz_replay_import ${FUZZ_DIR}/import_target.cc ${FUZZ_DIR}/replay_main.cc)
+  target_link_libraries(fuzz_replay_import PRIVATE fuzz_support kestrum_cli)
+  add_test(NAME reliability.fuzz_replay.import COMMAND fuzz_replay_import ${FUZZ_DIR}/corpus/import)
+  set_tests_properties(reliability.fuzz_replay.import PROPERTIES ENVIRONMENT "${REL_ENV}" TIMEOUT 300)
+endif()

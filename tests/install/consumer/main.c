@@ -1,5 +1,6 @@
 /* Uses both installed libraries: a project of libkestrum and a report chain
- * of the toolkit. */
+ * of the toolkit. The build hands it the version its package states
+ * (KESTRUM_PACKAGE_VERSION), which must be the header's. */
 #include <stdio.h>
 #include <string.h>
 
@@ -26,6 +27,8 @@ int main(void) {
   ok = ok && name != NULL && strcmp(name, "T1") == 0;
   tk_HeapFree(name);
   pm_ProjectDestroy(project);
+  printf("package version %s\n", KESTRUM_PACKAGE_VERSION);
+  ok = ok && strcmp(KESTRUM_PACKAGE_VERSION, KESTRUM_VERSION_STRING) == 0;
   printf("kestrum consumer: %s\n", ok ? "ok" : "FAILED");
   return ok ? 0 : 1;
 }
