@@ -2,38 +2,90 @@
  * \file kestrum.h
  * \brief The whole public interface of libkestrum.
  *
- *
  * kestrum keeps the model of an image-analysis project in memory and stores
  * it in a project file. A project holds tiles, a tile holds samples, and all
  * three hold data files; beside that tree the project holds a processing
  * model in three levels (0 the project, 1 the tiles, 2 the samples).
  *
+ * Words (one concept each; function names are older and say "type" for
+ * several of them):
+ *  - node kind: what a record is, PM_KIND_PROJECT, _TILE, _SAMPLE or
+ *    PM_KIND_NONE for the others (pm_NodeGetType, pm_FileGetParentType).
+ *  - level: 0 the project, 1 the tiles, 2 the samples; the processing model
+ *    has a process list and a PFA file list per level
+ *    (pm_ProcessListGetByType and pm_PFAFileListGetByType take a level).
+ *  - PFA file: a named kind of data file that every node of a level carries,
+ *    for example "photo" on level 1; processes' arguments name PFA files.
+ *  - PFA root: the project's pm_ProcFiles, the PFA file lists of the three
+ *    levels with a change state of their own.
+ *  - file type: a data file's name, which names the PFA file it belongs to
+ *    (pm_FileGetType, pm_FileSetType, pm_FileFind).
+ *  - format: what a PFA file's or argument's files hold, PM_RASTER ...
+ *    PM_AOI (pm_PFAFileGetType, pm_ArgumentGetType, pm_PFATypeEvaluate).
+ *  - descriptor: where a data file lies on disk; absolute in memory, stored
+ *    as "$PROJECT/..." in the project file when under its directory.
+ *
  * Conventions that hold for every function (individual comments say only
  * what differs):
  *  1. Records are plain C structs that begin with the node header
  *     (pm_Node). Read them through the accessors; the fields are public so
- *     that hosts can walk lists cheaply, but edit them only through the API.
+ *     that hosts can walk lists cheaply. A host writes no field itself except
+ *     the level lists (lists[0..2] of a pm_ProcFiles or pm_ProcessLists),
+ *     with the first element an append, remove or destroy returned: in
+ *     containers it builds, before pm_ProjectTypesApply takes them over, and
+ *     in the project's own, where no function stores them.
  *  2. Every text or string list a function returns is a new allocation that
  *     the caller frees: texts with tk_HeapFree, string lists with
- *     tk_StringListDelete. The one exception is pm_FileGetFromProcessArg,
- *     whose data-file record stays owned by its node.
+ *     tk_StringListDelete. The exceptions say "not a copy" (the records that
+ *     pm_FileGetFromProcessArg and the Find functions return stay owned by
+ *     their lists).
  *  3. Every function that can fail takes a report slot (tk_ErrorReport **)
- *     last. It is cleared on entry; on failure it receives one report chain,
- *     outermost first, that the caller frees with tk_ErrorReportDelete. A
- *     null slot is allowed: the report is then discarded.
+ *     last. It is set to null on entry, without freeing what it held: free a
+ *     report before the slot is used again. On failure it receives one
+ *     report chain, outermost first, that the caller frees with
+ *     tk_ErrorReportDelete. A null slot is allowed: the report is then
+ *     discarded.
  *  4. Null handles never crash: getters give 0 or null, setters do nothing
  *     and return 0, marking operations are ignored.
  *  5. A project and everything reachable from it belongs to one thread at a
  *     time; different projects share nothing.
  *  6. Ownership: the host owns each project from pm_ProjectCreate or
  *     pm_ProjectLoad and frees it with pm_ProjectDestroy. An object owns what
- *     hangs below it. A detached object (created and not appended, or
- *     removed) belongs to whoever holds it and is freed with its Destroy.
+ *     hangs below it. A detached object (created and not appended, refused,
+ *     or removed) belongs to whoever holds it and is freed with its Destroy.
+ *     Appending a node without a name does nothing and reports nothing: the
+ *     caller still owns it.
  *  7. Lists are doubly linked through next/prev and held by a pointer to
  *     their first element. Operations that change a list return its first
- *     element. Removing a tile, sample or data file updates its owner's list
- *     pointer; for processes, arguments and PFA files in lists the host holds
- *     itself, store the returned list.
+ *     element. Removing a tile, sample, data file or argument updates its
+ *     owner's list pointer. The library cannot reach the holder of a level
+ *     list of processes or PFA files, or of a bare list: after appending to
+ *     one, or removing or destroying its first element, store the returned
+ *     first element there (examples/host.c shows it).
+ *  8. Change tracking: pm_ProjectDirty says whether the project needs saving.
+ *     These edits are saved but mark nothing it sees, so a host that saves
+ *     only when it answers 1 loses them unless it marks the project itself
+ *     with pm_ProjectChanged: pm_ProjectSetTileList and pm_TileSetSampleList
+ *     that only reorder; removing a process, argument or PFA file, and
+ *     destroying a process or PFA file; pm_TileSetAutomatic and
+ *     pm_SampleSetAutomatic. Adding or changing PFA files counts only while
+ *     the PFA root is marked itself: call pm_ProcFilesChanged after editing
+ *     them. A successful pm_ProjectSaveAs marks what it wrote saved although
+ *     the project's own file is older: call pm_ProjectChanged after it when
+ *     that file must still be saved.
+ *  9. Names a project file cannot hold are accepted in memory and refused by
+ *     the save, with a report chain ending in the toolkit's "Cannot write
+ *     node ..." or "Node ... already exists under ...": a name with ":", an
+ *     empty one, one over 4,096 bytes; a tile named "Project", "Root Files",
+ *     "Primary Files", "Secondary Files" or like a file type of the
+ *     project's data files; a sample named like a file type of its tile's
+ *     data files. Keep names free of these before saving.
+ *  10. Descriptors are tested as stored (pm_FileDescriptorExists,
+ *      pm_IsProcessReady): nothing is expanded, so "$PROJECT/...", "$HOME"
+ *      or an undefined variable in a descriptor names a file literally (and
+ *      relative to the current directory), which normally does not exist:
+ *      not ready, without a report. Give absolute descriptors; a load makes
+ *      the stored "$PROJECT/..." ones absolute.
  */
 #ifndef KESTRUM_H
 #define KESTRUM_H
@@ -55,6 +107,7 @@
 #if defined(PM_BUILDING_KESTRUM)
 #define PM_API __attribute__((visibility("default")))
 #else
+/** Marks an exported function (empty for users of the header). */
 #define PM_API
 #endif
 
@@ -63,30 +116,40 @@ extern "C" {
 #endif
 
 /* ---- Enumerations (32-bit signed integers; values are not validated) ---- */
-typedef int32_t pm_NodeKind;     /* PM_KIND_* */
-#define PM_KIND_PROJECT 0
-#define PM_KIND_TILE 1
-#define PM_KIND_SAMPLE 2
-#define PM_KIND_NONE (-1)        /* data file, PFA file, process, argument */
 
-typedef int32_t pm_ProjectType;  /* 0 Single_Sampling, 1 Double_Sampling */
-typedef int32_t pm_AnalysisSwitch; /* 0 Disabled, 1 Enabled */
-typedef int32_t pm_Selection;    /* 0 Manual, 1 Automatic */
-typedef int32_t pm_PFAType;      /* 0 RASTER, 1 VECTOR, 2 TEXT, 3 ANNOTATION, 4 AOI */
-#define PM_RASTER 0
-#define PM_VECTOR 1
-#define PM_TEXT 2
-#define PM_ANNOTATION 3
-#define PM_AOI 4
-typedef int32_t pm_ArgumentMode; /* see PM_STRICT_INPUT ... */
-#define PM_STRICT_INPUT 0
-#define PM_STRICT_OUTPUT 1
-#define PM_OPTIONAL_INPUT 2
-#define PM_OPTIONAL_OUTPUT 3
-#define PM_EDITABLE_OUTPUT 4
-typedef int32_t pm_ArgumentHide; /* 0 Show, 1 Hide */
-typedef int32_t pm_ProcessOutput; /* 0 Request, 1 Generate */
-typedef int32_t pm_Level;        /* 0 project, 1 tiles, 2 samples */
+/** Node kind of a record: PM_KIND_*. */
+typedef int32_t pm_NodeKind;
+#define PM_KIND_PROJECT 0        /**< the project */
+#define PM_KIND_TILE 1           /**< a tile */
+#define PM_KIND_SAMPLE 2         /**< a sample */
+#define PM_KIND_NONE (-1)        /**< a data file, PFA file, process or argument */
+
+/** Project type: 0 Single_Sampling, 1 Double_Sampling. */
+typedef int32_t pm_ProjectType;
+/** Analysis switch: 0 Disabled, 1 Enabled. */
+typedef int32_t pm_AnalysisSwitch;
+/** Selection flag of a tile or sample: 0 Manual, 1 Automatic. */
+typedef int32_t pm_Selection;
+/** Format of a PFA file or argument: what its data files hold (PM_RASTER ... PM_AOI). */
+typedef int32_t pm_PFAType;
+#define PM_RASTER 0              /**< raster images (.img) */
+#define PM_VECTOR 1              /**< vector layers (.shp) */
+#define PM_TEXT 2                /**< texts (.txt) */
+#define PM_ANNOTATION 3          /**< annotations (.ovr) */
+#define PM_AOI 4                 /**< areas of interest (.aoi) */
+/** Mode of an argument: PM_STRICT_INPUT ... PM_EDITABLE_OUTPUT. */
+typedef int32_t pm_ArgumentMode;
+#define PM_STRICT_INPUT 0        /**< an input that must exist */
+#define PM_STRICT_OUTPUT 1       /**< an output */
+#define PM_OPTIONAL_INPUT 2      /**< an input that may be missing */
+#define PM_OPTIONAL_OUTPUT 3     /**< an output that may not be made */
+#define PM_EDITABLE_OUTPUT 4     /**< an output the user may edit */
+/** Visibility of an argument: 0 Show, 1 Hide (hidden ones take no part in readiness and command lines). */
+typedef int32_t pm_ArgumentHide;
+/** Output flag of a process: 0 Request, 1 Generate. */
+typedef int32_t pm_ProcessOutput;
+/** Level of the processing model: 0 the project, 1 the tiles, 2 the samples. */
+typedef int32_t pm_Level;
 
 /* ---- Records --------------------------------------------------------------- */
 
@@ -98,24 +161,25 @@ typedef struct pm_ChangeState {
 
 /** The header every node record begins with. */
 typedef struct pm_Node pm_Node;
+/** The header every node record begins with: links, node kind, owner, name, change state. */
 struct pm_Node {
   pm_Node *next;          ///< next node of the same list
   pm_Node *prev;          ///< previous node of the same list
   pm_NodeKind kind;       ///< set once at creation
   pm_Node *parent;        ///< the project, tile, sample or process holding it
-  char *name;             ///< unique within its list; a data file's type
+  char *name;             ///< unique within its list; a data file's file type
   pm_ChangeState *state;  ///< allocated and freed with the node
 };
 
-typedef struct pm_Project pm_Project;
-typedef struct pm_Tile pm_Tile;
-typedef struct pm_Sample pm_Sample;
-typedef struct pm_File pm_File;
-typedef struct pm_PFAFile pm_PFAFile;
-typedef struct pm_Process pm_Process;
-typedef struct pm_Argument pm_Argument;
-typedef struct pm_ProcFiles pm_ProcFiles;
-typedef struct pm_ProcessLists pm_ProcessLists;
+typedef struct pm_Project pm_Project;             /**< The project (see struct pm_Project). */
+typedef struct pm_Tile pm_Tile;                   /**< A tile (see struct pm_Tile). */
+typedef struct pm_Sample pm_Sample;               /**< A sample (see struct pm_Sample). */
+typedef struct pm_File pm_File;                   /**< A data file (see struct pm_File). */
+typedef struct pm_PFAFile pm_PFAFile;             /**< A PFA file (see struct pm_PFAFile). */
+typedef struct pm_Process pm_Process;             /**< A process (see struct pm_Process). */
+typedef struct pm_Argument pm_Argument;           /**< An argument (see struct pm_Argument). */
+typedef struct pm_ProcFiles pm_ProcFiles;         /**< The PFA root (see struct pm_ProcFiles). */
+typedef struct pm_ProcessLists pm_ProcessLists;   /**< The process lists (see struct pm_ProcessLists). */
 
 /** The project: root of the tree and owner of the processing model. */
 struct pm_Project {
@@ -159,7 +223,7 @@ struct pm_File {
 /** A process-file association: a named kind of data file one level carries. */
 struct pm_PFAFile {
   pm_Node node;                     ///< kind -1; a process-file association
-  pm_PFAType type;                  ///< kind of file the association stands for
+  pm_PFAType type;                  ///< format of the data files it stands for
 };
 
 /** A process of the processing model, with its arguments. */
@@ -177,7 +241,7 @@ struct pm_Process {
 struct pm_Argument {
   pm_Node node;                     ///< kind -1; parent is its process
   char *value;                      ///< name of the PFA file it stands for
-  pm_PFAType type;                  ///< kind of file it takes
+  pm_PFAType type;                  ///< format of the files it takes
   pm_ArgumentMode mode;             ///< input or output, strict or optional
   pm_ArgumentHide hide;             ///< whether hosts hide it
 };
@@ -200,592 +264,1167 @@ struct pm_ProcessLists {
  * length of the node's list, GetPosition its 1-based place. Remove unlinks
  * and returns the first element of what remains. SetName refuses a name that
  * any node of the list (the node itself included) already bears. */
-/** Kind of any record (PM_KIND_*); 0 for a null node. */
+
+/** The node kind of any record.
+ *  \param node any record (project, tile, sample, data file, PFA file, process or argument), or null
+ *  \return PM_KIND_PROJECT, PM_KIND_TILE, PM_KIND_SAMPLE, or PM_KIND_NONE for the other records; 0
+ *          (PM_KIND_PROJECT) for null */
 PM_API pm_NodeKind pm_NodeGetType(const void *node);
 
-/** Copy of the project's name (tk_HeapFree); null for a null or nameless project. */
+/** The project's name.
+ *  \param project the project
+ *  \return a copy (tk_HeapFree); null for a null or nameless project */
 PM_API char *pm_ProjectGetName(pm_Project *project);
-/** Copy of the tile's name (tk_HeapFree); null for a null or nameless tile. */
+/** The tile's name.
+ *  \param tile the tile
+ *  \return a copy (tk_HeapFree); null for a null or nameless tile */
 PM_API char *pm_TileGetName(pm_Tile *tile);
-/** Copy of the sample's name (tk_HeapFree); null for a null or nameless sample. */
+/** The sample's name.
+ *  \param sample the sample
+ *  \return a copy (tk_HeapFree); null for a null or nameless sample */
 PM_API char *pm_SampleGetName(pm_Sample *sample);
-/** Copy of the PFA file's name (tk_HeapFree); null for a null or nameless PFA file. */
+/** The PFA file's name.
+ *  \param pfa the PFA file
+ *  \return a copy (tk_HeapFree); null for a null or nameless PFA file */
 PM_API char *pm_PFAFileGetName(pm_PFAFile *pfa);
-/** Copy of the process's name (tk_HeapFree); null for a null or nameless process. */
+/** The process's name.
+ *  \param process the process
+ *  \return a copy (tk_HeapFree); null for a null or nameless process */
 PM_API char *pm_ProcessGetName(pm_Process *process);
-/** Copy of the argument's name (tk_HeapFree); null for a null or nameless argument. */
+/** The argument's name.
+ *  \param argument the argument
+ *  \return a copy (tk_HeapFree); null for a null or nameless argument */
 PM_API char *pm_ArgumentGetName(pm_Argument *argument);
-/** Copy of the data file's type, its node name (tk_HeapFree); null for null. */
+/** The data file's file type (its node name).
+ *  \param file the data file
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_FileGetType(pm_File *file);
 
-/** Names of the tiles of the list in order (tk_StringListDelete); null when empty. Report: "Error
- *  copying node name". */
+/** The names of the tiles of a list, in list order.
+ *  \param list any tile of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Error copying node name" when memory runs out
+ *  \return a new string list (tk_StringListDelete); null for an empty list, or with a report */
 PM_API tk_StringList *pm_TileGetList(pm_Tile *list, tk_ErrorReport **slot);
-/** Names of the samples of the list in order (tk_StringListDelete); null when empty. Report: "Error
- *  copying node name". */
+/** The names of the samples of a list, in list order.
+ *  \param list any sample of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Error copying node name" when memory runs out
+ *  \return a new string list (tk_StringListDelete); null for an empty list, or with a report */
 PM_API tk_StringList *pm_SampleGetList(pm_Sample *list, tk_ErrorReport **slot);
-/** Names of the data files of the list in order (tk_StringListDelete); null when empty. Report: "Error
- *  copying node name". */
+/** The names of the data files of a list, in list order.
+ *  \param list any data file of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Error copying node name" when memory runs out
+ *  \return a new string list (tk_StringListDelete); null for an empty list, or with a report */
 PM_API tk_StringList *pm_FileGetList(pm_File *list, tk_ErrorReport **slot);
-/** Names of the PFA files of the list in order (tk_StringListDelete); null when empty. Report: "Error
- *  copying node name". */
+/** The names of the PFA files of a list, in list order.
+ *  \param list any PFA file of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Error copying node name" when memory runs out
+ *  \return a new string list (tk_StringListDelete); null for an empty list, or with a report */
 PM_API tk_StringList *pm_PFAFileGetList(pm_PFAFile *list, tk_ErrorReport **slot);
 
-/** The tile of the list named `name`, or null; searches from the list's first element. */
+/** The tile of a list that bears a name (exact, case-sensitive).
+ *  \param list any tile of the list, or null; the list is taken from its first element
+ *  \param name the name to look for
+ *  \return the tile, owned by its list; null when none matches */
 PM_API pm_Tile *pm_TileFind(pm_Tile *list, const char *name);
-/** The sample of the list named `name`, or null; searches from the list's first element. */
+/** The sample of a list that bears a name (exact, case-sensitive).
+ *  \param list any sample of the list, or null; the list is taken from its first element
+ *  \param name the name to look for
+ *  \return the sample, owned by its list; null when none matches */
 PM_API pm_Sample *pm_SampleFind(pm_Sample *list, const char *name);
-/** The data file of the list named `type`, or null; searches from the list's first element. */
+/** The data file of a list that has a file type (exact, case-sensitive).
+ *  \param list any data file of the list, or null; the list is taken from its first element
+ *  \param type the file type to look for
+ *  \return the data file, owned by its list; null when none matches */
 PM_API pm_File *pm_FileFind(pm_File *list, const char *type);
-/** The PFA file of the list named `name`, or null; searches from the list's first element. */
+/** The PFA file of a list that bears a name (exact, case-sensitive).
+ *  \param list any PFA file of the list, or null; the list is taken from its first element
+ *  \param name the name to look for
+ *  \return the PFA file, owned by its list; null when none matches */
 PM_API pm_PFAFile *pm_PFAFileFind(pm_PFAFile *list, const char *name);
-/** The process of the list named `name`, or null; searches from the list's first element. */
+/** The process of a list that bears a name (exact, case-sensitive).
+ *  \param list any process of the list, or null; the list is taken from its first element
+ *  \param name the name to look for
+ *  \return the process, owned by its list; null when none matches */
 PM_API pm_Process *pm_ProcessFind(pm_Process *list, const char *name);
-/** The argument of the list named `name`, or null; searches from the list's first element. */
+/** The argument of a list that bears a name (exact, case-sensitive).
+ *  \param list any argument of the list, or null; the list is taken from its first element
+ *  \param name the name to look for
+ *  \return the argument, owned by its list; null when none matches */
 PM_API pm_Argument *pm_ArgumentFind(pm_Argument *list, const char *name);
 
-/** The tile at 1-based place `number` of the list, or null when out of range. */
+/** The tile at a place of a list.
+ *  \param list any tile of the list, or null; the list is taken from its first element
+ *  \param number 1-based place
+ *  \return the tile, owned by its list; null when out of range */
 PM_API pm_Tile *pm_TileFindByNumber(pm_Tile *list, int number);
-/** The sample at 1-based place `number` of the list, or null when out of range. */
+/** The sample at a place of a list.
+ *  \param list any sample of the list, or null; the list is taken from its first element
+ *  \param number 1-based place
+ *  \return the sample, owned by its list; null when out of range */
 PM_API pm_Sample *pm_SampleFindByNumber(pm_Sample *list, int number);
-/** The data file at 1-based place `number` of the list, or null when out of range. */
+/** The data file at a place of a list.
+ *  \param list any data file of the list, or null; the list is taken from its first element
+ *  \param number 1-based place
+ *  \return the data file, owned by its list; null when out of range */
 PM_API pm_File *pm_FileFindByNumber(pm_File *list, int number);
-/** The PFA file at 1-based place `number` of the list, or null when out of range. */
+/** The PFA file at a place of a list.
+ *  \param list any PFA file of the list, or null; the list is taken from its first element
+ *  \param number 1-based place
+ *  \return the PFA file, owned by its list; null when out of range */
 PM_API pm_PFAFile *pm_PFAFileFindByNumber(pm_PFAFile *list, int number);
-/** The process at 1-based place `number` of the list, or null when out of range. */
+/** The process at a place of a list.
+ *  \param list any process of the list, or null; the list is taken from its first element
+ *  \param number 1-based place
+ *  \return the process, owned by its list; null when out of range */
 PM_API pm_Process *pm_ProcessFindByNumber(pm_Process *list, int number);
-/** The argument at 1-based place `number` of the list, or null when out of range. */
+/** The argument at a place of a list.
+ *  \param list any argument of the list, or null; the list is taken from its first element
+ *  \param number 1-based place
+ *  \return the argument, owned by its list; null when out of range */
 PM_API pm_Argument *pm_ArgumentFindByNumber(pm_Argument *list, int number);
 
-/** Number of tiles in the list `node` belongs to; 0 for null. */
+/** The length of the list a tile is in.
+ *  \param node any tile of the list, or null
+ *  \return the number of tiles in the list; 0 for null */
 PM_API int pm_TileGetNumber(pm_Tile *node);
-/** Number of samples in the list `node` belongs to; 0 for null. */
+/** The length of the list a sample is in.
+ *  \param node any sample of the list, or null
+ *  \return the number of samples in the list; 0 for null */
 PM_API int pm_SampleGetNumber(pm_Sample *node);
-/** Number of data files in the list `node` belongs to; 0 for null. */
+/** The length of the list a data file is in.
+ *  \param node any data file of the list, or null
+ *  \return the number of data files in the list; 0 for null */
 PM_API int pm_FileGetNumber(pm_File *node);
-/** Number of PFA files in the list `node` belongs to; 0 for null. */
+/** The length of the list a PFA file is in.
+ *  \param node any PFA file of the list, or null
+ *  \return the number of PFA files in the list; 0 for null */
 PM_API int pm_PFAFileGetNumber(pm_PFAFile *node);
-/** Number of processs in the list `node` belongs to; 0 for null. */
+/** The length of the list a process is in.
+ *  \param node any process of the list, or null
+ *  \return the number of processes in the list; 0 for null */
 PM_API int pm_ProcessGetNumber(pm_Process *node);
-/** Number of arguments in the list `node` belongs to; 0 for null. */
+/** The length of the list a argument is in.
+ *  \param node any argument of the list, or null
+ *  \return the number of arguments in the list; 0 for null */
 PM_API int pm_ArgumentGetNumber(pm_Argument *node);
 
-/** 1-based place of the tile in its list; 0 for null. */
+/** The place of a tile in its list.
+ *  \param node the tile, or null
+ *  \return 1-based place; 0 for null */
 PM_API int pm_TileGetPosition(pm_Tile *node);
-/** 1-based place of the sample in its list; 0 for null. */
+/** The place of a sample in its list.
+ *  \param node the sample, or null
+ *  \return 1-based place; 0 for null */
 PM_API int pm_SampleGetPosition(pm_Sample *node);
-/** 1-based place of the data file in its list; 0 for null. */
+/** The place of a data file in its list.
+ *  \param node the data file, or null
+ *  \return 1-based place; 0 for null */
 PM_API int pm_FileGetPosition(pm_File *node);
-/** 1-based place of the PFA file in its list; 0 for null. */
+/** The place of a PFA file in its list.
+ *  \param node the PFA file, or null
+ *  \return 1-based place; 0 for null */
 PM_API int pm_PFAFileGetPosition(pm_PFAFile *node);
-/** 1-based place of the process in its list; 0 for null. */
+/** The place of a process in its list.
+ *  \param node the process, or null
+ *  \return 1-based place; 0 for null */
 PM_API int pm_ProcessGetPosition(pm_Process *node);
-/** 1-based place of the argument in its list; 0 for null. */
+/** The place of a argument in its list.
+ *  \param node the argument, or null
+ *  \return 1-based place; 0 for null */
 PM_API int pm_ArgumentGetPosition(pm_Argument *node);
 
-/* Stable bubble sort by name (nameless first); marks each node moved back
- * changed; stores and returns the new first element. Null gives null. */
-/** Sorts the project's tiles by name and returns the new first tile; null for null. */
+/** Sorts the project's tiles by name: a stable sort, nameless first, that marks each tile it moves back
+ *  changed. Stores the new first tile in the project.
+ *  \param project the project
+ *  \return the new first tile; null for null or an empty list */
 PM_API pm_Tile *pm_ProjectSortTiles(pm_Project *project);
-/** Sorts the tile's samples by name and returns the new first sample; null for null. */
+/** Sorts the tile's samples by name: a stable sort, nameless first, that marks each sample it moves
+ *  back changed. Stores the new first sample in the tile.
+ *  \param tile the tile
+ *  \return the new first sample; null for null or an empty list */
 PM_API pm_Sample *pm_TileSortSamples(pm_Tile *tile);
 
-/* Tile, sample and file removal marks the parent changed and updates the
- * parent's list pointer. */
-/** Unlinks the tile (now owned by the caller, free with pm_TileDestroy); returns the first tile left. */
+/** Unlinks the tile from its list and marks its project changed; the owner's list pointer is updated.
+ *  The tile is now the caller's (pm_TileDestroy).
+ *  \param node the tile, or null
+ *  \return the first tile left in the list; null when none is left */
 PM_API pm_Tile *pm_TileRemove(pm_Tile *node);
-/** Unlinks the sample (now owned by the caller, free with pm_SampleDestroy); returns the first sample
- *  left. */
+/** Unlinks the sample from its list and marks its tile changed; the owner's list pointer is updated.
+ *  The sample is now the caller's (pm_SampleDestroy).
+ *  \param node the sample, or null
+ *  \return the first sample left in the list; null when none is left */
 PM_API pm_Sample *pm_SampleRemove(pm_Sample *node);
-/** Unlinks the data file (now owned by the caller, free with pm_FileDestroy); returns the first file
- *  left. */
+/** Unlinks the data file from its list and marks its project, tile or sample changed; the owner's list
+ *  pointer is updated. The data file is now the caller's (pm_FileDestroy).
+ *  \param node the data file, or null
+ *  \return the first data file left in the list; null when none is left */
 PM_API pm_File *pm_FileRemove(pm_File *node);
-/** Unlinks the PFA file (free with pm_PFAFileDestroy); returns the first element left; store it. */
+/** Unlinks the PFA file from its list (now the caller's: pm_PFAFileDestroy). Marks nothing: a host that
+ *  keeps the PFA root's lists marks the project with pm_ProcFilesChanged.
+ *  \param node the PFA file, or null
+ *  \return the first PFA file left in the list, null when none is left; store it where the list was
+ *          held (a level list of the PFA root) */
 PM_API pm_PFAFile *pm_PFAFileRemove(pm_PFAFile *node);
-/** Unlinks the process (free with pm_ProcessDestroy); returns the first element left; store it. */
+/** Unlinks the process from its list (now the caller's: pm_ProcessDestroy). Marks nothing: mark the
+ *  project with pm_ProjectChanged.
+ *  \param node the process, or null
+ *  \return the first process left in the list, null when none is left; store it where the list was held
+ *          (a level list of the process lists) */
 PM_API pm_Process *pm_ProcessRemove(pm_Process *node);
-/** Unlinks the argument, keeping its process's list valid (free with pm_ArgumentDestroy); returns the
- *  first left. */
+/** Unlinks the argument, keeping its process's argument list valid (now the caller's:
+ *  pm_ArgumentDestroy). Marks nothing: pm_ArgumentDestroy marks the process, or mark it with
+ *  pm_ProcessChanged.
+ *  \param node the argument, or null
+ *  \return the first argument left in the list; null when none is left */
 PM_API pm_Argument *pm_ArgumentRemove(pm_Argument *node);
 
-/* Rename: 1 when changed; 0 with "Error changing ... to %s" over
- * "Name "%s" already in use, please use another name". */
-/** Renames the tile: 1 when changed; 0 with "Error changing tile name to %s" when the name is in use. */
+/** Renames the tile and marks it changed. When the name is in use: "Error changing tile name to %s"
+ *  over "Name "%s" already in use, please use another name". The node's own name counts as in use, so
+ *  renaming a node to its own name is refused.
+ *  \param tile the tile
+ *  \param name the new name (copied)
+ *  \param slot report slot (see the conventions)
+ *  \return 1 when renamed; 0 for null or with a report */
 PM_API int pm_TileSetName(pm_Tile *tile, const char *name, tk_ErrorReport **slot);
-/** Renames the sample: 1 when changed; 0 with "Error changing sample name to %s" when the name is in
- *  use. */
+/** Renames the sample and marks it changed. When the name is in use: "Error changing sample name to %s"
+ *  over "Name "%s" already in use, please use another name". The node's own name counts as in use, so
+ *  renaming a node to its own name is refused.
+ *  \param sample the sample
+ *  \param name the new name (copied)
+ *  \param slot report slot (see the conventions)
+ *  \return 1 when renamed; 0 for null or with a report */
 PM_API int pm_SampleSetName(pm_Sample *sample, const char *name, tk_ErrorReport **slot);
-/** Renames the PFA file: 1 when changed; 0 with "Error changing PFA file name to %s" when the name is
- *  in use. */
+/** Renames the PFA file and marks it changed. When the name is in use: "Error changing PFA file name to
+ *  %s" over "Name "%s" already in use, please use another name". The node's own name counts as in use,
+ *  so renaming a node to its own name is refused.
+ *  \param pfa the PFA file
+ *  \param name the new name (copied)
+ *  \param slot report slot (see the conventions)
+ *  \return 1 when renamed; 0 for null or with a report */
 PM_API int pm_PFAFileSetName(pm_PFAFile *pfa, const char *name, tk_ErrorReport **slot);
-/** Renames the process: 1 when changed; 0 with "Error changing process name to %s" when the name is in
- *  use. */
+/** Renames the process and marks it changed. When the name is in use: "Error changing process name to
+ *  %s" over "Name "%s" already in use, please use another name". The node's own name counts as in use,
+ *  so renaming a node to its own name is refused.
+ *  \param process the process
+ *  \param name the new name (copied)
+ *  \param slot report slot (see the conventions)
+ *  \return 1 when renamed; 0 for null or with a report */
 PM_API int pm_ProcessSetName(pm_Process *process, const char *name, tk_ErrorReport **slot);
-/** Renames the argument: 1 when changed; 0 with "Error changing argument name to %s" when the name is
- *  in use. */
+/** Renames the argument and marks it changed. When the name is in use: "Error changing argument name to
+ *  %s" over "Name "%s" already in use, please use another name". The node's own name counts as in use,
+ *  so renaming a node to its own name is refused.
+ *  \param argument the argument
+ *  \param name the new name (copied)
+ *  \param slot report slot (see the conventions)
+ *  \return 1 when renamed; 0 for null or with a report */
 PM_API int pm_ArgumentSetName(pm_Argument *argument, const char *name, tk_ErrorReport **slot);
-/** Changes the data file's type: 1 when changed; 0 with "Error changing file type to %s" when the type
- *  is in use. */
+/** Changes the data file's file type and marks it changed. When the name is in use: "Error changing
+ *  file type to %s" over "Name "%s" already in use, please use another name". The node's own name
+ *  counts as in use, so renaming a node to its own name is refused.
+ *  \param file the data file
+ *  \param type the new file type (copied)
+ *  \param slot report slot (see the conventions)
+ *  \return 1 when changed; 0 for null or with a report */
 PM_API int pm_FileSetType(pm_File *file, const char *type, tk_ErrorReport **slot);
 
 /* ---- Change tracking --------------------------------------------------------
  * Dirty: 1 when changed and not saved. Changed: {1,0}. Unchanged: {0,0}.
  * Saved: saved = 1. List forms walk from the first element. */
-/** 1 when the tile is changed and not saved, else 0. */
+
+/** Whether the tile itself is dirty (changed and not saved).
+ *  \param node the tile, or null
+ *  \return 1 when dirty, else 0 (also for null) */
 PM_API int pm_TileDirty(pm_Tile *node);
-/** 1 when the sample is changed and not saved, else 0. */
+/** Whether the sample itself is dirty (changed and not saved).
+ *  \param node the sample, or null
+ *  \return 1 when dirty, else 0 (also for null) */
 PM_API int pm_SampleDirty(pm_Sample *node);
-/** 1 when the data file is changed and not saved, else 0. */
+/** Whether the data file itself is dirty (changed and not saved).
+ *  \param node the data file, or null
+ *  \return 1 when dirty, else 0 (also for null) */
 PM_API int pm_FileDirty(pm_File *node);
-/** 1 when the PFA file is changed and not saved, else 0. */
+/** Whether the PFA file itself is dirty (changed and not saved).
+ *  \param node the PFA file, or null
+ *  \return 1 when dirty, else 0 (also for null) */
 PM_API int pm_PFAFileDirty(pm_PFAFile *node);
-/** 1 when the process is changed and not saved, else 0. */
+/** Whether the process itself is dirty (changed and not saved).
+ *  \param node the process, or null
+ *  \return 1 when dirty, else 0 (also for null) */
 PM_API int pm_ProcessDirty(pm_Process *node);
-/** 1 when the argument is changed and not saved, else 0. */
+/** Whether the argument itself is dirty (changed and not saved).
+ *  \param node the argument, or null
+ *  \return 1 when dirty, else 0 (also for null) */
 PM_API int pm_ArgumentDirty(pm_Argument *node);
 
-/** Marks the project record changed. */
+/** Marks the project's own record changed, so that pm_ProjectDirty answers 1: the way a host marks the
+ *  project after an edit that marks nothing itself (see the conventions).
+ *  \param node the project, or null (ignored) */
 PM_API void pm_ProjectChanged(pm_Project *node);
-/** Marks the tile changed (changed 1, saved 0). */
+/** Marks the tile changed (changed 1, saved 0).
+ *  \param node the tile, or null (ignored) */
 PM_API void pm_TileChanged(pm_Tile *node);
-/** Marks the sample changed (changed 1, saved 0). */
+/** Marks the sample changed (changed 1, saved 0).
+ *  \param node the sample, or null (ignored) */
 PM_API void pm_SampleChanged(pm_Sample *node);
-/** Marks the data file changed (changed 1, saved 0). */
+/** Marks the data file changed (changed 1, saved 0).
+ *  \param node the data file, or null (ignored) */
 PM_API void pm_FileChanged(pm_File *node);
-/** Marks the PFA file changed (changed 1, saved 0). */
+/** Marks the PFA file changed (changed 1, saved 0).
+ *  \param node the PFA file, or null (ignored) */
 PM_API void pm_PFAFileChanged(pm_PFAFile *node);
-/** Marks the process changed (changed 1, saved 0). */
+/** Marks the process changed (changed 1, saved 0).
+ *  \param node the process, or null (ignored) */
 PM_API void pm_ProcessChanged(pm_Process *node);
-/** Marks the argument changed (changed 1, saved 0). */
+/** Marks the argument changed (changed 1, saved 0).
+ *  \param node the argument, or null (ignored) */
 PM_API void pm_ArgumentChanged(pm_Argument *node);
 
-/** Clears the tile's change state (changed 0, saved 0). */
+/** Clears the tile's change state (changed 0, saved 0).
+ *  \param node the tile, or null (ignored) */
 PM_API void pm_TileUnchanged(pm_Tile *node);
-/** Clears the sample's change state (changed 0, saved 0). */
+/** Clears the sample's change state (changed 0, saved 0).
+ *  \param node the sample, or null (ignored) */
 PM_API void pm_SampleUnchanged(pm_Sample *node);
-/** Clears the data file's change state (changed 0, saved 0). */
+/** Clears the data file's change state (changed 0, saved 0).
+ *  \param node the data file, or null (ignored) */
 PM_API void pm_FileUnchanged(pm_File *node);
-/** Clears the PFA file's change state (changed 0, saved 0). */
+/** Clears the PFA file's change state (changed 0, saved 0).
+ *  \param node the PFA file, or null (ignored) */
 PM_API void pm_PFAFileUnchanged(pm_PFAFile *node);
-/** Clears the process's change state (changed 0, saved 0). */
+/** Clears the process's change state (changed 0, saved 0).
+ *  \param node the process, or null (ignored) */
 PM_API void pm_ProcessUnchanged(pm_Process *node);
-/** Clears the argument's change state (changed 0, saved 0). */
+/** Clears the argument's change state (changed 0, saved 0).
+ *  \param node the argument, or null (ignored) */
 PM_API void pm_ArgumentUnchanged(pm_Argument *node);
 
-/** Marks the tile saved (saved 1). */
+/** Marks the tile saved (saved 1).
+ *  \param node the tile, or null (ignored) */
 PM_API void pm_TileSaved(pm_Tile *node);
-/** Marks the sample saved (saved 1). */
+/** Marks the sample saved (saved 1).
+ *  \param node the sample, or null (ignored) */
 PM_API void pm_SampleSaved(pm_Sample *node);
-/** Marks the data file saved (saved 1). */
+/** Marks the data file saved (saved 1).
+ *  \param node the data file, or null (ignored) */
 PM_API void pm_FileSaved(pm_File *node);
-/** Marks the PFA file saved (saved 1). */
+/** Marks the PFA file saved (saved 1).
+ *  \param node the PFA file, or null (ignored) */
 PM_API void pm_PFAFileSaved(pm_PFAFile *node);
-/** Marks the argument saved (saved 1). */
+/** Marks the argument saved (saved 1).
+ *  \param node the argument, or null (ignored) */
 PM_API void pm_ArgumentSaved(pm_Argument *node);
-/** Marks the process and every one of its arguments saved. */
-PM_API void pm_ProcessSaved(pm_Process *process);   /* and every argument */
-/** Marks the project record and its PFA root saved; tiles, samples and files are not touched. */
-PM_API void pm_ProjectSaved(pm_Project *project);   /* and its PFA root, nothing else */
+/** Marks the process and every one of its arguments saved.
+ *  \param process the process, or null (ignored) */
+PM_API void pm_ProcessSaved(pm_Process *process);
+/** Marks the project record and its PFA root saved; tiles, samples, data files and processes are not
+ *  touched.
+ *  \param project the project, or null (ignored) */
+PM_API void pm_ProjectSaved(pm_Project *project);
 
-/** 1 when any tile of the list, or any of their samples or data files, is dirty, else 0. */
+/** Whether any tile of a list, or any of their samples or data files, is dirty.
+ *  \param list any tile of the list, or null; the list is taken from its first element
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_TileListDirty(pm_Tile *list);
-/** 1 when any sample of the list, or any of their data files, is dirty, else 0. */
+/** Whether any sample of a list, or any of their data files, is dirty.
+ *  \param list any sample of the list, or null; the list is taken from its first element
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_SampleListDirty(pm_Sample *list);
-/** 1 when any data file of the list is dirty, else 0. */
+/** Whether any data file of a list is dirty.
+ *  \param list any data file of the list, or null; the list is taken from its first element
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_FileListDirty(pm_File *list);
-/** 1 when any PFA file of the list is dirty, else 0. */
+/** Whether any PFA file of a list is dirty.
+ *  \param list any PFA file of the list, or null; the list is taken from its first element
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_PFAFileListDirty(pm_PFAFile *list);
-/** 1 when any process of the list, or any of their arguments, is dirty, else 0. */
+/** Whether any process of a list, or any of their arguments, is dirty.
+ *  \param list any process of the list, or null; the list is taken from its first element
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_ProcessListDirty(pm_Process *list);
-/** 1 when any argument of the list is dirty, else 0. */
+/** Whether any argument of a list is dirty.
+ *  \param list any argument of the list, or null; the list is taken from its first element
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_ArgumentListDirty(pm_Argument *list);
 
-/** Clears the change state of every tile of the list and of their samples and data files. */
+/** Clears the change state of every tile of a list and of their samples and data files.
+ *  \param list any tile of the list, or null; the list is taken from its first element */
 PM_API void pm_TileListUnchanged(pm_Tile *list);
-/** Clears the change state of every sample of the list and of their data files. */
+/** Clears the change state of every sample of a list and of their data files.
+ *  \param list any sample of the list, or null; the list is taken from its first element */
 PM_API void pm_SampleListUnchanged(pm_Sample *list);
-/** Clears the change state of every data file of the list. */
+/** Clears the change state of every data file of a list.
+ *  \param list any data file of the list, or null; the list is taken from its first element */
 PM_API void pm_FileListUnchanged(pm_File *list);
-/** Clears the change state of every PFA file of the list. */
+/** Clears the change state of every PFA file of a list.
+ *  \param list any PFA file of the list, or null; the list is taken from its first element */
 PM_API void pm_PFAFileListUnchanged(pm_PFAFile *list);
-/** Clears the change state of every process of the list and of their arguments. */
+/** Clears the change state of every process of a list and of their arguments.
+ *  \param list any process of the list, or null; the list is taken from its first element */
 PM_API void pm_ProcessListUnchanged(pm_Process *list);
-/** Clears the change state of every argument of the list. */
+/** Clears the change state of every argument of a list.
+ *  \param list any argument of the list, or null; the list is taken from its first element */
 PM_API void pm_ArgumentListUnchanged(pm_Argument *list);
 
-/** 1 when a process or argument of any level is dirty, else 0. */
+/** Whether a process or argument of any level is dirty.
+ *  \param lists the process lists, or null
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_ProcessListsDirty(pm_ProcessLists *lists);
-/** Clears the change state of every process and argument of all levels. */
+/** Clears the change state of every process and argument of all levels.
+ *  \param lists the process lists, or null (ignored) */
 PM_API void pm_ProcessListsUnchanged(pm_ProcessLists *lists);
-/** Marks the PFA root's own record changed. */
+/** Marks the PFA root's own record changed. PFA file edits count towards pm_ProjectDirty only while it
+ *  is: call this after adding, changing, removing or destroying PFA files of the project.
+ *  \param root the PFA root, or null (ignored) */
 PM_API void pm_ProcFilesChanged(pm_ProcFiles *root);
-/** Marks the PFA root's own record saved. */
+/** Marks the PFA root's own record saved.
+ *  \param root the PFA root, or null (ignored) */
 PM_API void pm_ProcFilesSaved(pm_ProcFiles *root);
-/* 1 only when the root's own record is dirty and a level list holds a dirty
- * PFA file. */
-/** 1 only when the root record is dirty and some level holds a dirty PFA file. */
+/** Whether the PFA root needs saving: only when its own record is dirty and a level list holds a dirty
+ *  PFA file.
+ *  \param root the PFA root, or null
+ *  \return 1 when both hold, else 0 */
 PM_API int pm_ProcFilesDirty(pm_ProcFiles *root);
-/** Clears the change state of the root record and of every PFA file of all levels. */
+/** Clears the change state of the PFA root record and of every PFA file of all levels.
+ *  \param root the PFA root, or null (ignored) */
 PM_API void pm_ProcFilesUnchanged(pm_ProcFiles *root);
-/* Whether anything of the project needs saving. */
-/** 1 when anything of the project (record, tiles, samples, files, PFA root, processes) needs saving. */
+/** Whether anything of the project needs saving: its record, tiles, samples, data files, PFA root
+ *  (pm_ProcFilesDirty) or processes and arguments. Edits that mark nothing are listed in the
+ *  conventions.
+ *  \param project the project, or null
+ *  \return 1 when something is dirty, else 0 */
 PM_API int pm_ProjectDirty(pm_Project *project);
-/** Clears the change state of the project and everything it holds. */
+/** Clears the change state of the project and everything it holds.
+ *  \param project the project, or null (ignored) */
 PM_API void pm_ProjectUnchanged(pm_Project *project);
 
 /* ---- Project, tiles, samples --------------------------------------------- */
-/* A new empty project with its PFA root and process lists; destroy with
- * pm_ProjectDestroy. */
-/** New empty project with PFA root and process lists; null when out of memory. Free with
- *  pm_ProjectDestroy. */
+
+/** A new empty project with an empty PFA root and empty process lists.
+ *  \return the project (pm_ProjectDestroy); null when out of memory */
 PM_API pm_Project *pm_ProjectCreate(void);
-/** Sets the project's fields to their empty defaults without freeing anything. */
+/** Sets the project's fields to their empty defaults without freeing anything.
+ *  \param project the project, or null (ignored) */
 PM_API void pm_ProjectInitialize(pm_Project *project);
-/** Frees tiles, files, names and the containers' contents; settings and the emptied containers stay. */
+/** Frees the project's tiles, data files and names and empties its PFA root and process lists; the
+ *  settings and the emptied containers stay.
+ *  \param project the project, or null (ignored) */
 PM_API void pm_ProjectClear(pm_Project *project);
-/** Frees the project and everything reachable from it; null is ignored. */
+/** Frees the project and everything reachable from it.
+ *  \param project the project, or null (ignored) */
 PM_API void pm_ProjectDestroy(pm_Project *project);
-/** New detached tile with a copy of `name`; null when out of memory. Free with pm_TileDestroy. */
+/** A new detached tile.
+ *  \param name the tile's name (copied); a nameless tile is never appended (see the conventions)
+ *  \return the tile (pm_TileDestroy); null when out of memory */
 PM_API pm_Tile *pm_TileCreate(const char *name);
-/** Sets the tile's fields to their empty defaults without freeing anything. */
+/** Sets the tile's fields to their empty defaults without freeing anything.
+ *  \param tile the tile, or null (ignored) */
 PM_API void pm_TileInitialize(pm_Tile *tile);
-/** Frees what the tile holds and leaves it empty; the record itself stays. */
+/** Frees what the tile holds and leaves it empty; the record itself stays.
+ *  \param tile the tile, or null (ignored) */
 PM_API void pm_TileClear(pm_Tile *tile);
-/** Unlinks and frees the tile with all it holds; returns the first tile left in its list. */
+/** Unlinks the tile and frees it with everything it holds; like pm_TileRemove it marks the owner
+ *  changed.
+ *  \param tile the tile, or null
+ *  \return the first tile left in its list; null when none is left */
 PM_API pm_Tile *pm_TileDestroy(pm_Tile *tile);
-/** Frees every tile of the list the given one belongs to; returns null. */
-PM_API pm_Tile *pm_TileDestroyList(pm_Tile *list); /* returns null */
-/** New detached sample with a copy of `name`; null when out of memory. Free with pm_SampleDestroy. */
+/** Frees every tile of the list the given one is in.
+ *  \param list any tile of the list, or null; the list is taken from its first element
+ *  \return null */
+PM_API pm_Tile *pm_TileDestroyList(pm_Tile *list);
+/** A new detached sample.
+ *  \param name the sample's name (copied); a nameless sample is never appended (see the conventions)
+ *  \return the sample (pm_SampleDestroy); null when out of memory */
 PM_API pm_Sample *pm_SampleCreate(const char *name);
-/** Sets the sample's fields to their empty defaults without freeing anything. */
+/** Sets the sample's fields to their empty defaults without freeing anything.
+ *  \param sample the sample, or null (ignored) */
 PM_API void pm_SampleInitialize(pm_Sample *sample);
-/** Frees what the sample holds and leaves it empty; the record itself stays. */
+/** Frees what the sample holds and leaves it empty; the record itself stays.
+ *  \param sample the sample, or null (ignored) */
 PM_API void pm_SampleClear(pm_Sample *sample);
-/** Unlinks and frees the sample with all it holds; returns the first sample left in its list. */
+/** Unlinks the sample and frees it with everything it holds; like pm_SampleRemove it marks the owner
+ *  changed.
+ *  \param sample the sample, or null
+ *  \return the first sample left in its list; null when none is left */
 PM_API pm_Sample *pm_SampleDestroy(pm_Sample *sample);
-/** Frees every sample of the list the given one belongs to; returns null. */
+/** Frees every sample of the list the given one is in.
+ *  \param list any sample of the list, or null; the list is taken from its first element
+ *  \return null */
 PM_API pm_Sample *pm_SampleDestroyList(pm_Sample *list);
 
-/* Appends take over the node on success; on refusal (name in use) the node
- * stays detached and the caller still owns it. */
-/** Appends and takes over the tile; "Cannot append tile %s to project node" when its name is in use. */
+/** Appends the tile to the project's tiles; "Cannot append tile %s to project node" when its name is in
+ *  use. The node is taken over on success; when refused it stays detached and the caller still owns it.
+ *  A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param project the project; null does nothing
+ *  \param tile a detached tile; null does nothing
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_ProjectAppendTile(pm_Project *project, pm_Tile *tile, tk_ErrorReport **slot);
-/** Appends and takes over the sample; "Cannot append sample %s to tile %s" when its name is in use. */
+/** Appends the sample to the tile's samples; "Cannot append sample %s to tile %s" when its name is in
+ *  use. The node is taken over on success; when refused it stays detached and the caller still owns it.
+ *  A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param tile the tile; null does nothing
+ *  \param sample a detached sample; null does nothing
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_TileAppendSample(pm_Tile *tile, pm_Sample *sample, tk_ErrorReport **slot);
-/** Appends and takes over the data file; "Cannot add file to project node" when its type is in use. */
+/** Appends the data file to the project's data files; "Cannot add file to project node" when its file
+ *  type is in use. The node is taken over on success; when refused it stays detached and the caller
+ *  still owns it. A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param project the project; null does nothing
+ *  \param file a detached data file; null does nothing
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_ProjectAppendFile(pm_Project *project, pm_File *file, tk_ErrorReport **slot);
-/** Appends and takes over the data file; "Error adding file %s to tile %s" when its type is in use. */
+/** Appends the data file to the tile's data files; "Error adding file %s to tile %s" when its file type
+ *  is in use. The node is taken over on success; when refused it stays detached and the caller still
+ *  owns it. A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param tile the tile; null does nothing
+ *  \param file a detached data file; null does nothing
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_TileAppendFile(pm_Tile *tile, pm_File *file, tk_ErrorReport **slot);
-/** Appends and takes over the data file; "Error adding file %s to sample %s" when its type is in use. */
+/** Appends the data file to the sample's data files; "Error adding file %s to sample %s" when its file
+ *  type is in use. The node is taken over on success; when refused it stays detached and the caller
+ *  still owns it. A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param sample the sample; null does nothing
+ *  \param file a detached data file; null does nothing
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_SampleAppendFile(pm_Sample *sample, pm_File *file, tk_ErrorReport **slot);
-/* 0 on success, non-zero on failure (a parent that is no project, tile or
- * sample is refused without a report). */
-/** Appends the data file to a project, tile or sample: 0 on success; non-zero, with "Cannot append file
- *  to parent node" when refused. */
+/** Appends the data file to a project, tile or sample, as the Append functions above do.
+ *  \param parent the project, tile or sample; any other record is refused without a report
+ *  \param file a detached data file
+ *  \param slot report slot (see the conventions); "Cannot append file to parent node" over the append's
+ *         reports
+ *  \return 0 on success; non-zero when refused */
 PM_API int pm_ParentAppendFile(void *parent, pm_File *file, tk_ErrorReport **slot);
 
-/** New unused tile name "<base><n>" (tk_HeapFree); null with "Cannot find a new tile name" on failure. */
+/** A tile name "<base><n>" that no tile of the project bears.
+ *  \param project the project; null gives null without a report
+ *  \param base the name's beginning
+ *  \param slot report slot (see the conventions); "Cannot find a new tile name"
+ *  \return a new text (tk_HeapFree); null with a report on failure */
 PM_API char *pm_ProjectGetNewTileName(pm_Project *project, const char *base, tk_ErrorReport **slot);
-/** New unused sample name "<base><n>" (tk_HeapFree); null with "Cannot find a new sample name" on
- *  failure. */
+/** A sample name "<base><n>" that no sample of the tile bears.
+ *  \param tile the tile; null gives null without a report
+ *  \param base the name's beginning
+ *  \param slot report slot (see the conventions); "Cannot find a new sample name"
+ *  \return a new text (tk_HeapFree); null with a report on failure */
 PM_API char *pm_TileGetNewSampleName(pm_Tile *tile, const char *base, tk_ErrorReport **slot);
 
-/** The project type; 0 for null. */
+/** The project type (0 Single_Sampling, 1 Double_Sampling).
+ *  \param project the project
+ *  \return the type; 0 for null */
 PM_API pm_ProjectType pm_ProjectGetType(pm_Project *project);
-/** Stores the project type and marks the project changed; 1, or 0 for null. */
+/** Stores the project type and marks the project changed.
+ *  \param project the project
+ *  \param value the type (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ProjectSetType(pm_Project *project, pm_ProjectType value);
-/** Whether dot-grid analysis is enabled; 0 for null. */
+/** Whether dot-grid analysis is enabled.
+ *  \param project the project
+ *  \return 0 Disabled, 1 Enabled; 0 for null */
 PM_API pm_AnalysisSwitch pm_ProjectGetUseDotGrid(pm_Project *project);
-/** Stores the dot-grid switch and marks the project changed; 1, or 0 for null. */
+/** Stores the dot-grid switch and marks the project changed.
+ *  \param project the project
+ *  \param value 0 Disabled, 1 Enabled (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ProjectSetUseDotGrid(pm_Project *project, pm_AnalysisSwitch value);
-/** Whether polygon-tool analysis is enabled; 0 for null. */
+/** Whether polygon-tool analysis is enabled.
+ *  \param project the project
+ *  \return 0 Disabled, 1 Enabled; 0 for null */
 PM_API pm_AnalysisSwitch pm_ProjectGetUsePolyTool(pm_Project *project);
-/** Stores the polygon-tool switch and marks the project changed; 1, or 0 for null. */
+/** Stores the polygon-tool switch and marks the project changed.
+ *  \param project the project
+ *  \param value 0 Disabled, 1 Enabled (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ProjectSetUsePolyTool(pm_Project *project, pm_AnalysisSwitch value);
-/** The tile's selection flag; 0 for null. */
+/** The tile's selection flag.
+ *  \param tile the tile
+ *  \return 0 Manual, 1 Automatic; 0 for null */
 PM_API pm_Selection pm_TileGetAutomatic(pm_Tile *tile);
-/** Stores the tile's selection flag; marks nothing changed. */
-PM_API void pm_TileSetAutomatic(pm_Tile *tile, pm_Selection value);   /* marks nothing */
-/** The sample's selection flag; 0 for null. */
+/** Stores the tile's selection flag. It is saved with the tile but marks nothing: mark the project with
+ *  pm_ProjectChanged.
+ *  \param tile the tile, or null (ignored)
+ *  \param value 0 Manual, 1 Automatic (not validated) */
+PM_API void pm_TileSetAutomatic(pm_Tile *tile, pm_Selection value);
+/** The sample's selection flag.
+ *  \param sample the sample
+ *  \return 0 Manual, 1 Automatic; 0 for null */
 PM_API pm_Selection pm_SampleGetAutomatic(pm_Sample *sample);
-/** Stores the sample's selection flag; marks nothing changed. */
+/** Stores the sample's selection flag. It is saved with the sample but marks nothing: mark the project
+ *  with pm_ProjectChanged.
+ *  \param sample the sample, or null (ignored)
+ *  \param value 0 Manual, 1 Automatic (not validated) */
 PM_API void pm_SampleSetAutomatic(pm_Sample *sample, pm_Selection value);
 
-/** Count of the project, its tiles and their samples; 0 for null. */
-PM_API int pm_ProjectGetTotalNodes(pm_Project *project);   /* project + tiles + samples */
-/** Count of the samples over all tiles of the project; 0 for null. */
+/** Counts the project, its tiles and their samples.
+ *  \param project the project
+ *  \return 1 + tiles + samples; 0 for null */
+PM_API int pm_ProjectGetTotalNodes(pm_Project *project);
+/** Counts the samples over all tiles of the project.
+ *  \param project the project
+ *  \return the count; 0 for null */
 PM_API int pm_ProjectGetTotalSamples(pm_Project *project);
 
-/* Replaces the project's PFA root and process lists, taking ownership of the
- * given ones; passing the containers the project already holds keeps them. */
-/** Installs `root` and `lists` in the project, destroying the containers they replace. */
+/** Installs a PFA root and process lists in the project, taking them over and destroying the ones they
+ *  replace; passing the containers the project already holds keeps them. Until this call the level
+ *  lists of containers the host built are the host's to write.
+ *  \param project the project; null takes nothing (the caller keeps both)
+ *  \param root the new PFA root
+ *  \param lists the new process lists */
 PM_API void pm_ProjectTypesApply(pm_Project *project, pm_ProcFiles *root, pm_ProcessLists *lists);
-/* First element of the level's list (null for an empty list or a level
- * other than 0, 1, 2); owned by the project. */
-/** First process of the level's list, owned by the project; null for an empty list or a bad level. */
+/** The process list of a level.
+ *  \param project the project
+ *  \param level the level: 0 project, 1 tiles, 2 samples
+ *  \return the first process of the level's list, owned by the project; null for null, an empty list or
+ *          another level */
 PM_API pm_Process *pm_ProcessListGetByType(pm_Project *project, pm_Level level);
-/** First PFA file of the level's list, owned by the project; null for an empty list or a bad level. */
+/** The PFA file list of a level.
+ *  \param project the project
+ *  \param level the level: 0 project, 1 tiles, 2 samples
+ *  \return the first PFA file of the level's list, owned by the project; null for null, an empty list
+ *          or another level */
 PM_API pm_PFAFile *pm_PFAFileListGetByType(pm_Project *project, pm_Level level);
 
 /* ---- Data files ---------------------------------------------------------------- */
-/** New detached data file with copies of the texts; null when out of memory. Free with pm_FileDestroy. */
+
+/** A new detached data file; the texts are copied.
+ *  \param type its file type (the node name); a data file without one is never appended
+ *  \param descriptor the path of the file on disk (absolute; see the conventions), or null
+ *  \param time the host's time value
+ *  \param verified the host's verification text, or null
+ *  \param comment a comment, or null
+ *  \return the data file (pm_FileDestroy); null when out of memory */
 PM_API pm_File *pm_FileCreate(const char *type, const char *descriptor, double time,
                               const char *verified, const char *comment);
-/** Sets the data file's fields to their empty defaults without freeing anything. */
+/** Sets the data file's fields to their empty defaults without freeing anything.
+ *  \param file the data file, or null (ignored) */
 PM_API void pm_FileInitialize(pm_File *file);
-/** Frees the data file's texts and leaves it empty; the record itself stays. */
+/** Frees the data file's texts and leaves it empty; the record itself stays.
+ *  \param file the data file, or null (ignored) */
 PM_API void pm_FileClear(pm_File *file);
-/** Unlinks and frees the data file; returns the first file left in its list. */
+/** Unlinks and frees the data file.
+ *  \param file the data file, or null
+ *  \return the first data file left in its list; null when none is left */
 PM_API pm_File *pm_FileDestroy(pm_File *file);
-/** Frees every data file of the list the given one belongs to; returns null. */
+/** Frees every data file of the list the given one is in.
+ *  \param list any data file of the list, or null; the list is taken from its first element
+ *  \return null */
 PM_API pm_File *pm_FileDestroyList(pm_File *list);
-/** Copy of the file's descriptor (tk_HeapFree); null for null or unset. */
+/** The data file's descriptor.
+ *  \param file the data file
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_FileGetDescriptor(pm_File *file);
-/** Stores a copy of the descriptor and marks the file changed; 1, or 0 for null. */
+/** Stores a copy of the descriptor and marks the data file changed.
+ *  \param file the data file
+ *  \param descriptor the new descriptor, or null
+ *  \return 1; 0 for null */
 PM_API int pm_FileSetDescriptor(pm_File *file, const char *descriptor);
-/** The file's time value; 0 for null. */
+/** The data file's time value.
+ *  \param file the data file
+ *  \return the value; 0 for null */
 PM_API double pm_FileGetDate(pm_File *file);
-/** Stores the time value and marks the file changed; 1, or 0 for null. */
+/** Stores the time value and marks the data file changed.
+ *  \param file the data file
+ *  \param time the new value
+ *  \return 1; 0 for null */
 PM_API int pm_FileSetDate(pm_File *file, double time);
-/** Copy of the file's verified text (tk_HeapFree); null for null or unset. */
+/** The data file's verified text.
+ *  \param file the data file
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_FileGetVerified(pm_File *file);
-/** Stores a copy of the verified text and marks the file changed; 1, or 0 for null. */
+/** Stores a copy of the verified text and marks the data file changed.
+ *  \param file the data file
+ *  \param text the new verified text, or null
+ *  \return 1; 0 for null */
 PM_API int pm_FileSetVerified(pm_File *file, const char *text);
-/** Copy of the file's comment (tk_HeapFree); null for null or unset. */
+/** The data file's comment.
+ *  \param file the data file
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_FileGetComment(pm_File *file);
-/** Stores a copy of the comment and marks the file changed; 1, or 0 for null. */
+/** Stores a copy of the comment and marks the data file changed.
+ *  \param file the data file
+ *  \param text the new comment, or null
+ *  \return 1; 0 for null */
 PM_API int pm_FileSetComment(pm_File *file, const char *text);
-/* Kind of the file's parent; "No file to check" / "No parent to check"
- * leave -1. */
-/** Kind of the file's parent; -1 with "No file to check" or "No parent to check". */
+/** The node kind of the data file's owner.
+ *  \param file the data file
+ *  \param slot report slot (see the conventions); "No file to check" for null, "No parent to check" for
+ *         a detached file
+ *  \return PM_KIND_PROJECT, PM_KIND_TILE or PM_KIND_SAMPLE; PM_KIND_NONE (-1) with a report */
 PM_API pm_NodeKind pm_FileGetParentType(pm_File *file, tk_ErrorReport **slot);
-/* Non-zero when the descriptor names an existing file. */
-/** Non-zero when the descriptor (as stored) names an existing file; "Error check file existance for %s"
- *  on failure. */
+/** Whether the descriptor, taken as stored, names an existing file. Nothing is expanded: a "$" is an
+ *  ordinary character, and a relative descriptor is taken against the current directory.
+ *  \param file the data file; null or one without descriptor gives 0
+ *  \param slot report slot (see the conventions); "Error check file existance for %s" when existence
+ *         cannot be told
+ *  \return non-zero when the file exists; 0 when not, or with a report */
 PM_API int pm_FileDescriptorExists(pm_File *file, tk_ErrorReport **slot);
 
 /* ---- Associations and list rebuilds ------------------------------------------ */
-/** Makes the node's data files one per named PFA file, keeping matching ones; "Out of memory creating
- *  file %s" or "Error adding file to parent". */
+
+/** Makes the node's data files one per named PFA file of the list, in its order, keeping the matching
+ *  ones (with their descriptors) and destroying the rest; "Out of memory creating file %s" or "Error
+ *  adding file to parent".
+ *  \param pfa_list any PFA file of the list, or null; the list is taken from its first element
+ *  \param node the project, tile or sample
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_SetFileListFromPFA(pm_PFAFile *pfa_list, void *node, tk_ErrorReport **slot);
-/** The project's PFA file matching the data file's type at its level (not a copy); null with e.g.
- *  "Cannot find corresponding PFA File for \"%s\"". */
+/** The project's PFA file for a data file: the one of the data file's file type at its owner's level.
+ *  \param project the project
+ *  \param file a data file that has an owner
+ *  \param slot report slot (see the conventions); "Cannot get type of parent node for file "%s"",
+ *         "Cannot find correct PFA file list for this level", "Cannot find corresponding PFA File for
+ *         "%s""
+ *  \return the PFA file, owned by the project (not a copy); null with a report */
 PM_API pm_PFAFile *pm_PFAFileFindFromFile(pm_Project *project, pm_File *file, tk_ErrorReport **slot);
-/* Makes the tile (sample) list exactly the named nodes in order; a null
- * entry ends the names early. */
-/** Rebuilds the tile list from `names`, keeping existing tiles; "Cannot set files for tile %s" or
- *  "Cannot append tile %s to project". */
+/** Makes the project's tiles exactly the named ones, in order. Existing tiles are kept (moved, with
+ *  what they hold, marking nothing), missing ones are created with a data file per PFA file of level 1,
+ *  and tiles not named are destroyed, which marks the project changed. A list that is only reordered
+ *  therefore marks nothing (see the conventions). "Cannot set files for tile %s" or "Cannot append tile
+ *  %s to project".
+ *  \param project the project; null does nothing
+ *  \param count how many names
+ *  \param names the names; a null entry ends them early
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_ProjectSetTileList(pm_Project *project, int count, const char *const *names,
                                   tk_ErrorReport **slot);
-/** Rebuilds the sample list from `names`, keeping existing samples; "Cannot set files for sample %s" or
- *  "Cannot append sample %s to tile %s". */
+/** Makes the tile's samples exactly the named ones, in order. Existing samples are kept (moved, with
+ *  what they hold, marking nothing), missing ones are created with a data file per PFA file of level 2,
+ *  and samples not named are destroyed, which marks the tile changed. A list that is only reordered
+ *  therefore marks nothing (see the conventions). "Cannot set files for sample %s" or "Cannot append
+ *  sample %s to tile %s".
+ *  \param tile the tile; null does nothing
+ *  \param count how many names
+ *  \param names the names; a null entry ends them early
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_TileSetSampleList(pm_Tile *tile, int count, const char *const *names,
                                  tk_ErrorReport **slot);
 
 /* ---- Processes and arguments ------------------------------------------------- */
-/** New detached process with copies of the texts; null when out of memory.
- *  Free with pm_ProcessDestroy. */
+
+/** A new detached process; the texts are copied.
+ *  \param name its name
+ *  \param title title shown to the user, or null
+ *  \param params parameter file, or null
+ *  \param labels label file, or null
+ *  \param suffix file suffix, or null
+ *  \param output 0 Request, 1 Generate
+ *  \return the process (pm_ProcessDestroy); null when out of memory */
 PM_API pm_Process *pm_ProcessCreate(const char *name, const char *title, const char *params,
                                     const char *labels, const char *suffix, pm_ProcessOutput output);
-/* After the slot: groups of (const char *name, const char *value, int type,
- * int mode, int hide), ended by a null name. Parameter and label file are
- * joined to `directory` (which is created when missing). */
-/** New process with its arguments (pm_ProcessDestroy); null with "Error creating parameter file name";
- *  "Error adding argument to process" keeps the process. */
+/** A new detached process with its arguments. The parameter and label files are joined to `directory`,
+ *  which is created when missing.
+ *  \param name its name
+ *  \param title title shown to the user
+ *  \param directory directory of the parameter and label files (variables expanded for the check)
+ *  \param params parameter file name
+ *  \param labels label file name
+ *  \param suffix file suffix
+ *  \param output 0 Request, 1 Generate
+ *  \param slot report slot (see the conventions); "Error creating parameter file name" (no process),
+ *         "Error adding argument to process" (the process is returned with the arguments before the
+ *         refused one)
+ *  \param ... groups of (const char *name, const char *value, int format, int mode, int hide) for the
+ *         arguments, ended by a null name
+ *  \return the process (pm_ProcessDestroy), also with a report when an argument was refused; null
+ *          with a report when the parameter or label file name could not be made */
 PM_API pm_Process *pm_ProcessVaCreate(const char *name, const char *title, const char *directory,
                                       const char *params, const char *labels, const char *suffix,
                                       pm_ProcessOutput output, tk_ErrorReport **slot, ...);
-/** Sets the process's fields to their empty defaults without freeing anything. */
+/** Sets the process's fields to their empty defaults without freeing anything.
+ *  \param process the process, or null (ignored) */
 PM_API void pm_ProcessInitialize(pm_Process *process);
-/** Frees the process's texts and arguments and leaves it empty; the record itself stays. */
+/** Frees the process's texts and arguments and leaves it empty; the record itself stays.
+ *  \param process the process, or null (ignored) */
 PM_API void pm_ProcessClear(pm_Process *process);
-/** Unlinks and frees the process with its arguments; returns the first element left in its list. */
+/** Unlinks and frees the process with its arguments. Marks nothing: mark the project with
+ *  pm_ProjectChanged.
+ *  \param process the process, or null
+ *  \return the first process left in its list, null when none is left; store it where the list was held */
 PM_API pm_Process *pm_ProcessDestroy(pm_Process *process);
-/** Frees every process of the list the given one belongs to; returns null. */
+/** Frees every process of the list the given one is in.
+ *  \param list any process of the list, or null; the list is taken from its first element
+ *  \return null */
 PM_API pm_Process *pm_ProcessDestroyList(pm_Process *list);
-/** New detached argument with copies of the texts; null when out of memory. Free with
- *  pm_ArgumentDestroy. */
+/** A new detached argument; the texts are copied.
+ *  \param name its name
+ *  \param value the name of the PFA file it stands for, or null
+ *  \param type the format of the files it takes (PM_RASTER ... PM_AOI)
+ *  \param mode PM_STRICT_INPUT ... PM_EDITABLE_OUTPUT
+ *  \param hide 0 Show, 1 Hide
+ *  \return the argument (pm_ArgumentDestroy); null when out of memory */
 PM_API pm_Argument *pm_ArgumentCreate(const char *name, const char *value, pm_PFAType type,
                                       pm_ArgumentMode mode, pm_ArgumentHide hide);
-/** Sets the argument's fields to their empty defaults without freeing anything. */
+/** Sets the argument's fields to their empty defaults without freeing anything.
+ *  \param argument the argument, or null (ignored) */
 PM_API void pm_ArgumentInitialize(pm_Argument *argument);
-/** Frees the argument's texts and leaves it empty; the record itself stays. */
+/** Frees the argument's texts and leaves it empty; the record itself stays.
+ *  \param argument the argument, or null (ignored) */
 PM_API void pm_ArgumentClear(pm_Argument *argument);
-/** Unlinks and frees the argument, marking its process changed; returns the first argument left. */
-PM_API pm_Argument *pm_ArgumentDestroy(pm_Argument *argument); /* marks its process changed */
-/** Frees every argument of the list the given one belongs to; returns null. */
+/** Unlinks and frees the argument and marks its process changed.
+ *  \param argument the argument, or null
+ *  \return the first argument left in its list; null when none is left */
+PM_API pm_Argument *pm_ArgumentDestroy(pm_Argument *argument);
+/** Frees every argument of the list the given one is in.
+ *  \param list any argument of the list, or null; the list is taken from its first element
+ *  \return null */
 PM_API pm_Argument *pm_ArgumentDestroyList(pm_Argument *list);
-/** Appends and takes over the argument; "Error appending argument %s to process %s" when its name is in
- *  use. */
+/** Appends the argument to the process's arguments; "Error appending argument %s to process %s" when
+ *  its name is in use. The node is taken over on success; when refused it stays detached and the caller
+ *  still owns it. A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param process the process; null does nothing
+ *  \param argument a detached argument; null does nothing
+ *  \param slot report slot (see the conventions) */
 PM_API void pm_ProcessAppendArgument(pm_Process *process, pm_Argument *argument, tk_ErrorReport **slot);
-/* Appends to a process list the host holds; store the returned list. */
-/** Appends the process and returns the list's first element; "Error appending process %s" when its name
- *  is in use. */
+/** Appends the process to a process list the host holds; "Error appending process %s" when its name is
+ *  in use. The node is taken over on success; when refused it stays detached and the caller still owns
+ *  it. A node without a name is neither appended nor reported: it too stays the caller's.
+ *  \param list any process of the list, or null to start one
+ *  \param process a detached process
+ *  \param slot report slot (see the conventions)
+ *  \return the list's first element; store it */
 PM_API pm_Process *pm_ProcessAppend(pm_Process *list, pm_Process *process, tk_ErrorReport **slot);
-/** Detached copy of the argument (pm_ArgumentDestroy); null for null or out of memory. */
+/** A detached copy of the argument.
+ *  \param argument the argument
+ *  \return the copy (pm_ArgumentDestroy); null for null or out of memory */
 PM_API pm_Argument *pm_ArgumentCopy(pm_Argument *argument);
-/** Parentless copy of the whole list (pm_ArgumentDestroyList); null with "Error appending copy of
- *  argument %s to list". */
+/** A parentless copy of a whole argument list.
+ *  \param list any argument of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Error appending copy of argument %s to list"
+ *  \return the first copy (pm_ArgumentDestroyList); null for an empty list, or with a report */
 PM_API pm_Argument *pm_ArgumentCopyList(pm_Argument *list, tk_ErrorReport **slot);
-/** Detached copy of the process with its arguments (pm_ProcessDestroy); "Error copying argument list
- *  for process %s". */
+/** A detached copy of the process with its arguments.
+ *  \param process the process
+ *  \param slot report slot (see the conventions); "Error copying argument list for process %s"
+ *  \return the copy (pm_ProcessDestroy); null for null, or with a report */
 PM_API pm_Process *pm_ProcessCopy(pm_Process *process, tk_ErrorReport **slot);
-/** Copy of the whole process list (pm_ProcessDestroyList); null with "Error copying process %s" or
- *  "Error appending copy of process %s to list". */
+/** A copy of a whole process list.
+ *  \param list any process of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Error copying process %s" or "Error appending copy
+ *         of process %s to list"
+ *  \return the first copy (pm_ProcessDestroyList); null for an empty list, or with a report */
 PM_API pm_Process *pm_ProcessCopyList(pm_Process *list, tk_ErrorReport **slot);
-/* First argument over all processes of the list whose value equals `value`. */
-/** First argument over all processes of the list whose value equals `value` (not a copy), or null. */
+/** The first argument, over all processes of a list in order, whose value equals a text.
+ *  \param list any process of the list, or null; the list is taken from its first element
+ *  \param value the value to look for
+ *  \return the argument, owned by its process (not a copy); null when none matches */
 PM_API pm_Argument *pm_ArgumentFindByValue(pm_Process *list, const char *value);
 
-/** Copy of the process's title (tk_HeapFree); null for null or unset. */
+/** The process's title.
+ *  \param process the process
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProcessGetTitle(pm_Process *process);
-/** Stores a copy of the title and marks the process changed; 1, or 0 for null. */
+/** Stores a copy of the title and marks the process changed.
+ *  \param process the process
+ *  \param text the new title, or null
+ *  \return 1; 0 for null */
 PM_API int pm_ProcessSetTitle(pm_Process *process, const char *text);
-/** Copy of the process's parameter file (tk_HeapFree); null for null or unset. */
+/** The process's parameter file.
+ *  \param process the process
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProcessGetParams(pm_Process *process);
-/** Stores a copy of the parameter file and marks the process changed; 1, or 0 for null. */
+/** Stores a copy of the parameter file and marks the process changed.
+ *  \param process the process
+ *  \param text the new parameter file, or null
+ *  \return 1; 0 for null */
 PM_API int pm_ProcessSetParams(pm_Process *process, const char *text);
-/** Copy of the process's label file (tk_HeapFree); null for null or unset. */
+/** The process's label file.
+ *  \param process the process
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProcessGetLabels(pm_Process *process);
-/** Stores a copy of the label file and marks the process changed; 1, or 0 for null. */
+/** Stores a copy of the label file and marks the process changed.
+ *  \param process the process
+ *  \param text the new label file, or null
+ *  \return 1; 0 for null */
 PM_API int pm_ProcessSetLabels(pm_Process *process, const char *text);
-/** Copy of the process's file suffix (tk_HeapFree); null for null or unset. */
+/** The process's file suffix.
+ *  \param process the process
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProcessGetSuffix(pm_Process *process);
-/** Stores a copy of the file suffix and marks the process changed; 1, or 0 for null. */
+/** Stores a copy of the file suffix and marks the process changed.
+ *  \param process the process
+ *  \param text the new file suffix, or null
+ *  \return 1; 0 for null */
 PM_API int pm_ProcessSetSuffix(pm_Process *process, const char *text);
-/** The process's output mode; 0 for null. */
+/** The process's output flag.
+ *  \param process the process
+ *  \return 0 Request, 1 Generate; 0 for null */
 PM_API pm_ProcessOutput pm_ProcessGetOutput(pm_Process *process);
-/** Stores the output mode and marks the process changed; 1, or 0 for null. */
+/** Stores the output flag and marks the process changed.
+ *  \param process the process
+ *  \param value 0 Request, 1 Generate (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ProcessSetOutput(pm_Process *process, pm_ProcessOutput value);
-/** Copy of the argument's value (tk_HeapFree); null for null or unset. */
+/** The argument's value: the name of the PFA file it stands for.
+ *  \param argument the argument
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ArgumentGetValue(pm_Argument *argument);
-/** Stores a copy of the value and marks the argument changed; 1, or 0 for null. */
+/** Stores a copy of the value and marks the argument changed.
+ *  \param argument the argument
+ *  \param value the new value, or null
+ *  \return 1; 0 for null */
 PM_API int pm_ArgumentSetValue(pm_Argument *argument, const char *value);
-/** The argument's PFA type; 0 for null. */
+/** The format of the files the argument takes.
+ *  \param argument the argument
+ *  \return PM_RASTER ... PM_AOI; 0 for null */
 PM_API pm_PFAType pm_ArgumentGetType(pm_Argument *argument);
-/** Stores the PFA type and marks the argument changed; 1, or 0 for null. */
+/** Stores the format and marks the argument changed.
+ *  \param argument the argument
+ *  \param value PM_RASTER ... PM_AOI (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ArgumentSetType(pm_Argument *argument, pm_PFAType value);
-/** The argument's mode; 0 for null. */
+/** The argument's mode.
+ *  \param argument the argument
+ *  \return PM_STRICT_INPUT ... PM_EDITABLE_OUTPUT; 0 for null */
 PM_API pm_ArgumentMode pm_ArgumentGetMode(pm_Argument *argument);
-/** Stores the mode and marks the argument changed; 1, or 0 for null. */
+/** Stores the mode and marks the argument changed.
+ *  \param argument the argument
+ *  \param value PM_STRICT_INPUT ... PM_EDITABLE_OUTPUT (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ArgumentSetMode(pm_Argument *argument, pm_ArgumentMode value);
-/** The argument's hide flag; 0 for null. */
+/** The argument's hide flag.
+ *  \param argument the argument
+ *  \return 0 Show, 1 Hide; 0 for null */
 PM_API pm_ArgumentHide pm_ArgumentGetHide(pm_Argument *argument);
-/** Stores the hide flag and marks the argument changed; 1, or 0 for null. */
+/** Stores the hide flag and marks the argument changed.
+ *  \param argument the argument
+ *  \param value 0 Show, 1 Hide (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_ArgumentSetHide(pm_Argument *argument, pm_ArgumentHide value);
 
 /* ---- Levels and PFA files ------------------------------------------------------ */
-/** New PFA root with empty level lists; null when out of memory. Free with pm_ProcFilesDestroy. */
+
+/** A new PFA root with empty level lists.
+ *  \return the PFA root (pm_ProcFilesDestroy, or pm_ProjectTypesApply hands it to a project); null when
+ *          out of memory */
 PM_API pm_ProcFiles *pm_ProcFilesCreate(void);
-/** Sets the PFA root to empty levels without freeing anything and marks it changed. */
+/** Sets the PFA root to empty levels without freeing anything and marks it changed.
+ *  \param root the PFA root, or null (ignored) */
 PM_API void pm_ProcFilesInitialize(pm_ProcFiles *root);
-/** Frees every PFA file of all levels and marks the root changed; the root itself stays. */
+/** Frees every PFA file of all levels and marks the root changed; the root itself stays.
+ *  \param root the PFA root, or null (ignored) */
 PM_API void pm_ProcFilesClear(pm_ProcFiles *root);
-/** Frees the PFA root with all its PFA files; null is ignored. */
+/** Frees the PFA root with all its PFA files.
+ *  \param root the PFA root, or null (ignored) */
 PM_API void pm_ProcFilesDestroy(pm_ProcFiles *root);
-/** New empty process lists; null when out of memory. Free with pm_ProcessListsDestroy. */
+/** New empty process lists.
+ *  \return the process lists (pm_ProcessListsDestroy, or pm_ProjectTypesApply hands them to a project);
+ *          null when out of memory */
 PM_API pm_ProcessLists *pm_ProcessListsCreate(void);
-/** Sets the process lists to empty levels without freeing anything. */
+/** Sets the process lists to empty levels without freeing anything.
+ *  \param lists the process lists, or null (ignored) */
 PM_API void pm_ProcessListsInitialize(pm_ProcessLists *lists);
-/** Frees every process of all levels; the container itself stays. */
+/** Frees every process of all levels; the container itself stays.
+ *  \param lists the process lists, or null (ignored) */
 PM_API void pm_ProcessListsClear(pm_ProcessLists *lists);
-/** Frees the container with all its processes; null is ignored. */
+/** Frees the container with all its processes.
+ *  \param lists the process lists, or null (ignored) */
 PM_API void pm_ProcessListsDestroy(pm_ProcessLists *lists);
-/** New detached PFA file with a copy of `name`; null when out of memory. Free with pm_PFAFileDestroy. */
+/** A new detached PFA file.
+ *  \param name its name (copied): the file type of the data files it stands for
+ *  \param type the format of those files (PM_RASTER ... PM_AOI)
+ *  \return the PFA file (pm_PFAFileDestroy); null when out of memory */
 PM_API pm_PFAFile *pm_PFAFileCreate(const char *name, pm_PFAType type);
-/** Sets the PFA file's fields to their empty defaults without freeing anything. */
+/** Sets the PFA file's fields to their empty defaults without freeing anything.
+ *  \param pfa the PFA file, or null (ignored) */
 PM_API void pm_PFAFileInitialize(pm_PFAFile *pfa);
-/** Frees what the PFA file holds and leaves it empty; the record itself stays. */
+/** Frees what the PFA file holds and leaves it empty; the record itself stays.
+ *  \param pfa the PFA file, or null (ignored) */
 PM_API void pm_PFAFileClear(pm_PFAFile *pfa);
-/** Unlinks and frees the PFA file; returns the first element left in its list. */
+/** Unlinks and frees the PFA file. Marks nothing: call pm_ProcFilesChanged for a PFA file of the
+ *  project.
+ *  \param pfa the PFA file, or null
+ *  \return the first PFA file left in its list, null when none is left; store it where the list was
+ *          held */
 PM_API pm_PFAFile *pm_PFAFileDestroy(pm_PFAFile *pfa);
-/** Frees every PFA file of the list the given one belongs to; returns null. */
+/** Frees every PFA file of the list the given one is in.
+ *  \param list any PFA file of the list, or null; the list is taken from its first element
+ *  \return null */
 PM_API pm_PFAFile *pm_PFAFileDestroyList(pm_PFAFile *list);
-/** Appends the PFA file and returns the list's first element; "Error appending pfa_file %s" when its
- *  name is in use. */
+/** Appends the PFA file to a list the host holds; "Error appending pfa_file %s" when its name is in
+ *  use. The new PFA file is marked changed, but a PFA root that is not marked itself
+ *  (pm_ProcFilesChanged) keeps the project clean. The node is taken over on success; when refused it
+ *  stays detached and the caller still owns it. A node without a name is neither appended nor reported:
+ *  it too stays the caller's.
+ *  \param list any PFA file of the list, or null to start one
+ *  \param pfa a detached PFA file
+ *  \param slot report slot (see the conventions)
+ *  \return the list's first element; store it */
 PM_API pm_PFAFile *pm_PFAFileAppend(pm_PFAFile *list, pm_PFAFile *pfa, tk_ErrorReport **slot);
-/** The PFA file's type; 0 for null. */
+/** The PFA file's format.
+ *  \param pfa the PFA file
+ *  \return PM_RASTER ... PM_AOI; 0 for null */
 PM_API pm_PFAType pm_PFAFileGetType(pm_PFAFile *pfa);
-/** Stores the type and marks the PFA file changed; 1, or 0 for null. */
+/** Stores the format and marks the PFA file changed.
+ *  \param pfa the PFA file
+ *  \param type PM_RASTER ... PM_AOI (not validated)
+ *  \return 1; 0 for null */
 PM_API int pm_PFAFileSetType(pm_PFAFile *pfa, pm_PFAType type);
-/* One-element list with "RASTER" ... "AOI"; null for a type outside 0..4. */
-/** One-element list with the type's name (tk_StringListDelete); "Error converting PFA File type for
- *  \"%s\" to a string". */
+/** The name of the PFA file's format: "RASTER", "VECTOR", "TEXT", "ANNOTATION" or "AOI".
+ *  \param pfa the PFA file
+ *  \param slot report slot (see the conventions); "Error converting PFA File type for "%s" to a string"
+ *         for a format outside 0..4
+ *  \return a one-element string list (tk_StringListDelete); null for null, or with a report */
 PM_API tk_StringList *pm_PFAFileGetTypeString(pm_PFAFile *pfa, tk_ErrorReport **slot);
-/* Exact upper-case name to type; 4 with a report when nothing matches. */
-/** Type named by an exact upper-case text; 4 with "Cannot match type string\"%s\"" when none matches. */
+/** The format named by an exact upper-case text ("RASTER" ... "AOI").
+ *  \param text the name
+ *  \param slot report slot (see the conventions); "Cannot match type string"%s"" when none matches
+ *  \return PM_RASTER ... PM_AOI; PM_AOI (4) with a report when nothing matches */
 PM_API pm_PFAType pm_PFATypeEvaluate(const char *text, tk_ErrorReport **slot);
-/* Appends to `list` (null starts one) the names of the PFA files of `type`. */
-/** `list` extended by the names of the PFA files of `type` (tk_StringListDelete); "Error creating PFA
- *  type list". */
+/** Adds to a string list the names of the PFA files of a list that have a format.
+ *  \param list the string list to extend; null starts one
+ *  \param pfa_list any PFA file of the list, or null; the list is taken from its first element
+ *  \param type the format (PM_RASTER ... PM_AOI)
+ *  \param slot report slot (see the conventions); "Error creating PFA type list"
+ *  \return `list` extended (tk_StringListDelete); null when nothing was added to a null list, or with a
+ *          report */
 PM_API tk_StringList *pm_PFAFileGetListByType(tk_StringList *list, pm_PFAFile *pfa_list,
                                               pm_PFAType type, tk_ErrorReport **slot);
-/** Copy of the whole PFA list (pm_PFAFileDestroyList); null with "Cannot append PFA file to list". */
+/** A copy of a whole PFA file list.
+ *  \param list any PFA file of the list, or null; the list is taken from its first element
+ *  \param slot report slot (see the conventions); "Cannot append PFA file to list"
+ *  \return the first copy (pm_PFAFileDestroyList); null for an empty list, or with a report */
 PM_API pm_PFAFile *pm_PFAListCopy(pm_PFAFile *list, tk_ErrorReport **slot);
-/* The lowest level whose PFA list names the argument's value; -1 with
- * "Cannot find file type in any level" when none does. */
-/** Lowest level naming the argument's value; -1 with "Cannot find file type in any level". */
+/** The lowest level whose PFA files name the argument's value.
+ *  \param argument the argument
+ *  \param root the PFA root to look in
+ *  \param slot report slot (see the conventions); "Cannot find file type in any level"
+ *  \return the level 0, 1 or 2; -1 with a report */
 PM_API pm_Level pm_PFAFileFindLevel(pm_Argument *argument, pm_ProcFiles *root, tk_ErrorReport **slot);
 
 /* ---- Readiness and command lines ------------------------------------------------ */
-/* 1 when the process may run at the node (project, tile or sample); 0 when
- * not (slot empty) or on error (report). */
-/** 1 when the process may run at the node; 0 without a report when not, or with e.g. "No process
- *  supplied", "Cannot check input file". */
+
+/** Whether the process may run at a node: every shown strict input (and, for the processes "finanal"
+ *  and "unires", one optional input) has a data file whose descriptor names an existing file. Each
+ *  input is looked for at the level whose PFA files name it: a level-0 input in the project's data
+ *  files; a level-1 input in the tile, the sample's tile, or at the project in every tile (strict) or
+ *  some tile (optional); a level-2 input in the sample, or in every (some) sample of the tile or of the
+ *  whole project. Descriptors are tested as stored (pm_FileDescriptorExists).
+ *  \param project the project
+ *  \param process the process, of any level
+ *  \param node the project, a tile or a sample (null stands for the project); at any other record
+ *         level-1 and level-2 inputs are not checked
+ *  \param slot report slot (see the conventions); empty when the process is merely not ready. "No
+ *         process supplied", "No project supplied", "Error finding argument value" (an input names no
+ *         PFA file of any level) and "Cannot check input file" (an existence test could not tell) say
+ *         that readiness is unknown
+ *  \return 1 when ready; 0 when not (empty slot) or with a report */
 PM_API int pm_IsProcessReady(pm_Project *project, pm_Process *process, void *node, tk_ErrorReport **slot);
-/* The argument part of the command line ("in $image out $result"). */
-/** Argument part of the command line (tk_HeapFree); null with "No process", "Cannot copy argument name"
- *  or "Cannot copy argument value". */
+/** The argument part of the process's command line: "name $value" for each shown argument in order ("in
+ *  $image out $result").
+ *  \param process the process
+ *  \param slot report slot (see the conventions); "No process", "Cannot copy argument name", "Cannot
+ *         copy argument value"
+ *  \return a new text (tk_HeapFree); null when no argument contributes, or with a report (then the line
+ *          built so far, if any, is returned) */
 PM_API char *pm_ProcessCommandLine(pm_Process *process, tk_ErrorReport **slot);
-/* The data file of the node that the argument stands for; not a copy. */
-/** The node's data file the argument stands for (owned by the node, not freed); null with e.g. "Cannot
- *  find required process \"%s\"". */
+/** The node's data file that an argument of a named process stands for. The level selects only the
+ *  process list; the file is looked up in the node's own data files and not tested on disk.
+ *  \param project the project
+ *  \param level the level of the process list: 0, 1 or 2
+ *  \param process_name the process to look for
+ *  \param argument_name its argument to look for
+ *  \param node the project, tile or sample (null stands for the project)
+ *  \param slot report slot (see the conventions); e.g. "Cannot find process list for level %d", "Cannot
+ *         find required process "%s"", "Cannot find file "%s" for root node"
+ *  \return the data file, owned by its node (not a copy, not freed); null with a report */
 PM_API pm_File *pm_FileGetFromProcessArg(pm_Project *project, pm_Level level, const char *process_name,
                                          const char *argument_name, void *node, tk_ErrorReport **slot);
-/** Copy of the named process's label file (tk_HeapFree); null with "No project supplied" or "Cannot
- *  find required process \"%s\"". */
+/** The label file of a named process of a level.
+ *  \param project the project
+ *  \param level the level: 0, 1 or 2
+ *  \param process_name the process to look for
+ *  \param slot report slot (see the conventions); "No project supplied", "Cannot find process list for
+ *         level %d" or "Cannot find required process "%s""
+ *  \return a copy (tk_HeapFree); null when the process has none, or with a report */
 PM_API char *pm_LabelFileGetFromProcess(pm_Project *project, pm_Level level, const char *process_name,
                                         tk_ErrorReport **slot);
 
 /* ---- Paths ------------------------------------------------------------------------ */
-/* Checks the directory (variables expanded) and creates it when missing. */
-/** Expands and checks the directory, creating it when missing; e.g. "Cannot create project manager
- *  directory: %s". */
+
+/** Checks a directory (variables expanded, see tk_StringExpand) and creates it, one level, when
+ *  missing. The outcome is only in the slot.
+ *  \param directory the directory
+ *  \param slot report slot (see the conventions); e.g. "Error expanding project manager directory
+ *         name." (severity 2), "Cannot create project manager directory: %s", "Project Manager
+ *         directory %s exists as a file" */
 PM_API void pm_DirectoryCreate(const char *directory, tk_ErrorReport **slot);
-/** "directory/name" after checking the directory (tk_HeapFree); null with "Error verifying directory"
- *  or "Error creating directory name". */
+/** "directory/name" with exactly one "/" between, after checking the directory as pm_DirectoryCreate
+ *  does (a missing one is created).
+ *  \param directory the directory, used as given
+ *  \param name the name to join
+ *  \param slot report slot (see the conventions); "Error verifying directory" or "Error creating
+ *         directory name"
+ *  \return a new text (tk_HeapFree); null for a null part, or with a report */
 PM_API char *pm_DirectoryCat(const char *directory, const char *name, tk_ErrorReport **slot);
-/** "directory/<name><suffix><ext>" for the type (tk_HeapFree); null with "Error verifying directory". */
+/** "directory/<name><suffix><extension>" for a data file of a format (.img, .shp, .txt, .ovr, .aoi),
+ *  after checking the directory as pm_DirectoryCreate does.
+ *  \param directory the directory
+ *  \param name the base name
+ *  \param suffix the suffix, e.g. a process's
+ *  \param type the format, which gives the extension ("" outside 0..4)
+ *  \param slot report slot (see the conventions); "Error verifying directory"
+ *  \return a new text (tk_HeapFree); null for a null part, or with a report */
 PM_API char *pm_DescriptorStringCat(const char *directory, const char *name, const char *suffix,
                                     pm_PFAType type, tk_ErrorReport **slot);
-/* "$PROJECT/rest" for a name under the directory; other names unchanged. */
-/** The name as "$PROJECT/rest" when under the directory, else a copy (tk_HeapFree); "Error creating
- *  local name". */
+/** The name as "$PROJECT/rest" when it lies under the directory, as a project file stores it; other
+ *  names unchanged.
+ *  \param directory the project directory
+ *  \param filename an absolute name
+ *  \param slot report slot (see the conventions); "Error creating local name"
+ *  \return a new text (tk_HeapFree); null with a report */
 PM_API char *pm_FilenameLocalise(const char *directory, const char *filename, tk_ErrorReport **slot);
-/** A "$PROJECT" name joined to the directory, else a copy (tk_HeapFree); "Error creating local name". */
+/** A "$PROJECT/rest" name joined onto the directory, as a load does; other names unchanged (no other
+ *  variable is expanded).
+ *  \param directory the project directory
+ *  \param filename the name as stored
+ *  \param slot report slot (see the conventions); "Error creating local name"
+ *  \return a new text (tk_HeapFree); null with a report */
 PM_API char *pm_FilenameExpand(const char *directory, const char *filename, tk_ErrorReport **slot);
 
 /* ---- Project file name -------------------------------------------------------------- */
-/** Sets file, directory, base and project names from `filename`: 1 on success; 0 with e.g. "Error
- *  expanding project file name %s". */
+
+/** Sets the project's file, directory, base and project names from a file name.
+ *  \param project the project
+ *  \param filename the project file's name
+ *  \param slot report slot (see the conventions); e.g. "Error expanding project file name %s"
+ *  \return 1 on success; 0 with a report */
 PM_API int pm_ProjectSetFilename(pm_Project *project, const char *filename, tk_ErrorReport **slot);
-/** Copy of the expanded project file path (tk_HeapFree); null when unset. */
+/** The project file's absolute path.
+ *  \param project the project
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProjectGetFilename(pm_Project *project);
-/** Copy of the project manager directory (tk_HeapFree); null when unset. */
+/** The project directory: the one the project file lies in.
+ *  \param project the project
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProjectGetDirname(pm_Project *project);
-/** Copy of the project's base name (tk_HeapFree); null when unset. */
+/** The project file's name without directory and extension.
+ *  \param project the project
+ *  \return a copy (tk_HeapFree); null for null or when unset */
 PM_API char *pm_ProjectGetBasename(pm_Project *project);
 
 /* ---- Load and save -------------------------------------------------------------------- */
-/* `access` is handed to the toolkit unchanged (pass 0). */
-/** New project read from the file (pm_ProjectDestroy); null with e.g. "Project Manager file does not
- *  exist", "Error loading root node". */
+
+/** Reads a project file into a new project; descriptors stored as "$PROJECT/..." become absolute.
+ *  Creates nothing on disk; a file that does not load gives no project at all.
+ *  \param filename the project file
+ *  \param access handed to the toolkit unchanged; pass 0
+ *  \param slot report slot (see the conventions); e.g. "Project Manager file does not exist", "Error
+ *         opening QDX Project Manager file %s", "Error loading root node"
+ *  \return the project, clean (pm_ProjectDestroy); null with a report */
 PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_ErrorReport **slot);
-/** Writes the project to its own file and clears all change state (kept as it was on failure);
- *  e.g. "Project Filename not set", "Error saving project information". */
+/** Writes the project to its own file and clears all change state. Names a project file cannot hold are
+ *  refused here (see the conventions). On failure the change state is kept.
+ *  \param project the project
+ *  \param access handed to the toolkit unchanged; pass 0
+ *  \param slot report slot (see the conventions); e.g. "Project Filename not set", "Error saving
+ *         project information" */
 PM_API void pm_ProjectSave(pm_Project *project, int32_t access, tk_ErrorReport **slot);
-/** Writes the whole project into `filename`; the project keeps its own file name. On failure the change
- *  state is kept; e.g. "No project to save", "Error saving root node". */
+/** Writes the whole project into another file; the project keeps its own file name. A successful
+ *  save-as marks what it wrote saved, so pm_ProjectDirty answers 0 although the project's own file is
+ *  older: call pm_ProjectChanged afterwards when the project's own file must still be saved. On failure
+ *  the change state is kept.
+ *  \param project the project
+ *  \param filename the file to write
+ *  \param access handed to the toolkit unchanged; pass 0
+ *  \param slot report slot (see the conventions); e.g. "No project to save", "Error saving root node" */
 PM_API void pm_ProjectSaveAs(pm_Project *project, const char *filename, int32_t access,
                              tk_ErrorReport **slot);
 
