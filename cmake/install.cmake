@@ -23,15 +23,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/examples/host.c DESTINATION ${CMAKE_INSTALL_
 
 install(EXPORT kestrumTargets NAMESPACE kestrum:: DESTINATION ${KESTRUM_PACKAGE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/kestrumConfig.cmake.in
-  ${CMAKE_BINARY_DIR}/kestrumConfig.cmake INSTALL_DESTINATION ${KESTRUM_PACKAGE_DIR})
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/kestrumConfigVersion.cmake
+  ${PROJECT_BINARY_DIR}/kestrumConfig.cmake INSTALL_DESTINATION ${KESTRUM_PACKAGE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/kestrumConfigVersion.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/kestrumConfig.cmake ${CMAKE_BINARY_DIR}/kestrumConfigVersion.cmake
+install(FILES ${PROJECT_BINARY_DIR}/kestrumConfig.cmake ${PROJECT_BINARY_DIR}/kestrumConfigVersion.cmake
   DESTINATION ${KESTRUM_PACKAGE_DIR})
 
 # The .pc file names its prefix relative to its own place, so that an
 # installation into any prefix (cmake --install --prefix) stays usable.
 file(RELATIVE_PATH KESTRUM_PC_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" KESTRUM_PC_PREFIX "${KESTRUM_PC_PREFIX}")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/kestrum.pc.in ${CMAKE_BINARY_DIR}/kestrum.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/kestrum.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/kestrum.pc.in ${PROJECT_BINARY_DIR}/kestrum.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/kestrum.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
