@@ -22,7 +22,7 @@ std::string Export(pm_Project *project) {
 
 kcli::ProjectPtr Import(const std::string &text, const std::string &directory, const char *what) {
   try {
-    return kcli::project_from_json(kcli::parse_json(text, "export"), directory);
+    return kcli::import_json(text, "export", directory);
   } catch (const std::exception &error) {
     kestrum_fuzz::Fail(std::string(what) + " does not import: " + error.what());
   }
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string directory = kestrum_fuzz::ScratchDir();
   kcli::ProjectPtr project;
   try {
-    project = kcli::project_from_json(kcli::parse_json(text, "input"), directory);
+    project = kcli::import_json(text, "input", directory);
   } catch (const kcli::Failure &failure) {
     CheckRefusal(failure.what());
     return 0;
@@ -52,6 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
 
   const std::string first = Export(project.get());
+  // The export is written as it walks the project; it must be exactly what
+  // the JSON library writes for the same document.
+  if (kcli::Json::parse(first).dump(2) + "\n" != first)
+    kestrum_fuzz::Fail("an export is laid out unlike the library's");
   kcli::ProjectPtr again = Import(first, directory, "an export");
   if (Export(again.get()) != first) kestrum_fuzz::Fail("export, import and export again differ");
 

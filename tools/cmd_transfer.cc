@@ -1,10 +1,15 @@
 // `kestrum export FILE [-o OUT]` and `kestrum import JSON FILE [--force]`.
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <sstream>
+#include <istream>
+#include <memory>
+#include <optional>
 
 #include "json.h"
 
@@ -14,27 +19,61 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read_all(const std::string &source) {
-  std::ostringstream text;
-  if (source == "-") {
-    text << std::cin.rdbuf();
-    return text.str();
+// The JSON text a chunk at a time, straight from the file descriptor (the
+// standard streams would go through stdio byte by byte), with progress by
+// bytes when the length is known. A read error ends the input and is
+// remembered, so that it is reported as such rather than as the syntax
+// error that a cut text shows.
+class Input : public std::streambuf {
+ public:
+  explicit Input(const std::string &source) {
+    if (source != "-") {
+      fd_ = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd_ < 0) throw Failure("cannot read " + source);
+    }
+    struct stat status {};
+    if (fstat(fd_, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0)
+      progress_.emplace("importing (bytes)", static_cast<std::size_t>(status.st_size));
   }
-  std::ifstream in(source, std::ios::binary);
-  if (!in) throw Failure("cannot read " + source);
-  text << in.rdbuf();
-  return text.str();
-}
+  ~Input() override {
+    if (fd_ != STDIN_FILENO) close(fd_);
+  }
+  Input(const Input &) = delete;
+  Input &operator=(const Input &) = delete;
+
+  bool failed() const { return failed_; }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    for (;;) {
+      const ssize_t got = read(fd_, chunk_, sizeof chunk_);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        failed_ = failed_ || got < 0;
+        return traits_type::eof();
+      }
+      if (progress_) progress_->step(static_cast<std::size_t>(got));
+      setg(chunk_, chunk_, chunk_ + got);
+      return traits_type::to_int_type(*gptr());
+    }
+  }
+
+ private:
+  int fd_ = STDIN_FILENO;
+  bool failed_ = false;
+  std::optional<Progress> progress_;
+  char chunk_[1 << 16];
+};
 
 int run_export(const std::string &file, const std::string &output, std::ostream &out) {
   ProjectPtr project = load_project(file);
-  const std::string text = export_text(project.get());
   if (output.empty() || output == "-") {
-    out << text;
+    write_json(project.get(), out);
     return kExitOk;
   }
   std::ofstream target(output, std::ios::binary);
-  target << text;
+  if (target) write_json(project.get(), target);
   target.close();
   if (!target) throw Failure("cannot write " + output);
   return kExitOk;
@@ -45,9 +84,19 @@ int run_import(const std::string &source, const std::string &file, bool force, s
   std::error_code unknown;  // if it cannot be told, the save will say why
   if (!force && fs::exists(target, unknown))
     throw Failure(file + " already exists (use --force to replace it)");
-  const Json document = parse_json(read_all(source), source == "-" ? "standard input" : source);
-  ProjectPtr project = project_from_json(document, target.parent_path().string());
-  // The document is whole and the project built before anything is
+  ProjectPtr project;
+  {
+    auto input = std::make_unique<Input>(source);
+    std::istream in(input.get());
+    try {
+      project = import_json(in, source == "-" ? "standard input" : source, target.parent_path().string());
+    } catch (const Failure &) {
+      if (input->failed()) throw Failure("cannot read " + source);
+      throw;
+    }
+    if (input->failed()) throw Failure("cannot read " + source);
+  }
+  // The document is read whole and the project built before anything is
   // written; the save replaces an old file only once the new one is
   // complete, so a failed import leaves the old file as it was.
   save_project(project.get(), target.string());

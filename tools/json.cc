@@ -24,8 +24,13 @@
 // without the ordered map's linear search per key, repeated keys are found
 // through a keyed hash, and nesting deeper than any document can need is
 // refused before it can exhaust the stack of whatever walks the value later.
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <functional>
 #include <initializer_list>
+#include <iterator>
+#include <sstream>
 #include <unordered_set>
 
 #include "json.h"
@@ -86,74 +91,201 @@ bool is_utf8(std::string_view text) {
   return true;
 }
 
-Json text_json(const std::string &text) {
-  if (is_utf8(text)) return Json(text);
+// Writes the document as it walks the project, in the layout that
+// nlohmann's dump(2) gives a document of the same values: two-space indent,
+// ": " after a key, "{}" and "[]" for empty containers, strings escaped as
+// that library escapes them. Nothing of the document is held but a chunk of
+// text on its way out, so an export costs the loaded project and no more.
+class Writer {
+ public:
+  explicit Writer(std::ostream &out) : out_(out) { buffer_.reserve(kChunk + 1024); }
+
+  void begin_object() { open('{'); }
+  void end_object() { close('}'); }
+  void begin_array() { open('['); }
+  void end_array() { close(']'); }
+
+  // Starts the next member of the open object; its value follows.
+  void key(std::string_view name) {
+    item();
+    string(name);
+    buffer_ += ": ";
+  }
+  // Starts the next element of the open array; its value follows.
+  void element() { item(); }
+
+  void null() { buffer_ += "null"; }
+  void number(long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    buffer_.append(digits, end);
+  }
+  // The library's own shortest form that reads back as the same double.
+  void number(double value) {
+    char digits[64];
+    const char *end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
+    buffer_.append(digits, static_cast<std::size_t>(end - digits));
+  }
+
+  // A JSON string. The caller has made sure it is UTF-8; quote, backslash
+  // and control bytes are escaped, nothing else (DEL and every other code
+  // point pass as they are).
+  void string(std::string_view text) {
+    buffer_ += '"';
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
+      buffer_.append(text.substr(plain, i - plain));
+      plain = i + 1;
+      switch (byte) {
+        case '"': buffer_ += "\\\""; break;
+        case '\\': buffer_ += "\\\\"; break;
+        case '\b': buffer_ += "\\b"; break;
+        case '\f': buffer_ += "\\f"; break;
+        case '\n': buffer_ += "\\n"; break;
+        case '\r': buffer_ += "\\r"; break;
+        case '\t': buffer_ += "\\t"; break;
+        default:
+          buffer_ += "\\u00";
+          buffer_ += kHexDigits[byte >> 4];
+          buffer_ += kHexDigits[byte & 15];
+      }
+    }
+    buffer_.append(text.substr(plain));
+    buffer_ += '"';
+    if (buffer_.size() >= kChunk) flush();
+  }
+
+  // The document ends with a line feed; everything still held goes out.
+  void finish() {
+    buffer_ += '\n';
+    flush();
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1 << 16;
+
+  void open(char bracket) {
+    buffer_ += bracket;
+    counts_.push_back(0);
+  }
+  void close(char bracket) {
+    const bool empty = counts_.back() == 0;
+    counts_.pop_back();
+    if (!empty) {
+      buffer_ += '\n';
+      buffer_.append(2 * counts_.size(), ' ');
+    }
+    buffer_ += bracket;
+  }
+  void item() {
+    buffer_ += counts_.back()++ == 0 ? "\n" : ",\n";
+    buffer_.append(2 * counts_.size(), ' ');
+    if (buffer_.size() >= kChunk) flush();
+  }
+  void flush() {
+    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    buffer_.clear();
+  }
+
+  std::ostream &out_;
+  std::string buffer_;
+  std::vector<std::size_t> counts_;  // members or elements so far, per open container
+};
+
+// A text as a string, or as {"hex": "..."} when it is not UTF-8; null when
+// absent.
+void write_text(Writer &out, const std::optional<std::string> &text) {
+  if (!text) return out.null();
+  if (is_utf8(*text)) return out.string(*text);
   std::string hex;
-  hex.reserve(text.size() * 2);
-  for (const char c : text) {
+  hex.reserve(text->size() * 2);
+  for (const char c : *text) {
     hex += kHexDigits[static_cast<unsigned char>(c) >> 4];
     hex += kHexDigits[static_cast<unsigned char>(c) & 15];
   }
-  Json escaped = Json::object();
-  escaped["hex"] = std::move(hex);
-  return escaped;
+  out.begin_object();
+  out.key("hex");
+  out.string(hex);
+  out.end_object();
 }
 
-Json text_or_null(char *text) {
+void write_text(Writer &out, char *text) { write_text(out, take_optional(text)); }
+
+void write_path(Writer &out, pm_Project *project, char *text) {
   const std::optional<std::string> value = take_optional(text);
-  return value ? text_json(*value) : Json(nullptr);
+  write_text(out, value ? std::optional<std::string>(project_relative(project, *value)) : std::nullopt);
 }
 
-Json path_or_null(pm_Project *project, char *text) {
-  const std::optional<std::string> value = take_optional(text);
-  return value ? text_json(project_relative(project, *value)) : Json(nullptr);
+// An enumeration by name, or as a number when the value has no name.
+void write_enumeration(Writer &out, const std::string &name, int value) {
+  if (name.empty()) return out.number(static_cast<long long>(value));
+  out.string(name);
 }
-
-Json enumeration(const std::string &name, int value) { return name.empty() ? Json(value) : Json(name); }
 
 // JSON has no NaN or infinity; they travel as the strings "nan", "inf" and
 // "-inf" so that a time value never turns into null on the way out.
-Json time_value(double time) {
-  if (std::isnan(time)) return "nan";
-  if (std::isinf(time)) return time > 0 ? "inf" : "-inf";
-  return time;
+void write_time(Writer &out, double time) {
+  if (std::isnan(time)) return out.string("nan");
+  if (std::isinf(time)) return out.string(time > 0 ? "inf" : "-inf");
+  out.number(time);
 }
 
-Json files_json(pm_Project *project, pm_File *list) {
-  Json files = Json::array();
-  for (pm_File *file : files_of(list)) {
-    Json entry = Json::object();
-    entry["type"] = text_or_null(pm_FileGetType(file));
-    entry["descriptor"] = path_or_null(project, pm_FileGetDescriptor(file));
-    entry["time"] = time_value(pm_FileGetDate(file));
-    entry["verified"] = text_or_null(pm_FileGetVerified(file));
-    entry["comment"] = text_or_null(pm_FileGetComment(file));
-    files.push_back(std::move(entry));
+void write_files(Writer &out, pm_Project *project, pm_File *list) {
+  out.begin_array();
+  for (pm_File *file = list; file; file = reinterpret_cast<pm_File *>(file->node.next)) {
+    out.element();
+    out.begin_object();
+    out.key("type");
+    write_text(out, pm_FileGetType(file));
+    out.key("descriptor");
+    write_path(out, project, pm_FileGetDescriptor(file));
+    out.key("time");
+    write_time(out, pm_FileGetDate(file));
+    out.key("verified");
+    write_text(out, pm_FileGetVerified(file));
+    out.key("comment");
+    write_text(out, pm_FileGetComment(file));
+    out.end_object();
   }
-  return files;
+  out.end_array();
 }
 
-Json process_json(pm_Project *project, pm_Process *process) {
-  Json entry = Json::object();
-  entry["name"] = text_or_null(pm_ProcessGetName(process));
-  entry["title"] = text_or_null(pm_ProcessGetTitle(process));
-  entry["parameter_file"] = path_or_null(project, pm_ProcessGetParams(process));
-  entry["label_file"] = path_or_null(project, pm_ProcessGetLabels(process));
-  entry["suffix"] = text_or_null(pm_ProcessGetSuffix(process));
-  entry["output"] = enumeration(output_name(pm_ProcessGetOutput(process)), pm_ProcessGetOutput(process));
-  Json arguments = Json::array();
+void write_process(Writer &out, pm_Project *project, pm_Process *process) {
+  out.begin_object();
+  out.key("name");
+  write_text(out, pm_ProcessGetName(process));
+  out.key("title");
+  write_text(out, pm_ProcessGetTitle(process));
+  out.key("parameter_file");
+  write_path(out, project, pm_ProcessGetParams(process));
+  out.key("label_file");
+  write_path(out, project, pm_ProcessGetLabels(process));
+  out.key("suffix");
+  write_text(out, pm_ProcessGetSuffix(process));
+  out.key("output");
+  write_enumeration(out, output_name(pm_ProcessGetOutput(process)), pm_ProcessGetOutput(process));
+  out.key("arguments");
+  out.begin_array();
   for (pm_Argument *argument = process->arguments; argument;
        argument = reinterpret_cast<pm_Argument *>(argument->node.next)) {
-    Json item = Json::object();
-    item["name"] = text_or_null(pm_ArgumentGetName(argument));
-    item["value"] = text_or_null(pm_ArgumentGetValue(argument));
-    item["type"] = enumeration(pfa_type_name(pm_ArgumentGetType(argument)), pm_ArgumentGetType(argument));
-    item["mode"] = enumeration(mode_name(pm_ArgumentGetMode(argument)), pm_ArgumentGetMode(argument));
-    item["hide"] = enumeration(hide_name(pm_ArgumentGetHide(argument)), pm_ArgumentGetHide(argument));
-    arguments.push_back(std::move(item));
+    out.element();
+    out.begin_object();
+    out.key("name");
+    write_text(out, pm_ArgumentGetName(argument));
+    out.key("value");
+    write_text(out, pm_ArgumentGetValue(argument));
+    out.key("type");
+    write_enumeration(out, pfa_type_name(pm_ArgumentGetType(argument)), pm_ArgumentGetType(argument));
+    out.key("mode");
+    write_enumeration(out, mode_name(pm_ArgumentGetMode(argument)), pm_ArgumentGetMode(argument));
+    out.key("hide");
+    write_enumeration(out, hide_name(pm_ArgumentGetHide(argument)), pm_ArgumentGetHide(argument));
+    out.end_object();
   }
-  entry["arguments"] = std::move(arguments);
-  return entry;
+  out.end_array();
+  out.end_object();
 }
 
 // ---- Reading -------------------------------------------------------------------
@@ -172,9 +304,16 @@ class BadJson : public Failure {
 std::string in_quotes(const std::string &text) { return "\"" + excerpt(text, kQuoted) + "\""; }
 
 // Builds the value from the parser's events (see the top of this file).
+//
+// Each element of an array that is a member of the top-level object is
+// offered to `take` as soon as it is complete; an element taken is dropped
+// at once (a null keeps its place, so that the array's length still gives
+// the place of what follows). The document's long lists are thus never held
+// whole, while the checks above see every part of the text.
 class Builder {
  public:
-  explicit Builder(Json &root) : root_(root) {}
+  using Take = std::function<bool(const std::string &key, std::size_t index, const Json &element)>;
+  Builder(Json &root, Take take) : root_(root), take_(std::move(take)) {}
 
   bool null() { return add(Json(nullptr)); }
   bool boolean(bool value) { return add(Json(value)); }
@@ -265,7 +404,17 @@ class Builder {
 
   bool add(Json &&value) {
     *slot() = std::move(value);
+    completed();
     return true;
+  }
+
+  // Offers the value just completed when it is an element of a top-level
+  // member's array.
+  void completed() {
+    if (frames_.size() != 2 || !frames_[0].value->is_object() || !frames_[1].value->is_array()) return;
+    auto &elements = frames_[1].value->get_ref<Json::array_t &>();
+    const std::string &key = frames_[0].value->get_ref<const Json::object_t &>().back().first;
+    if (take_(key, elements.size() - 1, elements.back())) elements.back() = Json();
   }
 
   bool open(Json &&container) {
@@ -281,6 +430,7 @@ class Builder {
 
   bool close() {
     frames_.pop_back();
+    completed();
     return true;
   }
 
@@ -306,6 +456,7 @@ class Builder {
   }
 
   Json &root_;
+  Take take_;
   std::vector<Frame> frames_;
   std::optional<BadJson> fault_;
   std::string syntax_;
@@ -405,6 +556,14 @@ class Object {
     bad(f.where, "expected a number (or \"nan\", \"inf\", \"-inf\")");
   }
 
+  // The length of an array member (0 when it is missing).
+  std::size_t length(const char *key) const {
+    const Field f = field(key);
+    if (!f.present()) return 0;
+    if (!f.value->is_array()) bad(f.where, std::string("expected an array, found ") + kind_of(*f.value));
+    return f.value->size();
+  }
+
   // The elements of an array member (none when it is missing), each with
   // its place.
   std::vector<Field> array(const char *key) const {
@@ -458,18 +617,20 @@ std::optional<std::string> absolute(const std::string &directory, const std::opt
   return project_absolute(directory, *name);
 }
 
+void read_file(const Field &element, void *parent, const std::string &directory) {
+  const Object file(*element.value, element.where, {"type", "descriptor", "time", "verified", "comment"});
+  const std::optional<std::string> type = file.text("type", true);
+  const std::optional<std::string> descriptor = absolute(directory, file.text("descriptor"));
+  const double time = file.time("time");
+  const std::optional<std::string> verified = file.text("verified");
+  const std::optional<std::string> comment = file.text("comment");
+  at(element.where, [&] {
+    append_file(parent, pm_FileCreate(c_str(type), c_str(descriptor), time, c_str(verified), c_str(comment)));
+  });
+}
+
 void read_files(const Object &owner, void *parent, const std::string &directory) {
-  for (const Field &element : owner.array("files")) {
-    const Object file(*element.value, element.where, {"type", "descriptor", "time", "verified", "comment"});
-    const std::optional<std::string> type = file.text("type", true);
-    const std::optional<std::string> descriptor = absolute(directory, file.text("descriptor"));
-    const double time = file.time("time");
-    const std::optional<std::string> verified = file.text("verified");
-    const std::optional<std::string> comment = file.text("comment");
-    at(element.where, [&] {
-      append_file(parent, pm_FileCreate(c_str(type), c_str(descriptor), time, c_str(verified), c_str(comment)));
-    });
-  }
+  for (const Field &element : owner.array("files")) read_file(element, parent, directory);
 }
 
 pm_Process *read_process(const Field &element, const std::string &directory) {
@@ -501,133 +662,215 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
   return process;
 }
 
-}  // namespace
-
-Json project_to_json(pm_Project *project) {
-  Json document = Json::object();
-  document["kestrum_project"] = kFormat;
-  Json settings = Json::object();
-  settings["type"] = enumeration(project_type_name(pm_ProjectGetType(project)), pm_ProjectGetType(project));
-  settings["dot_grid"] = enumeration(switch_name(pm_ProjectGetUseDotGrid(project)), pm_ProjectGetUseDotGrid(project));
-  settings["poly_tool"] =
-      enumeration(switch_name(pm_ProjectGetUsePolyTool(project)), pm_ProjectGetUsePolyTool(project));
-  document["settings"] = std::move(settings);
-  document["files"] = files_json(project, project->files);
-  Json tiles = Json::array();
-  for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
-    Json entry = Json::object();
-    entry["name"] = text_or_null(pm_TileGetName(tile));
-    entry["selection"] = enumeration(selection_name(pm_TileGetAutomatic(tile)), pm_TileGetAutomatic(tile));
-    entry["files"] = files_json(project, tile->files);
-    Json samples = Json::array();
-    for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next)) {
-      Json item = Json::object();
-      item["name"] = text_or_null(pm_SampleGetName(sample));
-      item["selection"] = enumeration(selection_name(pm_SampleGetAutomatic(sample)), pm_SampleGetAutomatic(sample));
-      item["files"] = files_json(project, sample->files);
-      samples.push_back(std::move(item));
-    }
-    entry["samples"] = std::move(samples);
-    tiles.push_back(std::move(entry));
+void read_tile(const Field &tile_field, pm_Project *project, const std::string &directory) {
+  const Object tile_plan(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
+  const std::optional<std::string> name = tile_plan.text("name", true);
+  const int32_t selection = tile_plan.enumeration("selection", selection_names());
+  pm_Tile *tile = nullptr;
+  at(tile_field.where / "name", [&] { tile = append_tile(project, pm_TileCreate(name->c_str())); });
+  pm_TileSetAutomatic(tile, selection);
+  read_files(tile_plan, tile, directory);
+  for (const Field &sample_field : tile_plan.array("samples")) {
+    const Object sample_plan(*sample_field.value, sample_field.where, {"name", "selection", "files"});
+    const std::optional<std::string> sample_name = sample_plan.text("name", true);
+    const int32_t sample_selection = sample_plan.enumeration("selection", selection_names());
+    pm_Sample *sample = nullptr;
+    at(sample_field.where / "name", [&] { sample = append_sample(tile, pm_SampleCreate(sample_name->c_str())); });
+    pm_SampleSetAutomatic(sample, sample_selection);
+    read_files(sample_plan, sample, directory);
   }
-  document["tiles"] = std::move(tiles);
-  Json levels = Json::array();
-  for (pm_Level level = 0; level < 3; ++level) {
-    Json entry = Json::object();
-    Json pfa_files = Json::array();
-    for (pm_PFAFile *pfa = pm_PFAFileListGetByType(project, level); pfa;
-         pfa = reinterpret_cast<pm_PFAFile *>(pfa->node.next)) {
-      Json item = Json::object();
-      item["name"] = text_or_null(pm_PFAFileGetName(pfa));
-      item["type"] = enumeration(pfa_type_name(pm_PFAFileGetType(pfa)), pm_PFAFileGetType(pfa));
-      pfa_files.push_back(std::move(item));
-    }
-    entry["pfa_files"] = std::move(pfa_files);
-    Json processes = Json::array();
-    for (pm_Process *process = pm_ProcessListGetByType(project, level); process;
-         process = reinterpret_cast<pm_Process *>(process->node.next))
-      processes.push_back(process_json(project, process));
-    entry["processes"] = std::move(processes);
-    levels.push_back(std::move(entry));
-  }
-  document["levels"] = std::move(levels);
-  return document;
 }
 
-std::string export_text(pm_Project *project) { return project_to_json(project).dump(2) + "\n"; }
+void read_level(pm_Level level, const Field &level_field, Processing &processing, const std::string &directory) {
+  const Object level_entry(*level_field.value, level_field.where, {"pfa_files", "processes"});
+  for (const Field &pfa_field : level_entry.array("pfa_files")) {
+    const Object pfa(*pfa_field.value, pfa_field.where, {"name", "type"});
+    const std::optional<std::string> name = pfa.text("name", true);
+    const int32_t type = pfa.enumeration("type", pfa_type_names());
+    at(pfa_field.where, [&] { processing.add_pfa(level, pm_PFAFileCreate(name->c_str(), type)); });
+  }
+  for (const Field &process_field : level_entry.array("processes")) {
+    pm_Process *process = read_process(process_field, directory);
+    at(process_field.where, [&] { processing.add_process(level, process); });
+  }
+}
 
-Json parse_json(const std::string &text, const std::string &source) {
+// Builds the project from the parts of a document as the parser completes
+// them: each element of "files", "tiles" and "levels" as soon as it is
+// whole, the rest once the document is. A fault found on the way is kept,
+// not thrown: the parse goes on, since a syntax error anywhere is what a
+// document that does not parse is refused for. Of the faults, the one
+// reported is the one that reading the finished document in order would meet
+// first: the top level's own keys, the format, the settings, then the lists
+// in that order and each list in its own order. Within a list that is its
+// first faulty element, built after exactly the elements before it; the
+// lists build into separate parts of the project, so the order in which
+// they arrive changes nothing.
+class Importer {
+ public:
+  explicit Importer(std::string directory) : directory_(std::move(directory)), project_(pm_ProjectCreate()) {
+    if (!project_) throw Failure("out of memory");
+  }
+
+  // An element of a top-level list; false when `key` is not one.
+  bool take(const std::string &key, std::size_t index, const Json &element) {
+    const auto list = std::find(std::begin(kLists), std::end(kLists), key) - std::begin(kLists);
+    if (list == std::size(kLists)) return false;
+    // After a fault in this list no later element can be the one reported;
+    // a fourth level is refused whatever the first three hold.
+    if (faults_[list] || (key == "levels" && index >= 3)) return true;
+    const Field field{&element, Pointer() / key / index};
+    try {
+      if (key == "files") read_file(field, project_.get(), directory_);
+      else if (key == "tiles") read_tile(field, project_.get(), directory_);
+      else read_level(static_cast<pm_Level>(index), field, processing_, directory_);
+    } catch (const BadJson &fault) {
+      faults_[list] = fault;
+    }
+    return true;
+  }
+
+  // The project, once the whole document has parsed; its taken lists hold
+  // nulls.
+  ProjectPtr finish(const Json &document) {
+    const Object top(document, Pointer(), {"kestrum_project", "settings", "files", "tiles", "levels"});
+    const Field format = top.field("kestrum_project");
+    if (!format.present()) bad(format.where, "missing; this key marks a kestrum project document");
+    const Json &number = *format.value;
+    if (!number.is_number()) bad(format.where, std::string("expected the number 1, found ") + kind_of(number));
+    if (!number.is_number_integer() || number != Json(kFormat))
+      bad(format.where, "unsupported format " + number.dump() + " (expected " + std::to_string(kFormat) + ")");
+
+    pm_Project *p = project_.get();
+    const Field settings_field = top.field("settings");
+    if (settings_field.present()) {
+      const Object settings(*settings_field.value, settings_field.where, {"type", "dot_grid", "poly_tool"});
+      pm_ProjectSetType(p, settings.enumeration("type", project_type_names()));
+      pm_ProjectSetUseDotGrid(p, settings.enumeration("dot_grid", switch_names()));
+      pm_ProjectSetUsePolyTool(p, settings.enumeration("poly_tool", switch_names()));
+    }
+    for (std::size_t list = 0; list < std::size(kLists); ++list) {
+      const std::size_t length = top.length(kLists[list]);
+      if (list == 2 && length > 3)
+        bad(Pointer() / "levels" / 3, "there are only three levels (project, tiles, samples)");
+      if (faults_[list]) throw *faults_[list];
+    }
+    processing_.apply(p);
+    return std::move(project_);
+  }
+
+ private:
+  static constexpr const char *kLists[] = {"files", "tiles", "levels"};
+
+  std::string directory_;
+  ProjectPtr project_;
+  Processing processing_;
+  std::optional<BadJson> faults_[std::size(kLists)];
+};
+
+template <class Input>
+ProjectPtr import_from(Input &&input, const std::string &source, const std::string &directory) {
+  Importer importer(directory);
   Json document;
-  Builder builder(document);
-  if (Json::sax_parse(text, &builder)) return document;
+  Builder builder(document, [&importer](const std::string &key, std::size_t index, const Json &element) {
+    return importer.take(key, index, element);
+  });
+  if (Json::sax_parse(std::forward<Input>(input), &builder)) return importer.finish(document);
   if (builder.fault()) throw *builder.fault();
   throw Failure("bad JSON in " + source + ": " + builder.syntax());
 }
 
-ProjectPtr project_from_json(const Json &document, const std::string &directory) {
-  const Object top(document, Pointer(), {"kestrum_project", "settings", "files", "tiles", "levels"});
-  const Field format = top.field("kestrum_project");
-  if (!format.present()) bad(format.where, "missing; this key marks a kestrum project document");
-  const Json &number = *format.value;
-  if (!number.is_number()) bad(format.where, std::string("expected the number 1, found ") + kind_of(number));
-  if (!number.is_number_integer() || number != Json(kFormat))
-    bad(format.where, "unsupported format " + number.dump() + " (expected " + std::to_string(kFormat) + ")");
+}  // namespace
 
-  ProjectPtr project(pm_ProjectCreate());
-  if (!project) throw Failure("out of memory");
-  pm_Project *p = project.get();
-  const Field settings_field = top.field("settings");
-  if (settings_field.present()) {
-    const Object settings(*settings_field.value, settings_field.where, {"type", "dot_grid", "poly_tool"});
-    pm_ProjectSetType(p, settings.enumeration("type", project_type_names()));
-    pm_ProjectSetUseDotGrid(p, settings.enumeration("dot_grid", switch_names()));
-    pm_ProjectSetUsePolyTool(p, settings.enumeration("poly_tool", switch_names()));
+void write_json(pm_Project *project, std::ostream &stream) {
+  Writer out(stream);
+  out.begin_object();
+  out.key("kestrum_project");
+  out.number(static_cast<long long>(kFormat));
+  out.key("settings");
+  out.begin_object();
+  out.key("type");
+  write_enumeration(out, project_type_name(pm_ProjectGetType(project)), pm_ProjectGetType(project));
+  out.key("dot_grid");
+  write_enumeration(out, switch_name(pm_ProjectGetUseDotGrid(project)), pm_ProjectGetUseDotGrid(project));
+  out.key("poly_tool");
+  write_enumeration(out, switch_name(pm_ProjectGetUsePolyTool(project)), pm_ProjectGetUsePolyTool(project));
+  out.end_object();
+  out.key("files");
+  write_files(out, project, project->files);
+  out.key("tiles");
+  out.begin_array();
+  for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
+    out.element();
+    out.begin_object();
+    out.key("name");
+    write_text(out, pm_TileGetName(tile));
+    out.key("selection");
+    write_enumeration(out, selection_name(pm_TileGetAutomatic(tile)), pm_TileGetAutomatic(tile));
+    out.key("files");
+    write_files(out, project, tile->files);
+    out.key("samples");
+    out.begin_array();
+    for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next)) {
+      out.element();
+      out.begin_object();
+      out.key("name");
+      write_text(out, pm_SampleGetName(sample));
+      out.key("selection");
+      write_enumeration(out, selection_name(pm_SampleGetAutomatic(sample)), pm_SampleGetAutomatic(sample));
+      out.key("files");
+      write_files(out, project, sample->files);
+      out.end_object();
+    }
+    out.end_array();
+    out.end_object();
   }
-  read_files(top, p, directory);
+  out.end_array();
+  out.key("levels");
+  out.begin_array();
+  for (pm_Level level = 0; level < 3; ++level) {
+    out.element();
+    out.begin_object();
+    out.key("pfa_files");
+    out.begin_array();
+    for (pm_PFAFile *pfa = pm_PFAFileListGetByType(project, level); pfa;
+         pfa = reinterpret_cast<pm_PFAFile *>(pfa->node.next)) {
+      out.element();
+      out.begin_object();
+      out.key("name");
+      write_text(out, pm_PFAFileGetName(pfa));
+      out.key("type");
+      write_enumeration(out, pfa_type_name(pm_PFAFileGetType(pfa)), pm_PFAFileGetType(pfa));
+      out.end_object();
+    }
+    out.end_array();
+    out.key("processes");
+    out.begin_array();
+    for (pm_Process *process = pm_ProcessListGetByType(project, level); process;
+         process = reinterpret_cast<pm_Process *>(process->node.next)) {
+      out.element();
+      write_process(out, project, process);
+    }
+    out.end_array();
+    out.end_object();
+  }
+  out.end_array();
+  out.end_object();
+  out.finish();
+}
 
-  const std::vector<Field> tiles = top.array("tiles");
-  Progress progress("importing", tiles.size());
-  for (const Field &tile_field : tiles) {
-    const Object tile_plan(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
-    const std::optional<std::string> name = tile_plan.text("name", true);
-    const int32_t selection = tile_plan.enumeration("selection", selection_names());
-    pm_Tile *tile = nullptr;
-    at(tile_field.where / "name", [&] { tile = append_tile(p, pm_TileCreate(name->c_str())); });
-    pm_TileSetAutomatic(tile, selection);
-    read_files(tile_plan, tile, directory);
-    for (const Field &sample_field : tile_plan.array("samples")) {
-      const Object sample_plan(*sample_field.value, sample_field.where, {"name", "selection", "files"});
-      const std::optional<std::string> sample_name = sample_plan.text("name", true);
-      const int32_t sample_selection = sample_plan.enumeration("selection", selection_names());
-      pm_Sample *sample = nullptr;
-      at(sample_field.where / "name",
-         [&] { sample = append_sample(tile, pm_SampleCreate(sample_name->c_str())); });
-      pm_SampleSetAutomatic(sample, sample_selection);
-      read_files(sample_plan, sample, directory);
-    }
-    progress.step();
-  }
+std::string export_text(pm_Project *project) {
+  std::ostringstream text;
+  write_json(project, text);
+  return text.str();
+}
 
-  Processing processing;
-  const std::vector<Field> levels = top.array("levels");
-  if (levels.size() > 3) bad(levels[3].where, "there are only three levels (project, tiles, samples)");
-  for (std::size_t level = 0; level < levels.size(); ++level) {
-    const Object level_entry(*levels[level].value, levels[level].where, {"pfa_files", "processes"});
-    for (const Field &pfa_field : level_entry.array("pfa_files")) {
-      const Object pfa(*pfa_field.value, pfa_field.where, {"name", "type"});
-      const std::optional<std::string> name = pfa.text("name", true);
-      const int32_t type = pfa.enumeration("type", pfa_type_names());
-      at(pfa_field.where, [&] {
-        processing.add_pfa(static_cast<pm_Level>(level), pm_PFAFileCreate(name->c_str(), type));
-      });
-    }
-    for (const Field &process_field : level_entry.array("processes")) {
-      pm_Process *process = read_process(process_field, directory);
-      at(process_field.where, [&] { processing.add_process(static_cast<pm_Level>(level), process); });
-    }
-  }
-  processing.apply(p);
-  return project;
+ProjectPtr import_json(std::istream &in, const std::string &source, const std::string &directory) {
+  return import_from(in, source, directory);
+}
+
+ProjectPtr import_json(const std::string &text, const std::string &source, const std::string &directory) {
+  return import_from(text, source, directory);
 }
 
 }  // namespace kcli

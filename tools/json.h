@@ -9,27 +9,39 @@
 
 #include <nlohmann/json.hpp>
 
+#include <istream>
+#include <ostream>
+#include <string>
+
 #include "cli.h"
 
 namespace kcli {
 
 using Json = nlohmann::ordered_json;
 
-// The document for a project.
-Json project_to_json(pm_Project *project);
-// The document as text: two-space indent and a final newline.
+// Writes the document for a project to `out` as it walks the project:
+// two-space indent and a final newline, the layout nlohmann's dump(2) gives.
+// Only a small chunk of text is held at a time.
+void write_json(pm_Project *project, std::ostream &out);
+// The same document as one text.
 std::string export_text(pm_Project *project);
 
-// Builds a project from a document; "$PROJECT" names are expanded against
-// `directory`. Throws Failure naming the JSON pointer of the first bad value
-// ("bad project JSON at /tiles/0/name: ...").
-ProjectPtr project_from_json(const Json &document, const std::string &directory);
-// Parses text in time linear in its length. A syntax error throws Failure
-// with the line and column ("bad JSON in SOURCE: parse error at line 3,
-// column 12: ..."); nesting deeper than 32 levels, a key given twice in one
-// object and a number beyond a double's range throw Failure naming the
-// place ("bad project JSON at /tiles: the key \"tiles\" is given twice").
-Json parse_json(const std::string &text, const std::string &source);
+// Builds a project from a document as it is parsed, reading `in` a piece at
+// a time: each element of the top-level lists is built into the project as
+// soon as the parser has it, so neither the text nor a value of the whole
+// document is ever held. "$PROJECT" names are expanded against `directory`.
+// Reading is linear in the length of the text.
+// A syntax error throws Failure with the line and column ("bad JSON in
+// SOURCE: parse error at line 3, column 12: ..."); nesting deeper than 32
+// levels, a key given twice in one object and a number beyond a double's
+// range throw Failure naming the place ("bad project JSON at /tiles: the
+// key \"tiles\" is given twice"), and so does every fault of the document
+// as a project ("bad project JSON at /tiles/0/name: ..."). A syntax error
+// anywhere outranks a fault of the project; of those, the one reported is
+// the first in reading order (the top level's keys, "kestrum_project",
+// "settings", "files", "tiles", "levels"), wherever the keys stand.
+ProjectPtr import_json(std::istream &in, const std::string &source, const std::string &directory);
+ProjectPtr import_json(const std::string &text, const std::string &source, const std::string &directory);
 
 }  // namespace kcli
 

@@ -38,33 +38,39 @@ TEST(ProjectRelativeNames, ExpansionReplacesOnlyTheWholeMarker) {
   EXPECT_EQ(kcli::project_absolute("/data/proj", "/abs/a"), "/abs/a");
 }
 
+namespace {
+
+// The exported document, parsed.
+Json exported_json(pm_Project *project) { return Json::parse(kcli::export_text(project)); }
+
+}  // namespace
+
 TEST(JsonConversion, NonFiniteTimesAndUnnamedValuesRoundTripInMemory) {
-  const Json document = Json::parse(R"({
+  const std::string document = R"({
     "kestrum_project": 1,
     "settings": {"type": "Double_Sampling", "dot_grid": 5, "poly_tool": "Enabled"},
     "files": [{"type": "a", "time": "nan"}, {"type": "b", "time": "-inf"}, {"type": "c", "time": 0.1}],
-    "tiles": [], "levels": []})");
-  kcli::ProjectPtr project = kcli::project_from_json(document, "/data/proj");
+    "tiles": [], "levels": []})";
+  kcli::ProjectPtr project = kcli::import_json(document, "doc", "/data/proj");
   ASSERT_TRUE(project);
   EXPECT_TRUE(std::isnan(pm_FileGetDate(pm_FileFind(project->files, "a"))));
   EXPECT_EQ(pm_FileGetDate(pm_FileFind(project->files, "b")), -INFINITY);
   EXPECT_EQ(pm_ProjectGetUseDotGrid(project.get()), 5);
-  const Json exported = kcli::project_to_json(project.get());
+  const Json exported = exported_json(project.get());
   EXPECT_EQ(exported["files"][0]["time"], "nan");
   EXPECT_EQ(exported["files"][1]["time"], "-inf");
   EXPECT_EQ(exported["files"][2]["time"].dump(), "0.1");
   EXPECT_EQ(exported["settings"]["dot_grid"], 5);
   // Every level is written, also when the document left them out.
   EXPECT_EQ(exported["levels"].size(), 3u);
-  kcli::ProjectPtr again = kcli::project_from_json(exported, "/data/proj");
-  EXPECT_EQ(kcli::project_to_json(again.get()).dump(), exported.dump());
+  kcli::ProjectPtr again = kcli::import_json(exported.dump(), "doc", "/data/proj");
+  EXPECT_EQ(exported_json(again.get()), exported);
 }
 
 TEST(JsonConversion, ExportKeepsListOrderAndKeyOrder) {
-  const Json document = Json::parse(R"({"kestrum_project": 1,
-    "tiles": [{"name": "Z"}, {"name": "A"}, {"name": "M"}]})");
-  kcli::ProjectPtr project = kcli::project_from_json(document, "/data/proj");
-  const Json exported = kcli::project_to_json(project.get());
+  kcli::ProjectPtr project = kcli::import_json(R"({"kestrum_project": 1,
+    "tiles": [{"name": "Z"}, {"name": "A"}, {"name": "M"}]})", "doc", "/data/proj");
+  const Json exported = exported_json(project.get());
   EXPECT_EQ(exported["tiles"][0]["name"], "Z");
   EXPECT_EQ(exported["tiles"][2]["name"], "M");
   std::vector<std::string> keys;
@@ -75,13 +81,13 @@ TEST(JsonConversion, ExportKeepsListOrderAndKeyOrder) {
 TEST(JsonConversion, FailedImportFreesWhatWasBuilt) {
   // Runs under the leak checker: everything built before the bad value at
   // the end must be freed.
-  const Json document = Json::parse(R"({"kestrum_project": 1,
+  const std::string document = R"({"kestrum_project": 1,
     "files": [{"type": "a", "descriptor": "$PROJECT/a"}],
     "tiles": [{"name": "T", "samples": [{"name": "S", "files": [{"type": "f"}]}]}],
     "levels": [{"pfa_files": [{"name": "a"}], "processes": [{"name": "p", "arguments": [{"name": "x"}]},
-                {"name": "q", "arguments": [{"name": "y", "hide": "Maybe"}]}]}]})");
+                {"name": "q", "arguments": [{"name": "y", "hide": "Maybe"}]}]}]})";
   try {
-    kcli::project_from_json(document, "/data/proj");
+    kcli::import_json(document, "doc", "/data/proj");
     FAIL() << "the bad value was accepted";
   } catch (const kcli::Failure &failure) {
     EXPECT_STREQ(failure.what(),
@@ -96,7 +102,7 @@ namespace {
 // "" when both succeed.
 std::string refusal(const std::string &text) {
   try {
-    kcli::project_from_json(kcli::parse_json(text, "doc.json"), "/data/proj");
+    kcli::import_json(text, "doc.json", "/data/proj");
     return {};
   } catch (const kcli::Failure &failure) {
     return failure.what();
@@ -202,7 +208,10 @@ TEST(JsonConversion, AnyBytesRoundTripAndUtf8StaysPlain) {
     processing.apply(project.get());
 
     const std::string first = kcli::export_text(project.get());
-    kcli::ProjectPtr again = kcli::project_from_json(kcli::parse_json(first, "export"), "/data/proj");
+    // Written as it walks the project, the text is byte for byte what the
+    // JSON library writes for the same document.
+    ASSERT_EQ(Json::parse(first).dump(2) + "\n", first);
+    kcli::ProjectPtr again = kcli::import_json(first, "export", "/data/proj");
     ASSERT_EQ(kcli::export_text(again.get()), first);
     EXPECT_EQ(std::string(again->tiles->node.name), tile_name);
     EXPECT_EQ(std::string(again->tiles->samples->node.name), sample_name);
@@ -211,9 +220,8 @@ TEST(JsonConversion, AnyBytesRoundTripAndUtf8StaysPlain) {
   }
 
   // The escape, exactly; a UTF-8 name is a plain string as it always was.
-  const Json document = Json::parse(R"({"kestrum_project": 1,
-      "tiles": [{"name": {"hex": "436166E9"}}, {"name": "Caf\u00e9"}]})");
-  kcli::ProjectPtr project = kcli::project_from_json(document, "/data/proj");
+  kcli::ProjectPtr project = kcli::import_json(R"({"kestrum_project": 1,
+      "tiles": [{"name": {"hex": "436166E9"}}, {"name": "Caf\u00e9"}]})", "doc", "/data/proj");
   EXPECT_STREQ(project->tiles->node.name, "Caf\xe9");
   const std::string exported = kcli::export_text(project.get());
   EXPECT_THAT(exported, ::testing::HasSubstr("\"name\": {\n        \"hex\": \"436166e9\"\n      },"));
@@ -269,4 +277,60 @@ TEST(JsonScaling, EveryListImportsInLinearTime) {
   ASSERT_EQ(refusal(large), "");
   std::string times;
   EXPECT_LE(time_ratio(small, large, times), 8) << times;
+}
+
+TEST(JsonImport, TheFaultReportedIsTheFirstInReadingOrderWhateverTheKeyOrder) {
+  // Documents of the five top-level members in any order, some of them
+  // faulty, some with an unknown key or a syntax error besides. The lists
+  // are built while the text is parsed, yet the refusal must be the one a
+  // reading of the whole document meets first: a syntax error, then an
+  // unknown top-level key, then the members in the order format, settings,
+  // files, tiles, levels; within a list its first bad element.
+  struct Member {
+    const char *key, *good, *bad, *message;
+  };
+  const Member members[] = {
+      {"kestrum_project", "1", "2", "at /kestrum_project: unsupported format 2"},
+      {"settings", R"({"type": "Single_Sampling"})", R"({"type": "Triple"})", "at /settings/type: unknown value"},
+      {"files", R"([{"type": "a"}, {"type": "b"}])", R"([{"type": "a"}, {"type": 5}, {"type": "x", "y": 1}])",
+       "at /files/1/type: expected a string or null"},
+      {"tiles", R"([{"name": "A", "samples": [{"name": "S"}]}, {"name": "B"}])",
+       R"([{"name": "A"}, {"name": "A"}, {"name": "B", "selection": "Maybe"}])", "at /tiles/1/name: cannot add tile A"},
+      {"levels", R"([{"pfa_files": [{"name": "a"}]}, {}, {"processes": [{"name": "p"}]}])",
+       R"([{"pfa_files": [{"name": 5}]}, {}, {}, {}])", "at /levels/3: there are only three levels"},
+  };
+  std::mt19937 random(8122026);
+  std::string canonical;
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<int> order{0, 1, 2, 3, 4};
+    std::shuffle(order.begin(), order.end(), random);
+    const bool unknown = random() % 4 == 0, syntax = random() % 6 == 0;
+    std::string text = "{";
+    std::string expected;
+    if (syntax) expected = "bad JSON in doc.json: parse error";
+    else if (unknown) expected = "bad project JSON at /zz: unknown key \"zz\"";
+    bool faulty[5] = {};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      const Member &member = members[order[i]];
+      faulty[order[i]] = random() % 3 == 0;
+      text += std::string(i ? ", " : "") + "\"" + member.key + "\": " + (faulty[order[i]] ? member.bad : member.good);
+      if (unknown && i == 2) text += R"(, "zz": [1])";
+    }
+    text += syntax ? ", }" : "}";
+    for (int member = 0; member < 5 && expected.empty(); ++member)
+      if (faulty[member]) expected = std::string("bad project JSON ") + members[member].message;
+    std::string message;
+    try {
+      kcli::ProjectPtr project = kcli::import_json(text, "doc.json", "/data/proj");
+      // Whatever the order of the members, the same project.
+      const std::string exported = kcli::export_text(project.get());
+      if (canonical.empty()) canonical = exported;
+      EXPECT_EQ(exported, canonical) << text;
+    } catch (const kcli::Failure &failure) {
+      message = failure.what();
+    }
+    if (expected.empty()) EXPECT_EQ(message, "") << text;
+    else EXPECT_THAT(message, ::testing::StartsWith(expected)) << text;
+  }
 }

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <set>
 
+#include "cli.h"
+#include "peak_memory.h"
+#include "project_builder.h"
 #include "tool_runner.h"
 
 namespace fs = std::filesystem;
@@ -131,6 +134,31 @@ TEST_F(ExportImport, FailedForcedImportKeepsTheOldFile) {
   write_file(path("twins.json"), R"({"kestrum_project": 1, "tiles": [{"name": "A"}, {"name": "A"}]})");
   EXPECT_EQ(run({"import", "--force", path("twins.json"), file}).status, 2);
   EXPECT_EQ(read_file(file), before);
+}
+
+TEST_F(ExportImport, PeakMemoryStaysNearACheckOfTheSameProject) {
+  // Export writes as it walks the loaded project and import builds as it
+  // parses; neither holds the text or a value of the whole document, so
+  // each peaks near what a check of the same project (a load) does. A whole
+  // document in memory costs several times the project.
+  if (kestrum_test::kSanitizedHeap) GTEST_SKIP() << "peaks under AddressSanitizer say nothing of a plain build";
+  kestrum_test::ProjectShape shape;
+  shape.tiles = 200;
+  shape.samples_per_tile = 50;
+  {
+    kestrum_test::ProjectPtr project(kestrum_test::BuildProject(shape));
+    ASSERT_TRUE(project);
+    kcli::save_project(project.get(), path("large.kpf"));
+  }
+  const Outcome checked = run({"check", path("large.kpf")});
+  ASSERT_EQ(checked.status, 1) << checked.err;  // the data files are not on disk
+  const Outcome exported = run({"export", path("large.kpf"), "-o", path("large.json")});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  const Outcome imported = run({"import", path("large.json"), path("copy.kpf")});
+  ASSERT_EQ(imported.status, 0) << imported.err;
+  EXPECT_THAT(imported.out, HasSubstr("Imported 200 tiles and 10000 samples"));
+  EXPECT_LT(exported.peak_kb, 1.5 * checked.peak_kb) << exported.peak_kb << " KiB against " << checked.peak_kb;
+  EXPECT_LT(imported.peak_kb, 2 * checked.peak_kb) << imported.peak_kb << " KiB against " << checked.peak_kb;
 }
 
 struct BadDocument {
