@@ -19,7 +19,7 @@
 #include <cstdio>
 #endif
 
-// mimalloc frees a foreign block without a word and corrupts its heap. The
+// mimalloc frees a foreign block unchecked, crashing or corrupting its heap. The
 // test builds stop at the first block that tk_HeapFree did not hand out, so
 // that every test of the suite checks that no other allocator's block (a
 // host's malloc, a C++ new) reaches it. AddressSanitizer places mimalloc's
