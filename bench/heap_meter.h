@@ -1,5 +1,6 @@
 // Live and peak heap bytes of the whole process, counted by wrapping the C
-// allocator. Peak memory of a workload is the peak minus the live bytes at
+// allocator and the toolkit heap's mimalloc calls (the usable size of every
+// live block of either). Peak memory of a workload is the peak minus the live bytes at
 // its start, so memory the process already held does not count.
 #pragma once
 #include <cstddef>

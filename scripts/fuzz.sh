@@ -31,6 +31,8 @@ common=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -
         -I. -Iinclude -Itoolkit -Itests/support -Ifuzz -Itools)
 
 # Library and shared sources, instrumented for coverage but without main.
+# TK_HEAP_MIMALLOC stays undefined: the toolkit heap is the C library's
+# malloc here, so that the sanitizers see every block the library hands out.
 sources=(toolkit/*.cc node/*.cc tree/*.cc process/*.cc paths/*.cc persist/*.cc
          tests/support/project_compare.cc tests/support/full_project.cc tests/support/file_seal.cc
          fuzz/fuzz_support.cc)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the whole test suite under valgrind's memcheck in a normal build
 # (no sanitizers, fault injection compiled in so that the fault-loop tests
-# run too) and fails on any memory error or leak.
+# run too, the toolkit heap on the C library's malloc so that memcheck sees
+# its blocks) and fails on any memory error or leak.
 #
 #   scripts/valgrind.sh [BUILD_DIR]          default: build-valgrind
 #
@@ -14,9 +15,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-valgrind}
 command -v valgrind >/dev/null || { echo "valgrind is not installed (apt-get install valgrind)"; exit 1; }
-echo "valgrind build in $dir: RelWithDebInfo, no sanitizers, fault injection on"
+echo "valgrind build in $dir: RelWithDebInfo, no sanitizers, fault injection on, toolkit heap on malloc"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUM_SANITIZE=OFF -DKESTRUM_WERROR=ON \
-  -DKESTRUM_FAULT_INJECTION=ON >/dev/null
+  -DKESTRUM_FAULT_INJECTION=ON -DKESTRUM_TOOLKIT_HEAP=malloc >/dev/null
 cmake --build "$dir" -j "$(nproc)"
 
 export KESTRUM_CRASH_KILLS=${KESTRUM_CRASH_KILLS:-30} KESTRUM_CRASH_SECONDS=${KESTRUM_CRASH_SECONDS:-120}

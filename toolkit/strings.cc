@@ -15,7 +15,7 @@ char *vformat(const char *format, va_list args) {
   int needed = std::vsnprintf(nullptr, 0, format, copy);
   va_end(copy);
   if (needed < 0) return nullptr;
-  auto *text = static_cast<char *>(tk_HeapMalloc(static_cast<size_t>(needed) + 1));
+  auto *text = static_cast<char *>(heap_alloc(static_cast<size_t>(needed) + 1));
   if (!text) return nullptr;
   std::vsnprintf(text, static_cast<size_t>(needed) + 1, format, args);
   return text;
@@ -36,13 +36,7 @@ void report(tk_ErrorReport **slot, const char *function, const char *format, ...
 
 extern "C" {
 
-TK_API char *tk_StrDuplicate(const char *text) {
-  if (!text) return nullptr;
-  size_t n = std::strlen(text) + 1;
-  auto *copy = static_cast<char *>(tk_HeapMalloc(n));
-  if (copy) std::memcpy(copy, text, n);
-  return copy;
-}
+TK_API char *tk_StrDuplicate(const char *text) { return tk::heap_strdup(text); }
 
 TK_API char *tk_Sprintf(int flags, const char *format, tk_ErrorReport **slot, ...) {
   (void)flags;

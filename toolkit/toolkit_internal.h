@@ -10,6 +10,12 @@
 
 namespace tk {
 
+// Blocks of the toolkit heap (heap.cc) that need no zero fill: freed with
+// tk_HeapFree like every other. heap_alloc gives null for size 0 or when
+// memory runs out; heap_strdup gives null for null.
+void *heap_alloc(size_t size) noexcept;
+char *heap_strdup(const char *text) noexcept;
+
 // printf-style formatting into a new heap string; null when memory runs out
 // or the format is invalid.
 char *vformat(const char *format, va_list args);

@@ -4,12 +4,19 @@
 # every declaration of both installed headers documented, with every
 # parameter and result.
 
-add_executable(c_host_header ${CMAKE_CURRENT_SOURCE_DIR}/api/c_host.c)
+add_executable(c_host_header ${CMAKE_CURRENT_SOURCE_DIR}/api/c_host.c ${CMAKE_CURRENT_SOURCE_DIR}/api/host_heap.c)
 set_target_properties(c_host_header PROPERTIES C_STANDARD 99 C_EXTENSIONS OFF)
 target_compile_options(c_host_header PRIVATE -pedantic-errors)
-target_link_libraries(c_host_header PRIVATE kestrum)
+target_link_libraries(c_host_header PRIVATE kestrum ${CMAKE_DL_LIBS})
+if(KESTRUM_TOOLKIT_HEAP STREQUAL "mimalloc")
+  target_compile_definitions(c_host_header PRIVATE KESTRUM_TOOLKIT_MIMALLOC)
+endif()
 add_test(NAME api.CHostLinksAndRuns COMMAND c_host_header)
-set_tests_properties(api.CHostLinksAndRuns PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+# The host's malloc and operator new stay the system's whatever the toolkit
+# heap is; with mimalloc, the library's blocks are mimalloc's.
+add_test(NAME api.CHostKeepsItsOwnMalloc COMMAND c_host_header heap)
+set_tests_properties(api.CHostLinksAndRuns api.CHostKeepsItsOwnMalloc PROPERTIES
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
 
 add_library(cxx_header_check OBJECT ${CMAKE_CURRENT_SOURCE_DIR}/api/cxx_header.cc)
 target_include_directories(cxx_header_check PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/toolkit)

@@ -1,9 +1,11 @@
 /* A host written in C99: the public header compiles as C with warnings as
  * errors, the library links, and a small project is built, queried, given a
- * refused append whose report chain is read, and freed. */
+ * refused append whose report chain is read, and freed. With the argument
+ * "heap" it checks instead that the host keeps its own malloc (host_heap.c). */
 #include <stdio.h>
 #include <string.h>
 
+#include "host_heap.h"
 #include "kestrum.h"
 
 static int expect(int condition, const char *what) {
@@ -11,7 +13,8 @@ static int expect(int condition, const char *what) {
   return condition ? 0 : 1;
 }
 
-int main(void) {
+int main(int argc, char **argv) {
+  if (argc > 1 && strcmp(argv[1], "heap") == 0) return host_heap_failures() ? 1 : 0;
   int failures = 0;
   tk_ErrorReport *report = NULL;
   pm_Project *project = pm_ProjectCreate();
