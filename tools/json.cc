@@ -86,6 +86,8 @@ bool is_utf8(std::string_view text) {
   return true;
 }
 
+}  // namespace
+
 Json text_json(const std::string &text) {
   if (is_utf8(text)) return Json(text);
   std::string hex;
@@ -98,6 +100,8 @@ Json text_json(const std::string &text) {
   escaped["hex"] = std::move(hex);
   return escaped;
 }
+
+namespace {
 
 Json text_or_null(char *text) {
   const std::optional<std::string> value = take_optional(text);

@@ -15,6 +15,10 @@ namespace kcli {
 
 using Json = nlohmann::ordered_json;
 
+// A text as every JSON document of the tool writes it: a string when it is
+// UTF-8, else {"hex": "..."} with its bytes as lower-case hex digits.
+Json text_json(const std::string &text);
+
 // The document for a project.
 Json project_to_json(pm_Project *project);
 // The document as text: two-space indent and a final newline.
