@@ -29,7 +29,9 @@ if(MODE STREQUAL "install")
       ${INCLUDEDIR}/kestrum/kestrum.h ${INCLUDEDIR}/kestrum/toolkit.h
       ${LIBDIR}/cmake/kestrum/kestrumConfig.cmake ${LIBDIR}/cmake/kestrum/kestrumConfigVersion.cmake
       ${LIBDIR}/cmake/kestrum/kestrumTargets.cmake
-      ${LIBDIR}/pkgconfig/kestrum.pc ${BINDIR}/kestrum)
+      ${LIBDIR}/pkgconfig/kestrum.pc ${BINDIR}/kestrum ${MANDIR}/man1/kestrum.1
+      ${DATADIR}/kestrum/schema/kestrum-project.schema.json ${DATADIR}/kestrum/schema/kestrum-show.schema.json
+      ${DATADIR}/kestrum/schema/kestrum-ready.schema.json ${DATADIR}/kestrum/schema/kestrum-check.schema.json)
     expect_file(${path})
   endforeach()
   # The installed tool finds the installed libraries on its own.
