@@ -98,7 +98,7 @@ void add_check_command(CLI::App &app, Command &selected) {
   CLI::App *command = app.add_subcommand(
       "check", "Verify that the file loads and list descriptors that name no file (exit 1 if any)");
   command->add_option("FILE", *file, "Project file")->required();
-  command->add_flag("--json", *json, "Print a JSON document instead (see the README for its shape)");
+  command->add_flag("--json", *json, "Print a JSON document instead (its shape: schema/kestrum-check.schema.json)");
   command->callback([&selected, file, json] {
     selected = [file, json](std::ostream &out, std::ostream &) { return run_check(*file, *json, out); };
   });

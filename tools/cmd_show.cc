@@ -49,7 +49,7 @@ void add_show_commands(CLI::App &app, Command &selected) {
   CLI::App *show = app.add_subcommand(
       "show", "Print the project tree: tiles, samples, data files, settings, PFA files and processes");
   show->add_option("FILE", *file, "Project file")->required();
-  show->add_flag("--json", *show_json, "Print a JSON document instead (see the README for its shape)");
+  show->add_flag("--json", *show_json, "Print a JSON document instead (its shape: schema/kestrum-show.schema.json)");
   show->callback([&selected, file, show_json] {
     selected = [file, show_json](std::ostream &out, std::ostream &) {
       ProjectPtr project = load_project(*file);
@@ -68,7 +68,7 @@ void add_show_commands(CLI::App &app, Command &selected) {
       "ready", "Tell for every process at every node whether it is ready to run (exit 1 when some are not)");
   ready->add_option("FILE", *ready_file, "Project file")->required();
   ready->add_option("--node", *node, "Only this node: \"/\" for the project, \"TILE\" or \"TILE/SAMPLE\"");
-  ready->add_flag("--json", *ready_json, "Print a JSON document instead (see the README for its shape)");
+  ready->add_flag("--json", *ready_json, "Print a JSON document instead (its shape: schema/kestrum-ready.schema.json)");
   ready->callback([&selected, ready_file, node, ready_json, ready] {
     const bool one_node = ready->count("--node") > 0;
     selected = [ready_file, node, one_node, ready_json](std::ostream &out, std::ostream &) {

@@ -60,7 +60,9 @@ void add_transfer_commands(CLI::App &app, Command &selected) {
   auto file = std::make_shared<std::string>();
   auto output = std::make_shared<std::string>();
   auto replace = std::make_shared<bool>(false);
-  CLI::App *exporter = app.add_subcommand("export", "Write the project as JSON (the same project gives the same bytes)");
+  CLI::App *exporter = app.add_subcommand(
+      "export",
+      "Write the project as JSON (the same project gives the same bytes; its shape: schema/kestrum-project.schema.json)");
   exporter->add_option("FILE", *file, "Project file")->required();
   exporter->add_option("-o,--output", *output, "Write to this file instead of standard output");
   exporter->add_flag("-f,--force", *replace, "Replace the output file when it exists");
