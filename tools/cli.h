@@ -74,6 +74,9 @@ std::size_t utf8_length(std::string_view text, char32_t *code = nullptr);
 // makes it printable.
 std::string excerpt(std::string_view text, std::size_t limit);
 
+// "1 check", "2 checks": a count with its noun agreeing.
+std::string counted(std::size_t count, const char *one, const char *many);
+
 // Owns one report slot for one library call.
 class Report {
  public:
@@ -89,6 +92,9 @@ class Report {
   // The chain as text, outermost first, one line per report, each line
   // made printable; empty when there is no report.
   std::string chain() const;
+  // The same lines as they are ("function: message"), for writers that
+  // escape text their own way.
+  std::vector<std::string> lines() const;
   // Throws Failure(summary, chain) when a report is held.
   void raise_if(const std::string &summary) const;
 
@@ -190,8 +196,12 @@ struct ReadinessRow {
   NodeRef node;
   std::string process;
   bool ready = false;
-  std::string error;                 // the report chain when the test failed
+  std::vector<std::string> error;    // the report chain when the test failed, as Report::lines
   std::vector<std::string> missing;  // why not: inputs missing and where
+  // A process that needs any one of its optional inputs and has none: each
+  // of them, missing and where.
+  bool lacks_optional = false;
+  std::vector<std::string> missing_one_of;
   std::string command;               // process name and its argument line
 };
 // Every process of every node's level; only nodes whose path is `only` when
@@ -200,6 +210,13 @@ std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std
 // Prints the table; returns kExitOk when all are ready, kExitNegative when
 // some are not, kExitError when a test failed.
 int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows);
+// The same as a JSON document (see the README and schema/); the same
+// return value.
+int print_readiness_json(std::ostream &out, const std::string &file, const std::optional<std::string> &only,
+                         const std::vector<ReadinessRow> &rows);
+// The exit status the rows give: kExitError when a test failed, kExitOk
+// when all are ready, kExitNegative otherwise.
+int readiness_status(const std::vector<ReadinessRow> &rows);
 
 // ---- Building projects -------------------------------------------------------
 // Appends that destroy a refused node (the library hands it back) and throw
@@ -228,10 +245,21 @@ class Processing {
   pm_ProcessLists *lists_;
 };
 
+// ---- Writing files ------------------------------------------------------------
+// Writes a file through `write`, in full or not at all: the text goes into
+// a new file beside the target, which then takes the target's name. An
+// existing target is refused ("PATH already exists (use --force to replace
+// it)") unless `replace`; when replaced, a link is followed to the file it
+// names and that file's permissions are kept.
+void write_file(const std::string &path, bool replace, const std::function<void(std::ostream &)> &write);
+// The refusal of an existing file, the same for every command that writes.
+[[noreturn]] void refuse_existing(const std::string &path);
+
 // ---- The bundled example project -----------------------------------------
 // Builds the example under `directory` (data files, parameter files) and
-// returns the project, not yet bound to a file.
-ProjectPtr build_demo_project(const std::string &directory);
+// returns the project, not yet bound to a file. Data files already there
+// are refused, or overwritten when `replace`.
+ProjectPtr build_demo_project(const std::string &directory, bool replace = false);
 
 // ---- Commands ---------------------------------------------------------------
 // Each adds its subcommand to the app; when the subcommand is chosen, its

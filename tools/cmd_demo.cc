@@ -28,9 +28,9 @@ fs::path fresh_directory() {
 
 // The directory named on the command line, made when it does not exist.
 // The demo writes its project and data files there, so a directory that
-// already holds anything is refused untouched: whatever is in it is the
-// user's and must not be overwritten by placeholders.
-fs::path given_directory(const std::string &directory) {
+// already holds anything is refused untouched unless `replace`: whatever is
+// in it is the user's and must not be overwritten by placeholders.
+fs::path given_directory(const std::string &directory, bool replace) {
   const fs::path root = fs::absolute(directory).lexically_normal();
   std::error_code error;
   const fs::file_status status = fs::status(root, error);
@@ -38,8 +38,10 @@ fs::path given_directory(const std::string &directory) {
     if (!fs::is_directory(status)) throw Failure(root.string() + " exists and is not a directory");
     const fs::directory_iterator first(root, error);
     if (error) throw Failure("cannot read " + root.string() + ": " + error.message());
-    if (first != fs::directory_iterator())
-      throw Failure(root.string() + " is not empty; the demo writes only into a new or empty directory");
+    if (first != fs::directory_iterator() && !replace)
+      throw Failure(root.string() +
+                    " is not empty; the demo writes only into a new or empty directory (use --force to write into it,"
+                    " replacing the demo's own files)");
     return root;
   }
   fs::create_directories(root, error);
@@ -47,13 +49,13 @@ fs::path given_directory(const std::string &directory) {
   return root;
 }
 
-int run_demo(const std::string &directory, std::ostream &out) {
-  const fs::path root = directory.empty() ? fresh_directory() : given_directory(directory);
+int run_demo(const std::string &directory, bool replace, std::ostream &out) {
+  const fs::path root = directory.empty() ? fresh_directory() : given_directory(directory, replace);
   const std::string file = (root / kDemoFile).string();
   {
-    ProjectPtr built = build_demo_project(root.string());
+    ProjectPtr built = build_demo_project(root.string(), replace);
     std::error_code error;
-    if (fs::exists(fs::symlink_status(file, error))) throw Failure(file + " already exists; the demo replaces nothing");
+    if (!replace && fs::exists(fs::symlink_status(file, error))) refuse_existing(file);
     save_project(built.get(), file);
   }
   ProjectPtr project = load_project(file);
@@ -61,24 +63,27 @@ int run_demo(const std::string &directory, std::ostream &out) {
   out << "Saved the example project as " << shown << " and loaded it back.\n\n";
   print_tree(out, project.get());
   out << "\n";
-  const int readiness_status = print_readiness(out, readiness(project.get(), std::nullopt));
+  const int status = print_readiness(out, readiness(project.get(), std::nullopt));
   out << "\nTry: kestrum show " << shown << "\n"
       << "     kestrum ready " << shown << " --node T3\n"
       << "     kestrum export " << shown << "\n";
   // Processes that are not ready are part of the example, not a failure.
-  return readiness_status == kExitError ? kExitError : kExitOk;
+  return status == kExitError ? kExitError : kExitOk;
 }
 
 }  // namespace
 
 void add_demo_command(CLI::App &app, Command &selected) {
   auto directory = std::make_shared<std::string>();
+  auto replace = std::make_shared<bool>(false);
   CLI::App *command = app.add_subcommand(
       "demo", "Build the bundled example project, save it, load it back and print its tree and readiness");
   command->add_option("DIR", *directory,
                       "Directory for the example: a new or empty one (default: a new ./kestrum-demo-XXXXXX)");
-  command->callback([&selected, directory] {
-    selected = [directory](std::ostream &out, std::ostream &) { return run_demo(*directory, out); };
+  command->add_flag("-f,--force", *replace,
+                    "Write into DIR even when it holds files, replacing the project file and data files of the demo");
+  command->callback([&selected, directory, replace] {
+    selected = [directory, replace](std::ostream &out, std::ostream &) { return run_demo(*directory, *replace, out); };
   });
 }
 

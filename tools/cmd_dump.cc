@@ -53,7 +53,7 @@ std::vector<tk_DesignItem> items_of(const tk_Design *design) {
 
 // "Name text, Selection enumeration of 2, Arguments list of PM_Argument".
 void print_design(std::ostream &out, const tk_Design *design) {
-  out << "  " << design_name(design) << ": " << tk_DesignRecordSize(design) << " bytes;";
+  out << "  " << design_name(design) << ": " << counted(tk_DesignRecordSize(design), "byte", "bytes") << ";";
   const char *separator = " ";
   for (const tk_DesignItem &item : items_of(design)) {
     out << separator << printable(std::string_view(item.name, item.name_length)) << " " << kind_name(item.kind);
@@ -103,7 +103,11 @@ void print_items(std::ostream &out, const tk_Design *design, const unsigned char
         break;
       }
       case TK_ITEM_RECORD_LIST:
-        out << field<tk_RecordList>(record, item).count << " records";
+      {
+        // A damaged file may give any count, a negative one too: shown as it is.
+        const int32_t count = field<tk_RecordList>(record, item).count;
+        out << count << (count == 1 ? " record" : " records");
+      }
         break;
       default:
         out << "(kind " << item.kind << ")";

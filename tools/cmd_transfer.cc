@@ -1,4 +1,4 @@
-// `kestrum export FILE [-o OUT]` and `kestrum import JSON FILE [--force]`.
+// `kestrum export FILE [-o OUT [--force]]` and `kestrum import JSON FILE [--force]`.
 #include <CLI/CLI.hpp>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -66,24 +66,20 @@ class Input : public std::streambuf {
   char chunk_[1 << 16];
 };
 
-int run_export(const std::string &file, const std::string &output, std::ostream &out) {
+int run_export(const std::string &file, const std::string &output, bool force, std::ostream &out) {
   ProjectPtr project = load_project(file);
   if (output.empty() || output == "-") {
     write_json(project.get(), out);
     return kExitOk;
   }
-  std::ofstream target(output, std::ios::binary);
-  if (target) write_json(project.get(), target);
-  target.close();
-  if (!target) throw Failure("cannot write " + output);
+  write_file(output, force, [&](std::ostream &target) { write_json(project.get(), target); });
   return kExitOk;
 }
 
 int run_import(const std::string &source, const std::string &file, bool force, std::ostream &out) {
   const fs::path target = fs::absolute(file).lexically_normal();
   std::error_code unknown;  // if it cannot be told, the save will say why
-  if (!force && fs::exists(target, unknown))
-    throw Failure(file + " already exists (use --force to replace it)");
+  if (!force && fs::exists(target, unknown)) refuse_existing(file);
   ProjectPtr project;
   {
     auto input = std::make_unique<Input>(source);
@@ -101,8 +97,10 @@ int run_import(const std::string &source, const std::string &file, bool force, s
   // complete, so a failed import leaves the old file as it was.
   save_project(project.get(), target.string());
   const int samples = pm_ProjectGetTotalSamples(project.get());
-  out << "Imported " << pm_ProjectGetTotalNodes(project.get()) - 1 - samples << " tiles and " << samples
-      << " samples into " << printable(target.string()) << "\n";
+  const auto tiles = static_cast<std::size_t>(pm_ProjectGetTotalNodes(project.get()) - 1 - samples);
+  out << "Imported " << counted(tiles, "tile", "tiles") << " and "
+      << counted(static_cast<std::size_t>(samples), "sample", "samples") << " into " << printable(target.string())
+      << "\n";
   return kExitOk;
 }
 
@@ -111,11 +109,17 @@ int run_import(const std::string &source, const std::string &file, bool force, s
 void add_transfer_commands(CLI::App &app, Command &selected) {
   auto file = std::make_shared<std::string>();
   auto output = std::make_shared<std::string>();
-  CLI::App *exporter = app.add_subcommand("export", "Write the project as JSON (the same project gives the same bytes)");
+  auto replace = std::make_shared<bool>(false);
+  CLI::App *exporter = app.add_subcommand(
+      "export",
+      "Write the project as JSON (the same project gives the same bytes; its shape: schema/kestrum-project.schema.json)");
   exporter->add_option("FILE", *file, "Project file")->required();
   exporter->add_option("-o,--output", *output, "Write to this file instead of standard output");
-  exporter->callback([&selected, file, output] {
-    selected = [file, output](std::ostream &out, std::ostream &) { return run_export(*file, *output, out); };
+  exporter->add_flag("-f,--force", *replace, "Replace the output file when it exists");
+  exporter->callback([&selected, file, output, replace] {
+    selected = [file, output, replace](std::ostream &out, std::ostream &) {
+      return run_export(*file, *output, *replace, out);
+    };
   });
 
   auto source = std::make_shared<std::string>();

@@ -24,11 +24,12 @@ struct DemoFile {
   bool on_disk;
 };
 
-// Writes a new placeholder file; a file already there is left alone and
-// refused, never overwritten.
-void write_placeholder(const fs::path &path) {
+// Writes a placeholder file; a file already there is left alone and
+// refused unless `replace` asks for it to be overwritten.
+void write_placeholder(const fs::path &path, bool replace) {
   fs::create_directories(path.parent_path());
-  std::FILE *out = std::fopen(path.c_str(), "wx");
+  std::FILE *out = std::fopen(path.c_str(), replace ? "w" : "wx");
+  if (!out && errno == EEXIST) refuse_existing(path.string());
   if (!out)
     throw Failure("cannot write " + path.string() + ": " + std::strerror(errno));
   const std::string text = "kestrum demo data: " + path.filename().string() + "\n";
@@ -36,10 +37,10 @@ void write_placeholder(const fs::path &path) {
   if (std::fclose(out) != 0 || !written) throw Failure("cannot write " + path.string());
 }
 
-void add_files(const fs::path &root, void *parent, std::initializer_list<DemoFile> files) {
+void add_files(const fs::path &root, bool replace, void *parent, std::initializer_list<DemoFile> files) {
   for (const DemoFile &file : files) {
     const fs::path path = root / file.path;
-    if (file.on_disk) write_placeholder(path);
+    if (file.on_disk) write_placeholder(path, replace);
     append_file(parent, pm_FileCreate(file.type, path.string().c_str(), 0.0, nullptr, nullptr));
   }
 }
@@ -77,7 +78,7 @@ pm_Argument *argument(const char *name, const char *value, pm_PFAType type, pm_A
 
 }  // namespace
 
-ProjectPtr build_demo_project(const std::string &directory) {
+ProjectPtr build_demo_project(const std::string &directory, bool replace) {
   const fs::path root = fs::absolute(directory);
   ProjectPtr project(pm_ProjectCreate());
   if (!project) throw Failure("out of memory");
@@ -86,7 +87,7 @@ ProjectPtr build_demo_project(const std::string &directory) {
   pm_ProjectSetUseDotGrid(p, 1);
   pm_ProjectSetUsePolyTool(p, 0);
 
-  add_files(root, p,
+  add_files(root, replace, p,
             {{"overview", "data/overview.img", true},
              {"boundary", "data/boundary.shp", true},
              {"report", "data/report.txt", false}});
@@ -112,15 +113,15 @@ ProjectPtr build_demo_project(const std::string &directory) {
     pm_Tile *tile = append_tile(p, pm_TileCreate(tile_plan.name));
     pm_TileSetAutomatic(tile, tile_plan.selection);
     const std::string tile_dir = std::string("tiles/") + tile_plan.name + "/";
-    add_files(root, tile,
+    add_files(root, replace, tile,
               {{"photo", (tile_dir + "photo.img").c_str(), tile_plan.photo_on_disk},
                {"mask", (tile_dir + "mask.aoi").c_str(), true}});
     for (const DemoSample &sample_plan : tile_plan.samples) {
       pm_Sample *sample = append_sample(tile, pm_SampleCreate(sample_plan.name));
       const std::string sample_dir = tile_dir + sample_plan.name + "/";
-      add_files(root, sample, {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk}});
+      add_files(root, replace, sample, {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk}});
       if (sample_plan.counted)
-        add_files(root, sample, {{"counts", (sample_dir + "counts.txt").c_str(), true}});
+        add_files(root, replace, sample, {{"counts", (sample_dir + "counts.txt").c_str(), true}});
     }
     progress.step();
   }

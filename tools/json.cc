@@ -91,6 +91,17 @@ bool is_utf8(std::string_view text) {
   return true;
 }
 
+// The bytes of a text as lower-case hex digits, two a byte.
+std::string hex_of(const std::string &text) {
+  std::string hex;
+  hex.reserve(text.size() * 2);
+  for (const char c : text) {
+    hex += kHexDigits[static_cast<unsigned char>(c) >> 4];
+    hex += kHexDigits[static_cast<unsigned char>(c) & 15];
+  }
+  return hex;
+}
+
 // Writes the document as it walks the project, in the layout that
 // nlohmann's dump(2) gives a document of the same values: two-space indent,
 // ": " after a key, "{}" and "[]" for empty containers, strings escaped as
@@ -199,15 +210,9 @@ class Writer {
 void write_text(Writer &out, const std::optional<std::string> &text) {
   if (!text) return out.null();
   if (is_utf8(*text)) return out.string(*text);
-  std::string hex;
-  hex.reserve(text->size() * 2);
-  for (const char c : *text) {
-    hex += kHexDigits[static_cast<unsigned char>(c) >> 4];
-    hex += kHexDigits[static_cast<unsigned char>(c) & 15];
-  }
   out.begin_object();
   out.key("hex");
-  out.string(hex);
+  out.string(hex_of(*text));
   out.end_object();
 }
 
@@ -864,6 +869,15 @@ std::string export_text(pm_Project *project) {
   write_json(project, text);
   return text.str();
 }
+
+Json text_json(const std::string &text) {
+  if (is_utf8(text)) return Json(text);
+  Json escaped = Json::object();
+  escaped["hex"] = hex_of(text);
+  return escaped;
+}
+
+Json project_to_json(pm_Project *project) { return Json::parse(export_text(project)); }
 
 ProjectPtr import_json(std::istream &in, const std::string &source, const std::string &directory) {
   return import_from(in, source, directory);

@@ -19,12 +19,19 @@ namespace kcli {
 
 using Json = nlohmann::ordered_json;
 
+// A text as every JSON document of the tool writes it: a string when it is
+// UTF-8, else {"hex": "..."} with its bytes as lower-case hex digits.
+Json text_json(const std::string &text);
+
 // Writes the document for a project to `out` as it walks the project:
 // two-space indent and a final newline, the layout nlohmann's dump(2) gives.
 // Only a small chunk of text is held at a time.
 void write_json(pm_Project *project, std::ostream &out);
 // The same document as one text.
 std::string export_text(pm_Project *project);
+// The same document as a value, for documents that embed it (show --json);
+// it holds the whole document, so export itself streams instead.
+Json project_to_json(pm_Project *project);
 
 // Builds a project from a document as it is parsed, reading `in` a piece at
 // a time: each element of the top-level lists is built into the project as

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <iomanip>
 
-#include "cli.h"
+#include "json.h"
 
 namespace kcli {
 
@@ -66,9 +66,11 @@ bool special_process(pm_Process *process) {
   return tk_StrEqualNoCase(process->node.name, "finanal") || tk_StrEqualNoCase(process->node.name, "unires");
 }
 
-std::vector<std::string> explain(pm_Project *project, pm_Process *process, const NodeRef &node) {
-  std::vector<std::string> missing;
-  std::vector<std::string> optional_missing;
+// Fills the row's missing inputs.
+void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
+  const NodeRef &node = row.node;
+  std::vector<std::string> &missing = row.missing;
+  std::vector<std::string> &optional_missing = row.missing_one_of;
   bool optional_found = false;
   bool optional_seen = false;
   const bool special = special_process(process);
@@ -101,11 +103,8 @@ std::vector<std::string> explain(pm_Project *project, pm_Process *process, const
       missing.insert(missing.end(), absent.begin(), absent.end());
     }
   }
-  if (optional_seen && !optional_found) {
-    missing.push_back("needs one of its optional inputs, and none is present:");
-    for (const std::string &why : optional_missing) missing.push_back("  " + why);
-  }
-  return missing;
+  row.lacks_optional = optional_seen && !optional_found;
+  if (!row.lacks_optional) optional_missing.clear();
 }
 
 }  // namespace
@@ -127,18 +126,27 @@ std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std
       Report report;
       row.ready = pm_IsProcessReady(project, process, node.node, report.slot()) != 0;
       if (report) {
-        row.error = report.chain();
+        row.error = report.lines();
         row.ready = false;
       }
       const std::optional<std::string> line = take_optional(pm_ProcessCommandLine(process, report.slot()));
       row.command = line ? row.process + " " + *line : row.process;
-      if (report && row.error.empty()) row.error = report.chain();
-      if (!row.ready && row.error.empty()) row.missing = explain(project, process, node);
+      if (report && row.error.empty()) row.error = report.lines();
+      if (!row.ready && row.error.empty()) explain(project, process, row);
       rows.push_back(std::move(row));
     }
     progress.step();
   }
   return rows;
+}
+
+int readiness_status(const std::vector<ReadinessRow> &rows) {
+  bool all_ready = true;
+  for (const ReadinessRow &row : rows) {
+    if (!row.error.empty()) return kExitError;
+    all_ready = all_ready && row.ready;
+  }
+  return all_ready ? kExitOk : kExitNegative;
 }
 
 int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
@@ -152,7 +160,7 @@ int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
     node_width = std::max(node_width, printable(row.node.path).size());
     process_width = std::max(process_width, printable(row.process).size());
   }
-  out << "Readiness: " << rows.size() << " checks, " << ready << " ready, "
+  out << "Readiness: " << counted(rows.size(), "check", "checks") << ", " << ready << " ready, "
       << rows.size() - ready - errors << " not ready";
   if (errors) out << ", " << errors << " failed";
   out << "\n";
@@ -168,21 +176,52 @@ int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
     const char *state = !row.error.empty() ? "error" : row.ready ? "ready" : "not ready";
     out << "  " << std::left << std::setw(nw) << printable(row.node.path) << std::setw(6) << row.node.level
         << std::setw(pw) << printable(row.process) << std::setw(11) << state << printable(row.command) << "\n";
-    // Entries indented by two blanks belong to the entry above them.
-    for (const std::string &why : row.missing)
-      out << (why.compare(0, 2, "  ") == 0 ? "        " : "      - ") << printable(why) << "\n";
-    // The chain is printable already, one line per report.
-    if (!row.error.empty()) {
-      std::size_t start = 0;
-      while (start < row.error.size()) {
-        const std::size_t end = std::min(row.error.find('\n', start), row.error.size());
-        out << "      " << row.error.substr(start, end - start) << "\n";
-        start = end + 1;
-      }
+    for (const std::string &why : row.missing) out << "      - " << printable(why) << "\n";
+    if (row.lacks_optional) {
+      out << "      - needs one of its optional inputs, and none is present:\n";
+      for (const std::string &why : row.missing_one_of) out << "          " << printable(why) << "\n";
     }
+    for (const std::string &line : row.error) out << "      " << printable(line) << "\n";
   }
-  if (errors) return kExitError;
-  return ready == rows.size() ? kExitOk : kExitNegative;
+  return readiness_status(rows);
+}
+
+int print_readiness_json(std::ostream &out, const std::string &file, const std::optional<std::string> &only,
+                         const std::vector<ReadinessRow> &rows) {
+  const auto texts = [](const std::vector<std::string> &lines) {
+    Json list = Json::array();
+    for (const std::string &line : lines) list.push_back(text_json(line));
+    return list;
+  };
+  std::size_t ready = 0, errors = 0;
+  Json checks = Json::array();
+  for (const ReadinessRow &row : rows) {
+    ready += row.ready ? 1 : 0;
+    errors += row.error.empty() ? 0 : 1;
+    Json check = Json::object();
+    check["node"] = text_json(row.node.path);
+    check["level"] = row.node.level;
+    check["process"] = text_json(row.process);
+    check["state"] = !row.error.empty() ? "error" : row.ready ? "ready" : "not_ready";
+    check["command"] = text_json(row.command);
+    check["missing"] = texts(row.missing);
+    check["missing_one_of"] = texts(row.missing_one_of);
+    check["error"] = texts(row.error);
+    checks.push_back(std::move(check));
+  }
+  Json document = Json::object();
+  document["kestrum_ready"] = 1;
+  document["file"] = text_json(file);
+  document["node"] = only ? text_json(*only) : Json(nullptr);
+  Json summary = Json::object();
+  summary["checks"] = rows.size();
+  summary["ready"] = ready;
+  summary["not_ready"] = rows.size() - ready - errors;
+  summary["failed"] = errors;
+  document["summary"] = std::move(summary);
+  document["checks"] = std::move(checks);
+  out << document.dump(2) << "\n";
+  return readiness_status(rows);
 }
 
 }  // namespace kcli

@@ -1,7 +1,16 @@
 // Shared pieces of the tool: report chains, loading and saving, enumeration
 // names and addressing nodes by path.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "cli.h"
@@ -121,15 +130,27 @@ std::string printable(std::string_view text, char quote) {
   return out;
 }
 
-std::string Report::chain() const {
-  std::string lines;
+std::string counted(std::size_t count, const char *one, const char *many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::vector<std::string> Report::lines() const {
+  std::vector<std::string> lines;
   for (const tk_ErrorReport *report = report_; report; report = tk_ErrorReportGetCause(report)) {
-    if (!lines.empty()) lines += '\n';
     const char *function = tk_ErrorReportGetFunction(report);
     const char *message = tk_ErrorReportGetMessage(report);
-    lines += printable(std::string(function ? function : "") + ": " + (message ? message : ""));
+    lines.push_back(std::string(function ? function : "") + ": " + (message ? message : ""));
   }
   return lines;
+}
+
+std::string Report::chain() const {
+  std::string text;
+  for (const std::string &line : lines()) {
+    if (!text.empty()) text += '\n';
+    text += printable(line);
+  }
+  return text;
 }
 
 void Report::raise_if(const std::string &summary) const {
@@ -168,6 +189,108 @@ void save_project(pm_Project *project, const std::string &path) {
   // another writer's lock honoured): never a merge into what is there.
   pm_ProjectSaveAs(project, absolute.c_str(), 0, report.slot());
   report.raise_if("cannot save " + path);
+}
+
+void refuse_existing(const std::string &path) {
+  throw Failure(path + " already exists (use --force to replace it)");
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The new file beside the target until it takes the target's place; removed
+// when anything fails before that.
+class NewFile {
+ public:
+  explicit NewFile(const fs::path &target)
+      : name_((target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string()) {
+    const int fd = mkstemp(name_.data());
+    if (fd < 0) throw Failure("cannot write " + target.string() + ": " + std::strerror(errno));
+    ::close(fd);
+  }
+  ~NewFile() {
+    if (!name_.empty()) ::unlink(name_.c_str());
+  }
+  NewFile(const NewFile &) = delete;
+  NewFile &operator=(const NewFile &) = delete;
+  const std::string &name() const { return name_; }
+  void release() { name_.clear(); }
+
+ private:
+  std::string name_;
+};
+
+// Gives the new file the target's name only while that name is free, so a
+// file that appeared since the test for it is still never overwritten: by a
+// hard link where the file system has them, else by a rename that refuses
+// to replace, else (file systems with neither) by a last look just before
+// the rename. The temporary name is gone when it succeeds. Returns 0 or an
+// errno value, EEXIST when the name was taken.
+int take_free_name(const std::string &fresh, const std::string &target) {
+  if (::link(fresh.c_str(), target.c_str()) == 0) {
+    ::unlink(fresh.c_str());
+    return 0;
+  }
+  if (errno == EEXIST) return EEXIST;
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK) return errno;
+  if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+  struct stat existing {};
+  if (::lstat(target.c_str(), &existing) == 0) return EEXIST;
+  return ::rename(fresh.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+void sync_path(const std::string &path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+void write_file(const std::string &path, bool replace, const std::function<void(std::ostream &)> &write) {
+  fs::path target = fs::absolute(path);
+  std::error_code error;
+  if (replace) {
+    // A link is followed, as saving a project follows it, so that the file
+    // it names is replaced and the link stays.
+    const fs::path resolved = fs::weakly_canonical(target, error);
+    if (!error) target = resolved;
+  }
+  const fs::file_status status = fs::symlink_status(target, error);
+  mode_t mode = 0;
+  if (fs::exists(status)) {
+    if (!replace) refuse_existing(path);
+    if (fs::is_directory(status)) throw Failure(path + " is a directory");
+    mode = static_cast<mode_t>(status.permissions() & fs::perms::mask);
+  } else {
+    mode = ::umask(0);
+    ::umask(mode);
+    mode = static_cast<mode_t>(0666 & ~mode);
+  }
+  NewFile fresh(target);
+  {
+    std::ofstream out(fresh.name(), std::ios::binary | std::ios::trunc);
+    write(out);
+    out.close();
+    if (!out) throw Failure("cannot write " + path);
+  }
+  if (::chmod(fresh.name().c_str(), mode) != 0 && errno != EPERM)
+    throw Failure("cannot write " + path + ": " + std::strerror(errno));
+  sync_path(fresh.name(), O_RDONLY);
+  if (replace) {
+    if (::rename(fresh.name().c_str(), target.c_str()) != 0)
+      throw Failure("cannot write " + path + ": " + std::strerror(errno));
+    fresh.release();
+  } else {
+    const int taken = take_free_name(fresh.name(), target.string());
+    if (taken == EEXIST) refuse_existing(path);
+    if (taken != 0) throw Failure("cannot write " + path + ": " + std::strerror(taken));
+    fresh.release();
+  }
+  sync_path(target.parent_path().string(), O_RDONLY | O_DIRECTORY);
 }
 
 namespace {

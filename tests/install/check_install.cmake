@@ -35,7 +35,9 @@ if(MODE STREQUAL "install")
       ${LIBDIR}/pkgconfig/kestrum.pc
       ${DOCDIR}/LICENSE ${DOCDIR}/README.md ${DOCDIR}/examples/host.c)
   if(TOOL)
-    list(APPEND expected ${BINDIR}/kestrum)
+    list(APPEND expected ${BINDIR}/kestrum ${MANDIR}/man1/kestrum.1
+      ${DATADIR}/kestrum/schema/kestrum-project.schema.json ${DATADIR}/kestrum/schema/kestrum-show.schema.json
+      ${DATADIR}/kestrum/schema/kestrum-ready.schema.json ${DATADIR}/kestrum/schema/kestrum-check.schema.json)
   endif()
   foreach(path ${expected})
     expect_file(${path})
