@@ -14,14 +14,7 @@ namespace {
 
 // The library's version. The tool is built with the library it ships with,
 // so the version it was compiled against is the one it runs with.
-std::string version() {
-#if defined(KESTRUM_VERSION_MAJOR) && defined(KESTRUM_VERSION_MINOR) && defined(KESTRUM_VERSION_PATCH)
-  return std::to_string(KESTRUM_VERSION_MAJOR) + "." + std::to_string(KESTRUM_VERSION_MINOR) + "." +
-         std::to_string(KESTRUM_VERSION_PATCH);
-#else
-  return KESTRUM_TOOL_VERSION;
-#endif
-}
+std::string version() { return KESTRUM_VERSION_STRING; }
 
 // The first word of the command line that is not an option: the command,
 // since the tool itself takes only flags (--help, --version) before it.
