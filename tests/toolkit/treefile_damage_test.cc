@@ -3,6 +3,7 @@
 // damage, never a crash, an over-read or an unbounded allocation (the
 // sanitizer build checks the last two).
 #include <cstring>
+#include <random>
 
 #include "treefile_fixture.h"
 
@@ -285,6 +286,52 @@ TEST_F(TreeFileDamage, StructuralDamageIsReportedWithItsOffset) {
   Bytes overlong = one_string_design();
   overlong += Bytes(11, '\x80');  // a varint that never ends within ten bytes
   EXPECT_NE(try_open(sealed(header() + overlong)).find("damaged at offset 24"), std::string::npos);
+}
+
+// Children of one parent must have distinct names in whatever order the
+// nodes come: a writer gives them in pre-order, but a file may give a parent
+// more children after other parents of its depth had theirs. Random files
+// of a few wide parents with their children interleaved, each child named
+// after its place among its siblings (so that cousins share names), and in
+// every other file one child given the name of an earlier sibling: reading
+// and updating both refuse exactly those, and every node of the others is
+// found by its path.
+TEST_F(TreeFileDamage, SiblingsSharingANameAreFoundInAnyOrderOfNodes) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 200; ++round) {
+    const bool planted = round % 2 == 1;
+    const uint64_t count = 12 + random() % 120;
+    const uint64_t twin = 1 + random() % count;  // the node that repeats a sibling's name, when planted
+    std::vector<uint64_t> children(count + 1, 0);
+    Bytes body = one_string_design();
+    put_varint(body, count);
+    bool repeated = false;
+    for (uint64_t k = 1; k <= count; ++k) {
+      // Nodes 1 to 3 hang under the root; later ones mostly under one of
+      // the first four, now and then under any earlier node.
+      uint64_t parent = k <= 3 ? 0 : random() % 4 ? random() % 4 : random() % k;
+      uint64_t place = children[parent]++;
+      if (planted && k >= twin && !repeated && place > 0) {
+        place = random() % place;
+        repeated = true;
+      }
+      body += string_node(k - parent, "c" + std::to_string(place), "x");
+    }
+    const Bytes bytes = sealed(header() + body);
+    const std::string read = try_open(bytes);
+    write_bytes(path("update.kpf"), bytes);
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *file = tk_TreeFileOpen(path("update.kpf").c_str(), "rb+", 0, &report, 0);
+    const std::string update = file ? "" : take_report(report);
+    tk_TreeFileAbandon(file);
+    if (repeated) {
+      EXPECT_NE(read.find("share a name"), std::string::npos) << round << ": " << read;
+      EXPECT_NE(update.find("share a name"), std::string::npos) << round << ": " << update;
+    } else {
+      EXPECT_EQ(read, "") << round;
+      EXPECT_EQ(update, "") << round;
+    }
+  }
 }
 
 TEST_F(TreeFileDamage, DeepNestingOfNodesAndDesignsIsRefused) {
