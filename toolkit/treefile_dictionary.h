@@ -59,7 +59,7 @@ struct ItemView {
 // its records is a walk over a small array instead of a parse of the
 // compact form for every record; a larger one (no real design is) is
 // walked in its compact form, so that its memory stays about what it takes
-// in the file (StepCursor gives either as steps).
+// in the file (each_step walks either).
 struct DesignStep {
   uint32_t offset = 0;   // byte offset inside the record
   uint16_t element = 0;  // record list: position of the element design in the dictionary
@@ -144,33 +144,26 @@ class ItemCursor {
   size_t offset_ = 0;
 };
 
-// Walks the items of a design as steps, from its steps when it has them
-// and otherwise from its compact form:
-//   for (StepCursor c(design); c.next(step);) ...
-class StepCursor {
- public:
-  explicit StepCursor(const tk_Design &design)
-      : at_(design.steps.data()), end_(at_ + design.steps.size()), items_(design), stepped_(!design.steps.empty()) {}
-  bool next(DesignStep &step) {
-    if (stepped_) {
-      if (at_ == end_) return false;
-      step = *at_++;
-      return true;
-    }
-    ItemView item;
-    if (!items_.next(item)) return false;
+// Calls visit(step) for the items of a design in order, from its steps
+// when it has them and otherwise from its compact form, until visit returns
+// false; returns whether it never did.
+template <typename Visit>
+bool each_step(const tk_Design &design, Visit visit) {
+  if (!design.steps.empty()) {
+    for (const DesignStep &step : design.steps)
+      if (!visit(step)) return false;
+    return true;
+  }
+  ItemView item;
+  for (ItemCursor cursor(design); cursor.next(item);) {
+    DesignStep step;
     step.offset = static_cast<uint32_t>(item.offset);
     step.element = item.element ? static_cast<uint16_t>(item.element->index) : 0;
     step.kind = static_cast<uint16_t>(item.kind);
-    return true;
+    if (!visit(step)) return false;
   }
-
- private:
-  const DesignStep *at_;
-  const DesignStep *end_;
-  ItemCursor items_;
-  bool stepped_;
-};
+  return true;
+}
 
 // Adds a design of the items built. Returns null with `error` set when the
 // name is empty or taken, there are no items or the nesting is too deep.

@@ -126,84 +126,97 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
 
 namespace {
 
+template <bool kCheck>
+bool decode(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head);
+
+// One item of the decoder below.
+template <bool kCheck>
+[[gnu::always_inline]] inline bool decode_item(const tk_Dictionary &dictionary, const DesignStep &step, ByteReader &in,
+                                               unsigned char *record, ListHead *head) {
+  const auto &designs = dictionary.designs;
+  unsigned char *field = record ? record + step.offset : nullptr;
+  switch (step.kind) {
+    case TK_ITEM_STRING: {
+      uint64_t count = 0;
+      if (!in.varint_max(INT32_MAX, &count, "string too long")) return false;
+      if (count == 0) break;  // absent: the zeroed field reads as count 0, text null
+      const unsigned char *bytes = nullptr;
+      size_t length = static_cast<size_t>(count) - 1;
+      if (!in.take(length, &bytes, "string runs past its record")) return false;
+      if (kCheck && std::memchr(bytes, 0, length)) return in.fail("string holds a NUL byte");
+      if (field) {
+        auto *text = static_cast<char *>(tk_HeapMalloc(length + 1));
+        if (!text) return false;
+        std::memcpy(text, bytes, length);
+        tk_StringItem s{static_cast<int32_t>(count), text};
+        std::memcpy(field, &s, sizeof s);
+      }
+      break;
+    }
+    case TK_ITEM_ENUM: {
+      uint64_t coded = 0;
+      if (!in.varint_max(UINT32_MAX, &coded, "enumeration value out of range")) return false;
+      if (field) {
+        int32_t value = unzigzag(static_cast<uint32_t>(coded));
+        std::memcpy(field, &value, sizeof value);
+      }
+      break;
+    }
+    case TK_ITEM_TIME: {
+      uint64_t bits = 0;
+      if (!decode_time(in, &bits)) return false;
+      if (field) std::memcpy(field, &bits, sizeof bits);
+      break;
+    }
+    case TK_ITEM_RECORD_LIST: {
+      const tk_Design &element = *designs[step.element];
+      uint64_t count = 0;
+      if (!in.count(&count, element.min_encoded, "more list elements than the record can hold")) return false;
+      if (count > INT32_MAX) return in.fail("too many list elements");
+      unsigned char *elements = nullptr;
+      if (head && !head->taken) {
+        // Left for the caller to take a part at a time; checking the
+        // elements costs no memory and reaches the items after them.
+        head->taken = true;
+        head->element = &element;
+        head->offset = in.offset();
+        head->count = count;
+        if (field) {
+          tk_RecordList list{static_cast<int32_t>(count), nullptr};
+          std::memcpy(field, &list, sizeof list);
+        }
+        for (uint64_t i = 0; i < count; ++i)
+          if (!decode<kCheck>(element, in, nullptr, nullptr)) return false;
+        break;
+      }
+      if (field && count > 0) {
+        // Bounded: every element takes at least one byte of the file.
+        elements = static_cast<unsigned char *>(tk_HeapMalloc(static_cast<size_t>(count) * element.size));
+        if (!elements) return false;
+        tk_RecordList list{static_cast<int32_t>(count), elements};
+        std::memcpy(field, &list, sizeof list);  // stored at once, so a failure below frees it
+      }
+      for (uint64_t i = 0; i < count; ++i)
+        if (!decode<kCheck>(element, in, elements ? elements + i * element.size : nullptr, nullptr)) return false;
+      break;
+    }
+    default:
+      return in.fail("unknown item kind");
+  }
+  return true;
+}
+
 // The decoder of decode_record and decode_checked_record: `kCheck` says
 // whether the bytes still need the checks that a first decode makes.
 template <bool kCheck>
 bool decode(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head) {
-  const auto &designs = design.dictionary->designs;
-  DesignStep step;
-  for (StepCursor cursor(design); cursor.next(step);) {
-    unsigned char *field = record ? record + step.offset : nullptr;
-    switch (step.kind) {
-      case TK_ITEM_STRING: {
-        uint64_t count = 0;
-        if (!in.varint_max(INT32_MAX, &count, "string too long")) return false;
-        if (count == 0) break;  // absent: the zeroed field reads as count 0, text null
-        const unsigned char *bytes = nullptr;
-        size_t length = static_cast<size_t>(count) - 1;
-        if (!in.take(length, &bytes, "string runs past its record")) return false;
-        if (kCheck && std::memchr(bytes, 0, length)) return in.fail("string holds a NUL byte");
-        if (field) {
-          auto *text = static_cast<char *>(tk_HeapMalloc(length + 1));
-          if (!text) return false;
-          std::memcpy(text, bytes, length);
-          tk_StringItem s{static_cast<int32_t>(count), text};
-          std::memcpy(field, &s, sizeof s);
-        }
-        break;
-      }
-      case TK_ITEM_ENUM: {
-        uint64_t coded = 0;
-        if (!in.varint_max(UINT32_MAX, &coded, "enumeration value out of range")) return false;
-        if (field) {
-          int32_t value = unzigzag(static_cast<uint32_t>(coded));
-          std::memcpy(field, &value, sizeof value);
-        }
-        break;
-      }
-      case TK_ITEM_TIME: {
-        uint64_t bits = 0;
-        if (!decode_time(in, &bits)) return false;
-        if (field) std::memcpy(field, &bits, sizeof bits);
-        break;
-      }
-      case TK_ITEM_RECORD_LIST: {
-        const tk_Design &element = *designs[step.element];
-        uint64_t count = 0;
-        if (!in.count(&count, element.min_encoded, "more list elements than the record can hold")) return false;
-        if (count > INT32_MAX) return in.fail("too many list elements");
-        unsigned char *elements = nullptr;
-        if (head && !head->taken) {
-          // Left for the caller to take a part at a time; checking the
-          // elements costs no memory and reaches the items after them.
-          head->taken = true;
-          head->element = &element;
-          head->offset = in.offset();
-          head->count = count;
-          if (field) {
-            tk_RecordList list{static_cast<int32_t>(count), nullptr};
-            std::memcpy(field, &list, sizeof list);
-          }
-          for (uint64_t i = 0; i < count; ++i)
-            if (!decode<kCheck>(element, in, nullptr, nullptr)) return false;
-          break;
-        }
-        if (field && count > 0) {
-          // Bounded: every element takes at least one byte of the file.
-          elements = static_cast<unsigned char *>(tk_HeapMalloc(static_cast<size_t>(count) * element.size));
-          if (!elements) return false;
-          tk_RecordList list{static_cast<int32_t>(count), elements};
-          std::memcpy(field, &list, sizeof list);  // stored at once, so a failure below frees it
-        }
-        for (uint64_t i = 0; i < count; ++i)
-          if (!decode<kCheck>(element, in, elements ? elements + i * element.size : nullptr, nullptr)) return false;
-        break;
-      }
-      default:
-        return in.fail("unknown item kind");
-    }
+  const tk_Dictionary &dictionary = *design.dictionary;
+  if (!design.steps.empty()) {
+    for (const DesignStep &step : design.steps)
+      if (!decode_item<kCheck>(dictionary, step, in, record, head)) return false;
+    return true;
   }
-  return true;
+  return each_step(design, [&](const DesignStep &step) { return decode_item<kCheck>(dictionary, step, in, record, head); });
 }
 
 }  // namespace
@@ -218,8 +231,7 @@ bool decode_checked_record(const tk_Design &design, ByteReader &in, unsigned cha
 
 void free_record_contents(const tk_Design &design, unsigned char *record) {
   const auto &designs = design.dictionary->designs;
-  DesignStep step;
-  for (StepCursor cursor(design); cursor.next(step);) {
+  each_step(design, [&](const DesignStep &step) {
     unsigned char *field = record + step.offset;
     if (step.kind == TK_ITEM_STRING) {
       tk_StringItem s;
@@ -230,11 +242,12 @@ void free_record_contents(const tk_Design &design, unsigned char *record) {
       tk_RecordList list;
       std::memcpy(&list, field, sizeof list);
       auto *elements = static_cast<unsigned char *>(list.elements);
-      if (!elements) continue;
+      if (!elements) return true;
       for (int32_t i = 0; i < list.count; ++i) free_record_contents(element, elements + static_cast<size_t>(i) * element.size);
       tk_HeapFree(elements);
     }
-  }
+    return true;
+  });
 }
 
 }  // namespace tk::tree
