@@ -186,15 +186,28 @@ bool ListIndex::link(pm_Node *node) noexcept {
   return true;
 }
 
-ListAppender::ListAppender(pm_Node *owner, pm_Node *first) noexcept : owner_(owner) {
+ListAppender::ListAppender(pm_Node *owner, pm_Node *first) noexcept : owner_(owner), distinct_(first == nullptr) {
   index_.reset(list_first(first));
 }
 
 bool ListAppender::link(pm_Node **head, pm_Node *node) noexcept {
+  distinct_ = false;
   if (slow_paths() || !node || !node->name || node->next || node->prev || node->parent) return false;
   pm_Node *first = list_first(*head);
   if (index_.first() != first) index_.reset(first);
   if (index_.taken(node->name) || !index_.link(node)) return false;
+  node->parent = owner_;
+  *head = index_.first();
+  return true;
+}
+
+bool ListAppender::link_stored(pm_Node **head, pm_Node *node, std::string_view stored) noexcept {
+  // The list must still be the one this appender filled (its first element
+  // is the one it linked first), the node detached and named as its child.
+  if (!distinct_ || slow_paths() || !node || !node->name || node->next || node->prev || node->parent ||
+      *head != index_.first() || std::string_view(node->name) != stored)
+    return link(head, node);
+  if (!index_.link(node)) return link(head, node);
   node->parent = owner_;
   *head = index_.first();
   return true;

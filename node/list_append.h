@@ -100,19 +100,30 @@ class ListAppender {
   // Links `node` after the last element of the list whose first element is
   // *head and stores the first element in *head; false when declined.
   bool link(pm_Node **head, pm_Node *node) noexcept;
+  // link() for a node loaded from a child of one node of a file, `stored`
+  // being the name of that child there. Children of one node have distinct
+  // names in a file, so while the list began empty and every node linked
+  // so far bore the name of its own child, a node whose name is `stored`
+  // is linked without looking its name up. Any other node is link()'s, and
+  // from then on every node is.
+  bool link_stored(pm_Node **head, pm_Node *node, std::string_view stored) noexcept;
 
  private:
   pm_Node *owner_;
   ListIndex index_;
+  bool distinct_;  // every name in the list is that of a distinct child in a file
 };
 
 // Links a new object at the end of the list held at *head through
 // `appender`, or, when the appender declines it, through `ordinary` (the
 // usual append with its reports), which says whether the object is linked.
+// `stored`, when not empty, is the name of the file node the object was
+// loaded from (see ListAppender::link_stored).
 template <typename T, typename Ordinary>
-bool link_or_append(ListAppender &appender, T **head, T *object, Ordinary ordinary) noexcept {
+bool link_or_append(ListAppender &appender, T **head, T *object, Ordinary ordinary,
+                    std::string_view stored = {}) noexcept {
   pm_Node *first = as_node(*head);
-  if (appender.link(&first, as_node(object))) {
+  if (stored.empty() ? appender.link(&first, as_node(object)) : appender.link_stored(&first, as_node(object), stored)) {
     *head = as_kind<T>(first);
     return true;
   }

@@ -56,7 +56,8 @@ char *join_rest(pm::Reporter &r, const char *base, const char *rest) noexcept {
   pm::InnerSlot inner;
   if (!joined) joined = pm_DirectoryCat(base, rest, &inner);
   if (inner) r.push(inner.take(), "Error creating local name");
-  if (joined) joined[trimmed_length(joined, tk_TextLength(joined), rest)] = '\0';
+  // Only a join with an empty rest can end in separators to take off.
+  if (joined && rest[0] == '\0') joined[trimmed_length(joined, tk_TextLength(joined), rest)] = '\0';
   return joined;
 }
 

@@ -202,7 +202,11 @@ char *string_item_take(tk_StringItem *item) noexcept {
   return text;
 }
 
-void string_item_free(tk_StringItem *item) noexcept { tk_HeapFree(string_item_take(item)); }
+void string_item_free(tk_StringItem *item) noexcept {
+  // Loaders take most texts out before the record is released: those cost
+  // no call.
+  if (char *text = string_item_take(item)) tk_HeapFree(text);
+}
 
 void record_release(NamedRecord *record) noexcept {
   if (record) string_item_free(&record->name);

@@ -17,6 +17,29 @@ bool seek_root(tk_TreeFile *file, Reporter &r, const char *failure) noexcept {
 
 }  // namespace
 
+const char *Listed::path() const noexcept {
+  if (!parent_) return text_;
+  if (!built_.empty()) return built_.c_str();
+  const char *above = parent_->path();
+  if (!above) return nullptr;
+  // As a listing writes it: the parent's path from the root (":A:B";
+  // nothing for the root itself), then ':' and the name.
+  std::string_view given(above);
+  std::string_view from_root = given == ":" ? std::string_view()
+                               : given.substr(0, 2) == "::" ? given.substr(1)
+                                                            : given;
+  try {
+    if (!from_root.empty() && from_root.front() != ':') built_ += ':';
+    built_ += from_root;
+    built_ += ':';
+    built_ += name;
+  } catch (...) {
+    built_.clear();
+    return nullptr;
+  }
+  return built_.c_str();
+}
+
 int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
                      const char *design_name, const void *record, tk_Design *design,
                      tk_ErrorReport **slot, int64_t *written) noexcept {
@@ -34,9 +57,9 @@ int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
   }
   if (!seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for write")) return 0;
   InnerSlot inner;
-  tk_TreeObjectWrite(file, parent.path, name, design_name, TK_WRITE_NEW, record, design, &inner);
+  tk_TreeObjectWrite(file, parent.path(), name, design_name, TK_WRITE_NEW, record, design, &inner);
   if (inner) {
-    r.push(inner.take(), "Error saving node %s %s", parent.path ? parent.path : "(null)", name ? name : "(null)");
+    r.push(inner.take(), "Error saving node %s %s", parent.shown(), name ? name : "(null)");
     return 0;
   }
   return 1;
@@ -59,16 +82,26 @@ bool split_listed(const char *listed, const char **name, std::string_view *paren
 
 }  // namespace
 
-int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
+int seek_and_read(tk_TreeFile *file, const Listed &parent, const Listed &listed, void *record,
                   tk_Design *design, tk_ErrorReport **slot, tk_ListCursor *cursor) noexcept {
   Reporter r("pm_SeekAndRead", slot);
+  // A child found by walking its parent by number is read at once: it is a
+  // direct child by how it was found. Should the read fail, the steps
+  // below make it again by path and give the usual reports.
+  auto read_by_number = [&] {
+    return listed.node >= 0 && (cursor ? tk_TreeNodeReadHead(file, listed.node, record, design, cursor, nullptr)
+                                       : tk_TreeNodeRead(file, listed.node, record, design, nullptr));
+  };
+  if (listed.child && read_by_number()) return 1;
+  const char *path = listed.path();
+  const char *parent_path = parent.path();
   OwnedText name, parent_part;
   const char *node_name = nullptr;
   std::string_view node_parent;
-  if (!split_listed(listed.path, &node_name, &node_parent)) {
+  if (!split_listed(path, &node_name, &node_parent)) {
     {
       InnerSlot inner;
-      name.text = tk_NodePathPart(listed.path, TK_NODE_NAME, -1, &inner);
+      name.text = tk_NodePathPart(path, TK_NODE_NAME, -1, &inner);
       if (inner || !name.text) {
         r.push(inner.take(), "Cannot get node name");
         return 0;
@@ -76,7 +109,7 @@ int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, v
     }
     {
       InnerSlot inner;
-      parent_part.text = tk_NodePathPart(listed.path, TK_NODE_PARENT, -1, &inner);
+      parent_part.text = tk_NodePathPart(path, TK_NODE_PARENT, -1, &inner);
       if (inner || !parent_part.text) {
         r.push(inner.take(), "Cannot get node path");
         return 0;
@@ -85,20 +118,18 @@ int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, v
     node_name = name.text;
     node_parent = parent_part.text;
   }
-  if (!is_direct_child(parent, node_parent)) return 0;
+  if (!is_direct_child(parent_path, node_parent)) return 0;
   // A node known by number is read at once; should that fail, the read by
   // path below fails the same way and gives the usual reports.
-  if (listed.node >= 0 && (cursor ? tk_TreeNodeReadHead(file, listed.node, record, design, cursor, nullptr)
-                                  : tk_TreeNodeRead(file, listed.node, record, design, nullptr)))
-    return 1;
+  if (!listed.child && read_by_number()) return 1;
   if (!seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for read")) return 0;
   InnerSlot inner;
   if (cursor)
-    tk_TreeObjectReadHead(file, parent, node_name, record, design, cursor, &inner);
+    tk_TreeObjectReadHead(file, parent_path, node_name, record, design, cursor, &inner);
   else
-    tk_TreeObjectRead(file, parent, node_name, TK_READ_RECORD, record, design, &inner);
+    tk_TreeObjectRead(file, parent_path, node_name, TK_READ_RECORD, record, design, &inner);
   if (inner) {
-    r.push(inner.take(), "Error loading node %s %s", parent, node_name);
+    r.push(inner.take(), "Error loading node %s %s", parent.shown(), node_name);
     return 0;
   }
   return 1;
@@ -126,7 +157,7 @@ int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noex
   return seek_root(file, r, "Cannot seek ZQDX_ROOT_NODE for write") ? 1 : 0;
 }
 
-int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
+int read_listed(tk_TreeFile *file, const Listed &parent, const Listed &listed, void *record,
                 tk_Design *design, Reporter &r, const char *failure, tk_ListCursor *cursor) noexcept {
   InnerSlot inner;
   int read = seek_and_read(file, parent, listed, record, design, &inner, cursor);

@@ -17,11 +17,36 @@ namespace pm {
 
 // A node a listing found: its path, for reports and reads by path, and its
 // number in the file when the listing knows it (-1 otherwise), which lets
-// a read skip resolving the path.
-struct Listed {
-  Listed(const char *text, int64_t number = -1) : path(text), node(number) {}  // NOLINT: a path is a Listed
-  const char *path;
-  int64_t node;
+// a read skip resolving the path. A walk over the children of a node
+// (for_each_child) gives each child its number, the name it has in the file
+// and its parent's Listed instead of a path: its path, which a load needs
+// only for a report or when a read by number fails, is built on first use
+// from the parent's, as a listing of the children would give it.
+class Listed {
+ public:
+  Listed(const char *text, int64_t number = -1) noexcept : node(number), text_(text) {}  // NOLINT: a path is a Listed
+  Listed(const Listed &parent, int64_t number, std::string_view stored_name) noexcept
+      : node(number), name(stored_name), child(true), parent_(&parent) {}
+  Listed(const Listed &) = delete;
+  Listed &operator=(const Listed &) = delete;
+
+  // The path: ":A:B" for a child found by a walk (":A" under the root);
+  // null only when memory for it runs out (or none was given).
+  const char *path() const noexcept;
+  // The path for a report: "(null)" when there is none.
+  const char *shown() const noexcept {
+    const char *text = path();
+    return text ? text : "(null)";
+  }
+
+  const int64_t node;
+  const std::string_view name;  // a walked child's name in the file; empty otherwise
+  const bool child = false;     // a direct child of `parent_`, found by number
+
+ private:
+  const char *text_ = nullptr;
+  const Listed *parent_ = nullptr;
+  mutable std::string built_;
 };
 
 // pm_RewindAndWrite: writes `record` as node `name` under `parent`. 1 on
@@ -36,7 +61,7 @@ int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
 // not a direct child (slot empty, record untouched) or on failure (report).
 // With `cursor` the record is read by its head (tk_TreeNodeReadHead), its
 // first record list left in the file for the cursor.
-int seek_and_read(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
+int seek_and_read(tk_TreeFile *file, const Listed &parent, const Listed &listed, void *record,
                   tk_Design *design, tk_ErrorReport **slot, tk_ListCursor *cursor = nullptr) noexcept;
 // pm_NodeDelete: deletes the node at `path` and everything beneath it.
 int node_delete(tk_TreeFile *file, const char *path, tk_ErrorReport **slot) noexcept;
@@ -68,7 +93,7 @@ tk_StringList *list_nodes(tk_TreeFile *file, const char *path, const char *desig
 // (a ReadBuffer's). 1 when read; 0 when the node is not a
 // direct child of `parent` (nothing reported) or when reading failed (r then
 // holds `failure` over the cause).
-int read_listed(tk_TreeFile *file, const char *parent, const Listed &listed, void *record,
+int read_listed(tk_TreeFile *file, const Listed &parent, const Listed &listed, void *record,
                 tk_Design *design, Reporter &r, const char *failure, tk_ListCursor *cursor = nullptr) noexcept;
 
 // Lists the nodes of `design_name` under `parent` and hands each listed path
@@ -153,17 +178,16 @@ bool append_loaded(T *object, Reporter &r, const char *failure, Append append) n
 }
 
 // Hands each child of `parent` holding a `design_name` record to `each`
-// (Listed) in written order until it returns false, with the path a listing
-// of the children would give it and its number, so that no path is built
-// on the heap or resolved per node. The file is positioned on its root
-// first. When `parent` names no node, or memory runs out, this is the
-// listing by path, with its reports.
+// (Listed) in written order until it returns false, by number and with the
+// name it has in the file, so that no path is built or resolved per node
+// (see Listed). The file is positioned on its root first. When `parent`
+// names no node, this is the listing by path, with its reports.
 template <typename Each>
 int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
                    const char *listing_failure, Each each) noexcept {
-  int64_t at = parent.node >= 0 ? parent.node : tk_TreeNodeFind(file, parent.path);
-  if (at < 0 || !parent.path) {
-    return for_each_listed(file, parent.path, design_name, true, TK_LIST_CHILDREN, r, listing_failure,
+  int64_t at = parent.node >= 0 ? parent.node : tk_TreeNodeFind(file, parent.path());
+  if (at < 0 || !parent.path()) {
+    return for_each_listed(file, parent.path(), design_name, true, TK_LIST_CHILDREN, r, listing_failure,
                            [&](const char *path) { return each(Listed(path)); });
   }
   {
@@ -174,35 +198,11 @@ int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_n
       return 0;
     }
   }
-  // A listing writes the parent's path from the root (":A:B"; nothing for
-  // the root itself), then ':' and the child's name.
-  std::string_view given(parent.path);
-  std::string_view from_root = given == ":" ? std::string_view()
-                               : given.substr(0, 2) == "::" ? given.substr(1)
-                                                            : given;
-  std::string path;
-  try {
-    if (!from_root.empty() && from_root.front() != ':') path += ':';
-    path += from_root;
-    path += ':';
-    path.reserve(path.size() + 64);
-  } catch (...) {
-    r.push(nullptr, "%s", listing_failure);
-    return 0;
-  }
-  const size_t prefix = path.size();
   for (int64_t child = tk_TreeNodeFirstChild(file, at, design_name); child >= 0;
        child = tk_TreeNodeNextSibling(file, child, design_name)) {
     size_t length = 0;
     const char *name = tk_TreeNodeName(file, child, &length);
-    try {
-      path.resize(prefix);
-      path.append(name, length);
-    } catch (...) {
-      r.push(nullptr, "%s", listing_failure);
-      return 0;
-    }
-    if (!each(Listed(path.c_str(), child))) return 0;
+    if (!each(Listed(parent, child, std::string_view(name, length)))) return 0;
   }
   return 1;
 }
@@ -210,9 +210,9 @@ int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_n
 // The list loads: loads each node of `design_name` under `parent` with
 // `load` (Listed, slot), skips a node that is not a direct child (load gives
 // null without a report) and hands every other object to append_loaded with
-// `append` and `append_failure`. Stops at the first failure; a failed load
-// leaves `load_failure` (formatted with the listed path) over the loader's
-// report.
+// `append` (object, the node's name in the file or empty, slot) and
+// `append_failure`. Stops at the first failure; a failed load leaves
+// `load_failure` (formatted with the listed path) over the loader's report.
 template <typename Load, typename Append>
 int load_listed(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
                 const char *listing_failure, const char *load_failure, const char *append_failure, Load load,
@@ -222,10 +222,12 @@ int load_listed(tk_TreeFile *file, const Listed &parent, const char *design_name
     auto *object = load(listed, &inner);
     if (inner) {
       destroy_detached(object);
-      r.push(inner.take(), load_failure, listed.path);
+      r.push(inner.take(), load_failure, listed.shown());
       return false;
     }
-    return !object || append_loaded(object, r, append_failure, append);
+    return !object || append_loaded(object, r, append_failure, [&](auto *loaded, tk_ErrorReport **slot) {
+             return append(loaded, listed.name, slot);
+           });
   });
 }
 

@@ -263,7 +263,7 @@ pm_Process *process_node_get_values(const char *directory, const ProcessRecord *
   return process;
 }
 
-pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                          const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_ProcessLoad", slot);
   ReadBuffer<ProcessRecord> record;
@@ -292,11 +292,14 @@ pm_Process *process_list_load(tk_TreeFile *file, const char *directory, const ch
       [&](const Listed &listed, tk_ErrorReport **inner) {
         return process_load(file, directory, listed, level_name, table, inner);
       },
-      [&](pm_Process *process, tk_ErrorReport **inner) {
-        return link_or_append(processes, &list, process, [&] {
-          list = pm_ProcessAppend(list, process, inner);
-          return linked_into(list, as_node(process));
-        });
+      [&](pm_Process *process, std::string_view stored, tk_ErrorReport **inner) {
+        return link_or_append(
+            processes, &list, process,
+            [&] {
+              list = pm_ProcessAppend(list, process, inner);
+              return linked_into(list, as_node(process));
+            },
+            stored);
       });
   return list;
 }

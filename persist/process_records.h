@@ -66,7 +66,7 @@ pm_Process *process_list_load(tk_TreeFile *file, const char *directory, const ch
                               const DesignTable *table, tk_ErrorReport **slot) noexcept;
 // pm_ProcessLoad: a new process, or null (not a direct child: slot empty;
 // failure: report, nothing left behind).
-pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_Process *process_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                          const DesignTable *table, tk_ErrorReport **slot) noexcept;
 // pm_ProcessNodeGetValues: a new process built from a read record, its
 // parameter and label files expanded against `directory`; null with a

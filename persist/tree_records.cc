@@ -37,7 +37,7 @@ int save_container(tk_TreeFile *file, const char *directory, T *object, const Li
   if (!write_node(file, parent, name, index, &record, table, r, write_failure, &written)) return 0;
   InnerSlot inner;
   OwnedText path;
-  path.text = concat({parent.path, ":", name});
+  path.text = concat({parent.shown(), ":", name});
   if (!path.text) {
     r.push(nullptr, path_failure, name);
     return 0;
@@ -60,14 +60,14 @@ int save_container(tk_TreeFile *file, const char *directory, T *object, const Li
 // `samples` (object, slot; a sample has none) and then its files. On any
 // failure the object is released with everything loaded into it.
 template <typename T, typename Samples>
-T *load_container(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent, int index,
+T *load_container(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent, int index,
                   const DesignTable *table, Reporter &r, const char *read_failure, T *(*create)(const char *),
                   Samples samples) noexcept {
   ReadBuffer<NamedRecord> record;
   if (!read_listed(file, parent, listed, record.get(), table->design[index], r, read_failure)) return nullptr;
   T *object = create(nullptr);
   if (!object) {
-    r.push(nullptr, "Out of memory loading %s", listed.path);
+    r.push(nullptr, "Out of memory loading %s", listed.shown());
     return nullptr;
   }
   object->node.name = string_item_take(&record->name);
@@ -189,19 +189,20 @@ int file_node_get_values(const char *directory, FileRecord *record, pm_File *dat
     return 0;
   }
   string_item_free(&record->descriptor);
-  tk_HeapFree(data->node.name);
-  data->node.name = string_item_take(&record->type);
-  tk_HeapFree(data->descriptor);
-  data->descriptor = expanded;
+  // A loaded file is new and holds no texts yet: those cost no call.
+  auto hand_over = [](char *&field, char *text) {
+    if (field) tk_HeapFree(field);
+    field = text;
+  };
+  hand_over(data->node.name, string_item_take(&record->type));
+  hand_over(data->descriptor, expanded);
   data->time = record->time;
-  tk_HeapFree(data->verified);
-  data->verified = string_item_take(&record->verified);
-  tk_HeapFree(data->comment);
-  data->comment = string_item_take(&record->comment);
+  hand_over(data->verified, string_item_take(&record->verified));
+  hand_over(data->comment, string_item_take(&record->comment));
   return 1;
 }
 
-pm_File *file_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_File *file_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileLoad", slot);
   ReadBuffer<FileRecord> record;
@@ -231,15 +232,15 @@ int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const 
   return load_listed(
       file, parent, "PM_File", r, "Error reading file nodes", "Error loading file %s", "Error adding file %s to parent node",
       [&](const Listed &listed, tk_ErrorReport **inner) {
-        return file_load(file, directory, listed, parent.path, table, inner);
+        return file_load(file, directory, listed, parent, table, inner);
       },
-      [&](pm_File *data, tk_ErrorReport **inner) {
+      [&](pm_File *data, std::string_view stored, tk_ErrorReport **inner) {
         auto ordinary = [&] { return pm_ParentAppendFile(owner, data, inner) == 0 && data->node.parent == owner; };
-        return head ? link_or_append(files, head, data, ordinary) : ordinary();
+        return head ? link_or_append(files, head, data, ordinary, stored) : ordinary();
       });
 }
 
-pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                        const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_SampleLoad", slot);
   return load_container(file, directory, listed, parent, kSampleDesign, table, r, "Error loading sample node",
@@ -253,17 +254,20 @@ int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, co
   return load_listed(
       file, parent, "PM_Sample", r, "Error reading sample nodes", "Error loading sample %s", "Error adding sample to tile",
       [&](const Listed &listed, tk_ErrorReport **inner) {
-        return sample_load(file, directory, listed, parent.path, table, inner);
+        return sample_load(file, directory, listed, parent, table, inner);
       },
-      [&](pm_Sample *sample, tk_ErrorReport **inner) {
-        return link_or_append(samples, &tile->samples, sample, [&] {
-          pm_TileAppendSample(tile, sample, inner);
-          return sample->node.parent == as_node(tile);
-        });
+      [&](pm_Sample *sample, std::string_view stored, tk_ErrorReport **inner) {
+        return link_or_append(
+            samples, &tile->samples, sample,
+            [&] {
+              pm_TileAppendSample(tile, sample, inner);
+              return sample->node.parent == as_node(tile);
+            },
+            stored);
       });
 }
 
-pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_TileLoad", slot);
   return load_container(file, directory, listed, parent, kTileDesign, table, r, "Error loading tile node",
@@ -279,13 +283,16 @@ int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project
   return load_listed(
       file, parent, "PM_Tile", r, "Error reading tile nodes", "Error loading tile %s", "Error adding tile %s",
       [&](const Listed &listed, tk_ErrorReport **inner) {
-        return tile_load(file, directory, listed, parent.path, table, inner);
+        return tile_load(file, directory, listed, parent, table, inner);
       },
-      [&](pm_Tile *tile, tk_ErrorReport **inner) {
-        return link_or_append(tiles, &project->tiles, tile, [&] {
-          pm_ProjectAppendTile(project, tile, inner);
-          return tile->node.parent == as_node(project);
-        });
+      [&](pm_Tile *tile, std::string_view stored, tk_ErrorReport **inner) {
+        return link_or_append(
+            tiles, &project->tiles, tile,
+            [&] {
+              pm_ProjectAppendTile(project, tile, inner);
+              return tile->node.parent == as_node(project);
+            },
+            stored);
       });
 }
 

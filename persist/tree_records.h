@@ -44,16 +44,16 @@ int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, 
 // not a direct child of `parent` (slot empty) and on failure (report).
 int tile_list_load(tk_TreeFile *file, const char *directory, pm_Project *project, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_TileListLoad
-pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_Tile *tile_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_TileLoad
 int sample_list_load(tk_TreeFile *file, const char *directory, pm_Tile *tile, const Listed &parent,
                      const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_SampleListLoad
-pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_Sample *sample_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                        const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_SampleLoad
 // `owner` is the project, a tile or a sample.
 int file_list_load(tk_TreeFile *file, const char *directory, void *owner, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileListLoad
-pm_File *file_load(tk_TreeFile *file, const char *directory, const Listed &listed, const char *parent,
+pm_File *file_load(tk_TreeFile *file, const char *directory, const Listed &listed, const Listed &parent,
                    const DesignTable *table, tk_ErrorReport **slot) noexcept;  // pm_FileLoad
 // pm_FileNodeGetValues: moves the texts of a read record into `data` (the
 // descriptor expanded against `directory`); on failure `data` is untouched.

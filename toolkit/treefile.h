@@ -22,6 +22,7 @@
 #ifndef KESTRUM_TOOLKIT_TREEFILE_H
 #define KESTRUM_TOOLKIT_TREEFILE_H
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,6 +48,10 @@ struct tk_TreeFile {
   mutable uint32_t last_node = tk::tree::kNone;
   mutable uint64_t last_removals = 0;
   std::string scratch;  // a record being encoded
+  // The designs that walks over nodes by number asked for by name last: a
+  // walk asks for the same few at every step (a sample's files, then the
+  // next sample).
+  mutable std::array<const tk_Design *, 4> recent_designs{};
   tk_Dictionary dictionary;
   tk::tree::Tree tree;
 };

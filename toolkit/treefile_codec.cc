@@ -108,20 +108,20 @@ bool ByteReader::varint_long(uint64_t *out) {
 }
 
 bool ByteReader::count(uint64_t *out, size_t min_each, const char *what) {
-  size_t start = offset();
+  const unsigned char *start = at_;
   if (!varint(out)) return false;
   if (min_each == 0) min_each = 1;
-  if (*out > remaining() / min_each) return fail_at(start, what);
+  if (*out > remaining() / min_each) return fail_at(offset_of(start), what);
   return true;
 }
 
 bool ByteReader::text(std::string_view *out, size_t max_size, const char *what) {
-  size_t start = offset();
+  const unsigned char *start = at_;
   uint64_t size = 0;
   if (!varint(&size)) return false;
-  if (size > max_size || size > remaining()) return fail_at(start, what);
+  if (size > max_size || size > remaining()) return fail_at(offset_of(start), what);
   const unsigned char *bytes = at_;
-  if (std::memchr(bytes, 0, size) != nullptr) return fail_at(start, what);
+  if (std::memchr(bytes, 0, size) != nullptr) return fail_at(offset_of(start), what);
   at_ += size;
   *out = std::string_view(reinterpret_cast<const char *>(bytes), size);
   return true;

@@ -9,6 +9,7 @@
 #ifndef KESTRUM_TOOLKIT_TREEFILE_CODEC_H
 #define KESTRUM_TOOLKIT_TREEFILE_CODEC_H
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -93,8 +94,9 @@ class ByteReader {
   bool u64(uint64_t *out) {
     if (!ok()) return false;
     if (remaining() < 8) return fail("truncated number");
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(at_[i]) << (8 * i);
+    uint64_t v;
+    std::memcpy(&v, at_, sizeof v);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
     at_ += 8;
     *out = v;
     return true;
@@ -102,7 +104,9 @@ class ByteReader {
   // Refuses encodings longer than ten bytes or larger than 64 bits. Most
   // numbers of a file fit one byte; those are read here, inline.
   bool varint(uint64_t *out) {
-    if (!failed_ && at_ != end_ && *at_ < 0x80) {
+    // After a failure nothing remains (fail_at), so the test of what
+    // remains covers it.
+    if (at_ != end_ && *at_ < 0x80) {
       *out = *at_++;
       return true;
     }
@@ -110,9 +114,9 @@ class ByteReader {
   }
   // A varint that must not exceed `limit`.
   bool varint_max(uint64_t limit, uint64_t *out, const char *what) {
-    size_t start = offset();
+    const unsigned char *start = at_;
     if (!varint(out)) return false;
-    if (*out > limit) return fail_at(start, what);
+    if (*out > limit) return fail_at(offset_of(start), what);
     return true;
   }
   // A count of things that each take at least `min_each` bytes (at least 1),
@@ -137,7 +141,9 @@ class ByteReader {
   bool fail_at(size_t offset, std::string_view reason);
 
   bool ok() const { return !failed_; }
-  size_t offset() const { return base_ + static_cast<size_t>(at_ - start_); }
+  size_t offset() const { return offset_of(at_); }
+  // The offset of a byte of the range, counted as offset() counts.
+  size_t offset_of(const unsigned char *at) const { return base_ + static_cast<size_t>(at - start_); }
   size_t remaining() const { return static_cast<size_t>(end_ - at_); }
   const unsigned char *here() const { return at_; }  // the next byte to read
   const std::string &reason() const { return reason_; }

@@ -106,7 +106,11 @@ bool ItemsBuilder::add(int kind, std::string_view name, uint32_t value_count, st
   } else if (kind == TK_ITEM_RECORD_LIST) {
     put_varint(form_, element->index);
   }
-  size_ = round_up(size_, form.align) + form.size;
+  size_ = round_up(size_, form.align);
+  DesignStep step{static_cast<uint32_t>(size_), 0, static_cast<uint16_t>(kind)};
+  if (element) step.element = static_cast<uint16_t>(element->index);
+  if (count_ < kSteppedItems) steps_.push_back(step);
+  size_ += form.size;
   align_ = std::max(align_, form.align);
   min_encoded_ += form.min_encoded;
   ++count_;
@@ -169,6 +173,10 @@ tk_Design *add_design(tk_Dictionary &dictionary, std::string_view name, ItemsBui
   design->name = name;
   design->form = std::move(items.form_);
   design->form.shrink_to_fit();  // kept for the file's lifetime: no slack
+  if (items.count_ <= kSteppedItems) {
+    design->steps = std::move(items.steps_);
+    design->steps.shrink_to_fit();
+  }
   design->item_count = items.count_;
   design->size = round_up(items.size_, items.align_);
   design->align = items.align_;

@@ -39,6 +39,7 @@ constexpr int kMaxDesignDepth = 16;
 constexpr size_t kMaxDesigns = 4096;
 constexpr size_t kMaxItems = 4096;
 constexpr size_t kMaxEnumValues = 65536;
+static_assert(kMaxDesigns <= UINT16_MAX + 1, "a design step holds an element position in 16 bits");
 constexpr size_t kMaxDesignNameSize = 4096;
 
 // One item of a design as the codec and the dictionary see it: a view into
@@ -51,6 +52,20 @@ struct ItemView {
   const tk_Design *element = nullptr;  // record-list element design
   size_t offset = 0;                   // byte offset inside the record
 };
+
+// One item as the record codec walks it: what the compact form below says
+// about the item, less its name and values, already laid out. A design of
+// up to kSteppedItems items keeps its items this way too, so that decoding
+// its records is a walk over a small array instead of a parse of the
+// compact form for every record; a larger one (no real design is) is
+// walked in its compact form, so that its memory stays about what it takes
+// in the file (each_step walks either).
+struct DesignStep {
+  uint32_t offset = 0;   // byte offset inside the record
+  uint16_t element = 0;  // record list: position of the element design in the dictionary
+  uint16_t kind = 0;     // TK_ITEM_STRING, TK_ITEM_ENUM, TK_ITEM_TIME or TK_ITEM_RECORD_LIST
+};
+constexpr size_t kSteppedItems = 64;
 
 // Builds the compact form of a design's items (see tk_Design::form),
 // checking them as it goes. `error` is set by the first item refused.
@@ -72,6 +87,7 @@ class ItemsBuilder {
   size_t align_ = 1;
   size_t min_encoded_ = 0;
   int depth_ = 1;
+  std::vector<DesignStep> steps_;
 };
 
 }  // namespace tk::tree
@@ -90,6 +106,7 @@ class ItemsBuilder {
 struct tk_Design {
   std::string name;
   std::string form;
+  std::vector<tk::tree::DesignStep> steps;  // the items in order when there are few (see DesignStep)
   uint32_t item_count = 0;
   size_t size = 0;           // tk_DesignRecordSize
   size_t align = 1;
@@ -126,6 +143,27 @@ class ItemCursor {
   const tk_Dictionary &dictionary_;
   size_t offset_ = 0;
 };
+
+// Calls visit(step) for the items of a design in order, from its steps
+// when it has them and otherwise from its compact form, until visit returns
+// false; returns whether it never did.
+template <typename Visit>
+bool each_step(const tk_Design &design, Visit visit) {
+  if (!design.steps.empty()) {
+    for (const DesignStep &step : design.steps)
+      if (!visit(step)) return false;
+    return true;
+  }
+  ItemView item;
+  for (ItemCursor cursor(design); cursor.next(item);) {
+    DesignStep step;
+    step.offset = static_cast<uint32_t>(item.offset);
+    step.element = item.element ? static_cast<uint16_t>(item.element->index) : 0;
+    step.kind = static_cast<uint16_t>(item.kind);
+    if (!visit(step)) return false;
+  }
+  return true;
+}
 
 // Adds a design of the items built. Returns null with `error` set when the
 // name is empty or taken, there are no items or the nesting is too deep.
@@ -166,6 +204,13 @@ struct ListHead {
   uint64_t count = 0;
 };
 bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head = nullptr);
+// decode_record for bytes that were checked already, by a decode_record of
+// an equal design with a null record (every record of an open tree file was:
+// those of a loaded file when it was opened, the others were encoded here).
+// Lengths and counts are still bounded by what `in` holds, so memory is never
+// overrun; what was checked before (NUL bytes in texts, the range of times
+// and enumerations) is not checked again.
+bool decode_checked_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head = nullptr);
 void free_record_contents(const tk_Design &design, unsigned char *record);
 
 }  // namespace tk::tree

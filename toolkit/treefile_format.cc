@@ -8,7 +8,9 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 
+#include "name_hash.h"
 #include "treefile.h"
 
 namespace tk::tree {
@@ -69,6 +71,126 @@ bool damaged(const ByteReader &in, std::string &error) {
   return false;
 }
 
+// Finds two children of one parent that share a name while the nodes of a
+// file opened for reading are read, without giving its large parents the
+// tables that a lookup by name would use (Tree::index_on_demand): such a
+// file is walked by number, and tables built only to be thrown away would
+// cost a good part of the reading.
+//
+// A writer writes nodes in pre-order, so the children of a parent come
+// while it lies on the path from the root to the node being read: one
+// table of names per depth, for the parent at that depth, covers them. A
+// parent with at most the tree's scan limit of children has its few
+// siblings compared instead. Files may give a parent children after another
+// parent of its depth took its table; such a parent gets the tree's own
+// table, so every name is still compared with all its siblings' at a
+// bounded cost.
+class SiblingNames {
+ public:
+  explicit SiblingNames(Tree &tree) : tree_(tree) {}
+
+  // The child of `parent` named `name`, or kNone. For kNone, `added` must
+  // follow with the node then made.
+  uint32_t find(uint32_t parent, std::string_view name) {
+    pending_ = nullptr;
+    memo_ = HashMemo{};
+    const uint32_t children = tree_.child_count(parent);
+    if (children < tree_.scan_limit() || tree_.indexed(parent)) return tree_.find_child(parent, name, &memo_);
+    const size_t depth = tree_.node(parent).depth;
+    if (levels_.size() <= depth) levels_.resize(depth + 1);
+    Level &level = levels_[depth];
+    if (level.parent != parent) {
+      if (children > tree_.scan_limit()) {
+        // Back to a parent whose names another parent's took over.
+        tree_.index_children(parent);
+        return tree_.find_child(parent, name, &memo_);
+      }
+      start(level, parent);
+    }
+    const uint32_t h = hash(name);
+    const size_t mask = level.slots.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      const Slot &s = level.slots[i];
+      if (s.node == kNone) break;
+      if (s.hash == h && tree_.node(s.node).name() == name) return s.node;
+    }
+    grow(level, level.count + 1);
+    pending_ = &level;
+    pending_hash_ = h;
+    return kNone;
+  }
+
+  // What `find` learnt for the add of the child it did not find.
+  const HashMemo *memo() const { return &memo_; }
+  void added(uint32_t node) {
+    if (pending_) insert(*pending_, node, pending_hash_);
+  }
+
+ private:
+  struct Slot {
+    uint32_t node = kNone;
+    uint32_t hash = 0;
+  };
+  // The names of one parent's children: linear probing in a power of two
+  // of slots, at most half full.
+  struct Level {
+    uint32_t parent = kNone;
+    uint32_t count = 0;
+    std::vector<Slot> slots;
+  };
+
+  static uint32_t hash(std::string_view name) {
+    uint64_t h = name_hash(name);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+  }
+
+  // Hands the level to `parent` with the children it has. Clearing costs
+  // at most a few slots for every name the level took since it was last
+  // cleared: a level grown large by one parent is given back, not cleared,
+  // for one with fewer children.
+  void start(Level &level, uint32_t parent) {
+    if (level.slots.size() > 64 && level.slots.size() > 4 * static_cast<size_t>(level.count) + 64) {
+      std::vector<Slot>().swap(level.slots);
+    } else {
+      std::fill(level.slots.begin(), level.slots.end(), Slot{});
+    }
+    level.parent = parent;
+    level.count = 0;
+    grow(level, tree_.child_count(parent) + 1);
+    for (uint32_t c = tree_.node(parent).first; c != kNone; c = tree_.node(c).next)
+      insert(level, c, hash(tree_.node(c).name()));
+  }
+
+  static void grow(Level &level, size_t entries) {
+    size_t size = level.slots.empty() ? 32 : level.slots.size();
+    while (size < 2 * entries) size *= 2;
+    if (size == level.slots.size()) return;
+    std::vector<Slot> old(size);
+    old.swap(level.slots);
+    const size_t mask = size - 1;
+    for (const Slot &s : old) {
+      if (s.node == kNone) continue;
+      size_t i = s.hash & mask;
+      while (level.slots[i].node != kNone) i = (i + 1) & mask;
+      level.slots[i] = s;
+    }
+  }
+
+  static void insert(Level &level, uint32_t node, uint32_t h) {
+    const size_t mask = level.slots.size() - 1;
+    size_t i = h & mask;
+    while (level.slots[i].node != kNone) i = (i + 1) & mask;
+    level.slots[i] = Slot{node, h};
+    ++level.count;
+  }
+
+  Tree &tree_;
+  std::vector<Level> levels_;  // by the depth of the parent
+  Level *pending_ = nullptr;
+  uint32_t pending_hash_ = 0;
+  HashMemo memo_;
+};
+
 bool read_nodes(ByteReader &in, tk_TreeFile &file) {
   Tree &tree = file.tree;
   const auto &designs = file.dictionary.designs;
@@ -81,6 +203,12 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
   if (count >= kNone - 1) return in.fail("too many nodes");
   tree.reserve(static_cast<size_t>(count));
   std::vector<uint32_t> index_of(static_cast<size_t>(count) + 1);
+  // A file opened for reading keeps no tables it does not need.
+  std::optional<SiblingNames> siblings;
+  if (file.mode == tk_TreeFile::Mode::read) {
+    tree.index_on_demand();
+    siblings.emplace(tree);
+  }
   index_of[0] = kRoot;
   for (uint64_t k = 1; k <= count; ++k) {
     size_t node_at = in.offset();
@@ -98,7 +226,13 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     if (!in.text(&name, kMaxNameSize, "bad node name")) return false;
     if (const char *reason = bad_name_reason(name)) return in.fail_at(name_at, reason);
     HashMemo memo;
-    if (tree.find_child(parent, name, &memo) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
+    const HashMemo *known = &memo;
+    if (siblings) {
+      if (siblings->find(parent, name) != kNone) return in.fail_at(name_at, "two nodes of one parent share a name");
+      known = siblings->memo();
+    } else if (tree.find_child(parent, name, &memo) != kNone) {
+      return in.fail_at(name_at, "two nodes of one parent share a name");
+    }
     if (!in.varint_max(kMaxRecordSize, &record_size, "record too large") ||
         !in.take(static_cast<size_t>(record_size), &record, "record runs past the end of the file"))
       return false;
@@ -108,8 +242,10 @@ bool read_nodes(ByteReader &in, tk_TreeFile &file) {
     if (check.remaining() != 0) return in.fail_at(check.offset(), "record longer than its design");
     // Between the name and the record lies only the record size's varint.
     auto gap = static_cast<uint8_t>(reinterpret_cast<const char *>(record) - (name.data() + name.size()));
-    index_of[static_cast<size_t>(k)] =
-        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size), &memo);
+    uint32_t added =
+        tree.add_view(parent, name, gap, static_cast<uint32_t>(design), static_cast<uint32_t>(record_size), known);
+    index_of[static_cast<size_t>(k)] = added;
+    if (siblings) siblings->added(added);
   }
   if (in.remaining() != 0) return in.fail("unexpected bytes after the last node");
   return true;

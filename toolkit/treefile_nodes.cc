@@ -173,7 +173,9 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
   std::string_view bytes = node.record();
   tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
   tk::tree::ListHead head;
-  if (!tk::tree::decode_record(stored, in, scratch, cursor ? &head : nullptr)) {
+  // Every record of the tree was checked when its file was opened or was
+  // encoded here.
+  if (!tk::tree::decode_checked_record(stored, in, scratch, cursor ? &head : nullptr)) {
     tk::tree::free_record_contents(stored, scratch);
     if (scratch != local) tk_HeapFree(scratch);
     if (in.ok()) {
@@ -217,6 +219,8 @@ int32_t read_elements(tk_ListCursor *cursor, void *elements, int32_t max, tk_Err
   const unsigned char *skipped = nullptr;
   in.take(static_cast<size_t>(cursor->offset), &skipped, "list runs past its record");
   for (int32_t i = 0; i < want; ++i) {
+    // Checked again: the cursor is the caller's, and its offset may point
+    // anywhere within the record.
     if (tk::tree::decode_record(element, in, out + static_cast<size_t>(i) * element.size)) continue;
     // Nothing of a failed part stays with the caller.
     for (int32_t k = 0; k <= i; ++k) tk::tree::free_record_contents(element, out + static_cast<size_t>(k) * element.size);

@@ -2,6 +2,7 @@
 // reading records without building or resolving a path for every node. A
 // loader that visits every node of a large file this way does no work per
 // node beyond decoding its record.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -27,8 +28,22 @@ uint32_t live(const tk_TreeFile *file, int64_t node) {
 int64_t first_of_design(const tk_TreeFile &file, uint32_t n, const char *design_name) {
   uint32_t design = kNone;
   if (design_name) {
-    const tk_Design *d = tk::tree::find_design(file.dictionary, design_name);
-    if (!d) return -1;  // a design the file does not have has no nodes
+    // Designs are never removed from a file's dictionary, so those found
+    // lately stay valid; comparing a few names costs less than a lookup.
+    auto &recent = file.recent_designs;
+    const tk_Design *d = nullptr;
+    for (const tk_Design *r : recent) {
+      if (r && std::strcmp(r->name.c_str(), design_name) == 0) {
+        d = r;
+        break;
+      }
+    }
+    if (!d) {
+      d = tk::tree::find_design(file.dictionary, design_name);
+      if (!d) return -1;  // a design the file does not have has no nodes
+      std::copy_backward(recent.begin(), recent.end() - 1, recent.end());
+      recent[0] = d;
+    }
     design = d->index;
   }
   for (; n != kNone; n = file.tree.node(n).next)

@@ -43,11 +43,12 @@ void encode_time(uint64_t bits, ByteWriter &w) {
   }
 }
 
-bool decode_time(ByteReader &in, uint64_t *bits) {
-  size_t at = in.offset();
+inline bool decode_time(ByteReader &in, uint64_t *bits) {
+  const unsigned char *start = in.here();
   uint64_t tag = 0;
   if (!in.varint(&tag)) return false;
   if (tag == 1) return in.u64(bits);
+  const size_t at = in.offset_of(start);
   if (tag & 1) return in.fail_at(at, "bad time");
   uint64_t coded = tag >> 1;
   auto whole = static_cast<int64_t>((coded >> 1) ^ (0 - (coded & 1)));
@@ -123,100 +124,130 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
   return true;
 }
 
-bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head) {
-  ItemView item;
-  for (ItemCursor cursor(design); cursor.next(item);) {
-    unsigned char *field = record ? record + item.offset : nullptr;
-    switch (item.kind) {
-      case TK_ITEM_STRING: {
-        uint64_t count = 0;
-        if (!in.varint_max(INT32_MAX, &count, "string too long")) return false;
-        if (count == 0) break;  // absent: the zeroed field reads as count 0, text null
-        const unsigned char *bytes = nullptr;
-        size_t length = static_cast<size_t>(count) - 1;
-        if (!in.take(length, &bytes, "string runs past its record")) return false;
-        if (std::memchr(bytes, 0, length)) return in.fail("string holds a NUL byte");
+namespace {
+
+template <bool kCheck>
+bool decode(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head);
+
+// One item of the decoder below.
+template <bool kCheck>
+[[gnu::always_inline]] inline bool decode_item(const tk_Dictionary &dictionary, const DesignStep &step, ByteReader &in,
+                                               unsigned char *record, ListHead *head) {
+  const auto &designs = dictionary.designs;
+  unsigned char *field = record ? record + step.offset : nullptr;
+  switch (step.kind) {
+    case TK_ITEM_STRING: {
+      uint64_t count = 0;
+      if (!in.varint_max(INT32_MAX, &count, "string too long")) return false;
+      if (count == 0) break;  // absent: the zeroed field reads as count 0, text null
+      const unsigned char *bytes = nullptr;
+      size_t length = static_cast<size_t>(count) - 1;
+      if (!in.take(length, &bytes, "string runs past its record")) return false;
+      if (kCheck && std::memchr(bytes, 0, length)) return in.fail("string holds a NUL byte");
+      if (field) {
+        auto *text = static_cast<char *>(tk_HeapMalloc(length + 1));
+        if (!text) return false;
+        std::memcpy(text, bytes, length);
+        tk_StringItem s{static_cast<int32_t>(count), text};
+        std::memcpy(field, &s, sizeof s);
+      }
+      break;
+    }
+    case TK_ITEM_ENUM: {
+      uint64_t coded = 0;
+      if (!in.varint_max(UINT32_MAX, &coded, "enumeration value out of range")) return false;
+      if (field) {
+        int32_t value = unzigzag(static_cast<uint32_t>(coded));
+        std::memcpy(field, &value, sizeof value);
+      }
+      break;
+    }
+    case TK_ITEM_TIME: {
+      uint64_t bits = 0;
+      if (!decode_time(in, &bits)) return false;
+      if (field) std::memcpy(field, &bits, sizeof bits);
+      break;
+    }
+    case TK_ITEM_RECORD_LIST: {
+      const tk_Design &element = *designs[step.element];
+      uint64_t count = 0;
+      if (!in.count(&count, element.min_encoded, "more list elements than the record can hold")) return false;
+      if (count > INT32_MAX) return in.fail("too many list elements");
+      unsigned char *elements = nullptr;
+      if (head && !head->taken) {
+        // Left for the caller to take a part at a time; checking the
+        // elements costs no memory and reaches the items after them.
+        head->taken = true;
+        head->element = &element;
+        head->offset = in.offset();
+        head->count = count;
         if (field) {
-          auto *text = static_cast<char *>(tk_HeapMalloc(length + 1));
-          if (!text) return false;
-          std::memcpy(text, bytes, length);
-          tk_StringItem s{static_cast<int32_t>(count), text};
-          std::memcpy(field, &s, sizeof s);
-        }
-        break;
-      }
-      case TK_ITEM_ENUM: {
-        uint64_t coded = 0;
-        if (!in.varint_max(UINT32_MAX, &coded, "enumeration value out of range")) return false;
-        if (field) {
-          int32_t value = unzigzag(static_cast<uint32_t>(coded));
-          std::memcpy(field, &value, sizeof value);
-        }
-        break;
-      }
-      case TK_ITEM_TIME: {
-        uint64_t bits = 0;
-        if (!decode_time(in, &bits)) return false;
-        if (field) std::memcpy(field, &bits, sizeof bits);
-        break;
-      }
-      case TK_ITEM_RECORD_LIST: {
-        const tk_Design &element = *item.element;
-        uint64_t count = 0;
-        if (!in.count(&count, element.min_encoded, "more list elements than the record can hold")) return false;
-        if (count > INT32_MAX) return in.fail("too many list elements");
-        unsigned char *elements = nullptr;
-        if (head && !head->taken) {
-          // Left for the caller to take a part at a time; checking the
-          // elements costs no memory and reaches the items after them.
-          head->taken = true;
-          head->element = &element;
-          head->offset = in.offset();
-          head->count = count;
-          if (field) {
-            tk_RecordList list{static_cast<int32_t>(count), nullptr};
-            std::memcpy(field, &list, sizeof list);
-          }
-          for (uint64_t i = 0; i < count; ++i)
-            if (!decode_record(element, in, nullptr)) return false;
-          break;
-        }
-        if (field && count > 0) {
-          // Bounded: every element takes at least one byte of the file.
-          elements = static_cast<unsigned char *>(tk_HeapMalloc(static_cast<size_t>(count) * element.size));
-          if (!elements) return false;
-          tk_RecordList list{static_cast<int32_t>(count), elements};
-          std::memcpy(field, &list, sizeof list);  // stored at once, so a failure below frees it
+          tk_RecordList list{static_cast<int32_t>(count), nullptr};
+          std::memcpy(field, &list, sizeof list);
         }
         for (uint64_t i = 0; i < count; ++i)
-          if (!decode_record(element, in, elements ? elements + i * element.size : nullptr)) return false;
+          if (!decode<kCheck>(element, in, nullptr, nullptr)) return false;
         break;
       }
-      default:
-        return in.fail("unknown item kind");
+      if (field && count > 0) {
+        // Bounded: every element takes at least one byte of the file.
+        elements = static_cast<unsigned char *>(tk_HeapMalloc(static_cast<size_t>(count) * element.size));
+        if (!elements) return false;
+        tk_RecordList list{static_cast<int32_t>(count), elements};
+        std::memcpy(field, &list, sizeof list);  // stored at once, so a failure below frees it
+      }
+      for (uint64_t i = 0; i < count; ++i)
+        if (!decode<kCheck>(element, in, elements ? elements + i * element.size : nullptr, nullptr)) return false;
+      break;
     }
+    default:
+      return in.fail("unknown item kind");
   }
   return true;
 }
 
+// The decoder of decode_record and decode_checked_record: `kCheck` says
+// whether the bytes still need the checks that a first decode makes.
+template <bool kCheck>
+bool decode(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head) {
+  const tk_Dictionary &dictionary = *design.dictionary;
+  if (!design.steps.empty()) {
+    for (const DesignStep &step : design.steps)
+      if (!decode_item<kCheck>(dictionary, step, in, record, head)) return false;
+    return true;
+  }
+  return each_step(design, [&](const DesignStep &step) { return decode_item<kCheck>(dictionary, step, in, record, head); });
+}
+
+}  // namespace
+
+bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head) {
+  return decode<true>(design, in, record, head);
+}
+
+bool decode_checked_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head) {
+  return decode<false>(design, in, record, head);
+}
+
 void free_record_contents(const tk_Design &design, unsigned char *record) {
-  ItemView item;
-  for (ItemCursor cursor(design); cursor.next(item);) {
-    unsigned char *field = record + item.offset;
-    if (item.kind == TK_ITEM_STRING) {
+  const auto &designs = design.dictionary->designs;
+  each_step(design, [&](const DesignStep &step) {
+    unsigned char *field = record + step.offset;
+    if (step.kind == TK_ITEM_STRING) {
       tk_StringItem s;
       std::memcpy(&s, field, sizeof s);
       tk_HeapFree(s.text);
-    } else if (item.kind == TK_ITEM_RECORD_LIST) {
+    } else if (step.kind == TK_ITEM_RECORD_LIST) {
+      const tk_Design &element = *designs[step.element];
       tk_RecordList list;
       std::memcpy(&list, field, sizeof list);
       auto *elements = static_cast<unsigned char *>(list.elements);
-      if (!elements) continue;
-      for (int32_t i = 0; i < list.count; ++i)
-        free_record_contents(*item.element, elements + static_cast<size_t>(i) * item.element->size);
+      if (!elements) return true;
+      for (int32_t i = 0; i < list.count; ++i) free_record_contents(element, elements + static_cast<size_t>(i) * element.size);
       tk_HeapFree(elements);
     }
-  }
+    return true;
+  });
 }
 
 }  // namespace tk::tree

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "name_hash.h"
 
@@ -46,7 +47,7 @@ void Tree::table_grow(Table &table, size_t entries) {
 }
 
 // A table with room for `entries`, from the free ones when there are any.
-uint32_t Tree::new_table(size_t entries) {
+uint32_t Tree::new_table(size_t entries) const {
   uint32_t id;
   if (!free_tables_.empty()) {
     id = free_tables_.back();
@@ -65,7 +66,7 @@ uint32_t Tree::new_table(size_t entries) {
 }
 
 // The caller has made room (table_grow) beforehand, so this cannot fail.
-void Tree::table_insert(Table &table, uint32_t node, const HashMemo *memo) {
+void Tree::table_insert(Table &table, uint32_t node, const HashMemo *memo) const {
   uint32_t h = memo && memo->known ? memo->value : hash(nodes_[node].name());
   size_t mask = table.slots.size() - 1;
   size_t i = h & mask;
@@ -108,7 +109,23 @@ void Tree::drop_table(uint32_t parent) {
   free_tables_.push_back(id);  // room was reserved when the table was made
 }
 
+void Tree::index_children(uint32_t parent) const {
+  if (indexed(parent)) return;
+  uint32_t table = new_table(nodes_[parent].children + 1);
+  // Nothing below can fail.
+  Node &p = nodes_[parent];
+  p.children = kTableBit | table;
+  for (uint32_t c = p.first; c != kNone; c = nodes_[c].next) table_insert(tables_[table], c);
+}
+
 uint32_t Tree::find_child(uint32_t parent, std::string_view name, HashMemo *memo) const {
+  if (!indexed(parent) && on_demand_ && nodes_[parent].children > scan_limit_) {
+    try {
+      index_children(parent);
+    } catch (const std::bad_alloc &) {
+      // Only a shortcut: the walk below finds the child as well.
+    }
+  }
   if (!indexed(parent)) {
     for (uint32_t c = nodes_[parent].first; c != kNone; c = nodes_[c].next)
       if (nodes_[c].name() == name) return c;
@@ -159,7 +176,7 @@ uint32_t Tree::link(uint32_t parent, Node node, const HashMemo *memo) {
   if (indexed(parent)) {
     Table &t = table_of(parent);
     table_grow(t, t.count + 1);
-  } else if (nodes_[parent].children >= scan_limit_) {
+  } else if (!on_demand_ && nodes_[parent].children >= scan_limit_) {
     table = new_table(nodes_[parent].children + 1);
   }
   uint32_t index;

@@ -7,7 +7,9 @@
 // children (they were added together, so that walk stays in cache), and
 // otherwise through an open-addressing hash table of that parent's own:
 // a run of writes or reads under one parent then stays within one small
-// table, and removing a subtree drops its tables whole. A node's name and
+// table, and removing a subtree drops its tables whole. The tree of a file
+// opened for reading makes a parent's table only when a child of it is
+// first looked up by name (index_on_demand): a load walks it by number. A node's name and
 // record are kept as the bytes the file stores, either as a view into the
 // image the file was loaded from or in a chunk of the tree's own, so an
 // open file costs little more memory than its size: the image (freed once
@@ -100,6 +102,20 @@ class Tree {
   // Parents with more children than this have them in a hash table.
   static constexpr uint32_t kScanLimit = 8;
   explicit Tree(uint32_t scan_limit = kScanLimit);
+  // From now on a large parent gets its table at the first lookup of a
+  // child by name instead of as its children are added. A file opened for
+  // reading is mostly walked by number: its parents then never need one.
+  void index_on_demand() { on_demand_ = true; }
+  uint32_t scan_limit() const { return scan_limit_; }
+  // Whether the parent's children are in a table of their own.
+  bool indexed(uint32_t parent) const { return (nodes_[parent].children & kTableBit) != 0; }
+  // How many children the node has.
+  uint32_t child_count(uint32_t parent) const {
+    return indexed(parent) ? tables_[nodes_[parent].children & ~kTableBit].count : nodes_[parent].children;
+  }
+  // Puts the children of `parent` into a table of its own now (nothing
+  // happens when they are). Throws std::bad_alloc, leaving them unindexed.
+  void index_children(uint32_t parent) const;
   ~Tree();
   Tree(const Tree &) = delete;
   Tree &operator=(const Tree &) = delete;
@@ -158,12 +174,11 @@ class Tree {
     uint32_t count = 0;
   };
   static uint32_t hash(std::string_view name);
-  bool indexed(uint32_t parent) const { return (nodes_[parent].children & kTableBit) != 0; }
   Table &table_of(uint32_t parent) { return tables_[nodes_[parent].children & ~kTableBit]; }
   const Table &table_of(uint32_t parent) const { return tables_[nodes_[parent].children & ~kTableBit]; }
-  uint32_t new_table(size_t entries);
+  uint32_t new_table(size_t entries) const;
   static void table_grow(Table &table, size_t entries);
-  void table_insert(Table &table, uint32_t node, const HashMemo *memo = nullptr);
+  void table_insert(Table &table, uint32_t node, const HashMemo *memo = nullptr) const;
   void table_erase(Table &table, uint32_t node);
   void drop_table(uint32_t parent);
   uint32_t link(uint32_t parent, Node node, const HashMemo *memo);
@@ -172,10 +187,14 @@ class Tree {
   char *allocate(size_t size);
 
   uint32_t scan_limit_;
-  NodeStore nodes_;
+  bool on_demand_ = false;
+  // A lookup may build a parent's table (index_children): the tables and
+  // the children fields that point to them change under const calls, as
+  // a cache does, never what the tree holds.
+  mutable NodeStore nodes_;
   std::vector<uint32_t> free_;  // slots of removed nodes, reused by add
-  std::vector<Table> tables_;
-  std::vector<uint32_t> free_tables_;
+  mutable std::vector<Table> tables_;
+  mutable std::vector<uint32_t> free_tables_;
   std::unique_ptr<char[]> image_;
   size_t image_views_ = 0;      // nodes whose bytes lie in image_
   // Names and records written through add, packed into large chunks: one

@@ -3,7 +3,9 @@
 // behind (the sanitizer build checks for leaks of half-built objects).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -90,6 +92,73 @@ TEST(LoadFailures, DuplicateAssociationsOrArgumentsStopTheLoad) {
   EXPECT_EQ(LoadFailure(arguments, 5),
             (Strings{"Error loading root node", "Error reading Level 1 Processes", "Error loading process :Root Files:twinargs",
                      "Error reading process values", "Error reading process arguments"}));
+}
+
+// A load links what it reads without looking the name up while the name
+// is that of its node in the file, which siblings cannot share: what counts
+// is still the name in the record. Random tile and sample lists whose
+// records now and then bear the name of their node, of another node, or
+// one given before, under node names that never repeat: a load fails
+// exactly when two records of one list share a name, and otherwise gives
+// the records' names in order.
+TEST(LoadFailures, NamesAreCheckedAsTheRecordsGiveThemWhateverTheNodesAreCalled) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 40; ++round) {
+    TempDir dir;
+    std::string path = dir.Path("p.qdx");
+    ProjectPtr empty(pm_ProjectCreate());
+    ReportSlot slot;
+    pm_ProjectSaveAs(empty.get(), path.c_str(), 0, slot.out());
+    ASSERT_TRUE(slot.empty()) << slot.text();
+    // Node i is called "n<i>"; its record names it "n<j>" for some j, mostly
+    // j = i, and in about every fourth round a list repeats a name.
+    auto record_names = [&](int count) {
+      std::vector<std::string> names;
+      for (int i = 0; i < count; ++i) {
+        int j = i;
+        if (random() % 6 == 0) j = static_cast<int>(random() % static_cast<unsigned>(count) + count);  // no node's
+        if (round % 4 == 0 && i > 0 && random() % 5 == 0) j = static_cast<int>(random() % static_cast<unsigned>(i));
+        names.push_back("n" + std::to_string(j));
+      }
+      return names;
+    };
+    auto distinct = [](std::vector<std::string> names) {
+      std::sort(names.begin(), names.end());
+      return std::adjacent_find(names.begin(), names.end()) == names.end();
+    };
+    const int tiles = 1 + static_cast<int>(random() % 40);
+    std::vector<std::string> tile_names = record_names(tiles);
+    std::vector<std::vector<std::string>> sample_names;
+    bool loads = distinct(tile_names);
+    {
+      TreeFile tree(path, "rb+");
+      for (int t = 0; t < tiles; ++t) {
+        std::string node = "n" + std::to_string(t);
+        pm::NamedRecord tile{Item(tile_names[t].c_str()), 0};
+        ASSERT_TRUE(tree.Write(":", node.c_str(), "PM_Tile", &tile));
+        sample_names.push_back(record_names(static_cast<int>(random() % 40)));
+        loads = loads && distinct(sample_names.back());
+        for (size_t s = 0; s < sample_names.back().size(); ++s) {
+          pm::NamedRecord sample{Item(sample_names.back()[s].c_str()), 0};
+          ASSERT_TRUE(tree.Write((":" + node).c_str(), ("n" + std::to_string(s)).c_str(), "PM_Sample", &sample));
+        }
+      }
+      ASSERT_TRUE(tree.Close());
+    }
+    ProjectPtr loaded(pm_ProjectLoad(path.c_str(), 0, slot.out()));
+    ASSERT_EQ(loaded != nullptr, loads) << round << ": " << slot.text();
+    if (!loads) continue;
+    std::vector<std::string> got_tiles;
+    std::vector<std::vector<std::string>> got_samples;
+    for (pm_Tile *t = loaded->tiles; t; t = reinterpret_cast<pm_Tile *>(t->node.next)) {
+      got_tiles.push_back(t->node.name);
+      got_samples.emplace_back();
+      for (pm_Sample *s = t->samples; s; s = reinterpret_cast<pm_Sample *>(s->node.next))
+        got_samples.back().push_back(s->node.name);
+    }
+    EXPECT_EQ(got_tiles, tile_names) << round;
+    EXPECT_EQ(got_samples, sample_names) << round;
+  }
 }
 
 TEST(LoadFailures, MissingLevelNodeFailsAtItsLevel) {

@@ -3,6 +3,9 @@
 // damage, never a crash, an over-read or an unbounded allocation (the
 // sanitizer build checks the last two).
 #include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "treefile_fixture.h"
 
@@ -285,6 +288,124 @@ TEST_F(TreeFileDamage, StructuralDamageIsReportedWithItsOffset) {
   Bytes overlong = one_string_design();
   overlong += Bytes(11, '\x80');  // a varint that never ends within ten bytes
   EXPECT_NE(try_open(sealed(header() + overlong)).find("damaged at offset 24"), std::string::npos);
+}
+
+// Children of one parent must have distinct names in whatever order the
+// nodes come: a writer gives them in pre-order, but a file may give a parent
+// more children after other parents of its depth had theirs. Random files
+// of a few wide parents with their children interleaved, each child named
+// after its place among its siblings (so that cousins share names), and in
+// every other file one child given the name of an earlier sibling: reading
+// and updating both refuse exactly those, and every node of the others is
+// found by its path.
+TEST_F(TreeFileDamage, SiblingsSharingANameAreFoundInAnyOrderOfNodes) {
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 200; ++round) {
+    const bool planted = round % 2 == 1;
+    const uint64_t count = 12 + random() % 120;
+    const uint64_t twin = 1 + random() % count;  // the node that repeats a sibling's name, when planted
+    std::vector<uint64_t> children(count + 1, 0);
+    Bytes body = one_string_design();
+    put_varint(body, count);
+    bool repeated = false;
+    for (uint64_t k = 1; k <= count; ++k) {
+      // Nodes 1 to 3 hang under the root; later ones mostly under one of
+      // the first four, now and then under any earlier node.
+      uint64_t parent = k <= 3 ? 0 : random() % 4 ? random() % 4 : random() % k;
+      uint64_t place = children[parent]++;
+      if (planted && k >= twin && !repeated && place > 0) {
+        place = random() % place;
+        repeated = true;
+      }
+      body += string_node(k - parent, "c" + std::to_string(place), "x");
+    }
+    const Bytes bytes = sealed(header() + body);
+    const std::string read = try_open(bytes);
+    write_bytes(path("update.kpf"), bytes);
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *file = tk_TreeFileOpen(path("update.kpf").c_str(), "rb+", 0, &report, 0);
+    const std::string update = file ? "" : take_report(report);
+    tk_TreeFileAbandon(file);
+    if (repeated) {
+      EXPECT_NE(read.find("share a name"), std::string::npos) << round << ": " << read;
+      EXPECT_NE(update.find("share a name"), std::string::npos) << round << ": " << update;
+    } else {
+      EXPECT_EQ(read, "") << round;
+      EXPECT_EQ(update, "") << round;
+    }
+  }
+}
+
+// Designs of a few items are decoded from a laid-out copy of their items,
+// larger ones from their compact form: random designs of 1 to 150 texts,
+// enumerations and times, each with a node of random values, read back
+// item by item what the file holds, whichever way they are decoded.
+TEST_F(TreeFileDamage, RecordsOfDesignsOfAnySizeReadBackWhatTheFileHolds) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    const int items = 1 + static_cast<int>(random() % 150);
+    std::vector<int> kinds;
+    Bytes body;
+    put_varint(body, 1);
+    put_text(body, "D");
+    put_varint(body, items);
+    for (int i = 0; i < items; ++i) {
+      const int kind = std::vector<int>{TK_ITEM_STRING, TK_ITEM_ENUM, TK_ITEM_TIME}[random() % 3];
+      kinds.push_back(kind);
+      put_varint(body, kind);
+      put_text(body, "i" + std::to_string(i));
+      if (kind == TK_ITEM_ENUM) put_varint(body, 0);
+    }
+    // Values: texts of 0 to 5 letters or absent, enumeration values
+    // zigzagged, times as whole numbers.
+    Bytes record;
+    std::vector<std::string> texts(items);
+    std::vector<int64_t> numbers(items);
+    for (int i = 0; i < items; ++i) {
+      if (kinds[i] == TK_ITEM_STRING) {
+        const int length = static_cast<int>(random() % 7) - 1;  // -1: absent
+        texts[i] = length < 0 ? "<absent>" : std::string(static_cast<size_t>(length), static_cast<char>('a' + i % 26));
+        put_varint(record, length < 0 ? 0 : static_cast<uint64_t>(length) + 1);
+        if (length > 0) record += texts[i];
+      } else {
+        numbers[i] = static_cast<int64_t>(random() % 2001) - 1000;
+        const uint64_t zigzag = (static_cast<uint64_t>(numbers[i]) << 1) ^ static_cast<uint64_t>(numbers[i] >> 63);
+        put_varint(record, kinds[i] == TK_ITEM_TIME ? zigzag << 1 : zigzag);
+      }
+    }
+    put_varint(body, 1);
+    put_varint(body, 1);
+    put_varint(body, 0);
+    put_text(body, "N");
+    put_text(body, record);
+    write_bytes(path("sized.kpf"), sealed(header() + body));
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *file = tk_TreeFileOpen(path("sized.kpf").c_str(), "rb", 0, &report, 0);
+    ASSERT_NE(file, nullptr) << take_report(report);
+    tk_Design *design = tk_DictionarySearchByName(tk_TreeFileGetDictionary(file), "D", nullptr);
+    std::vector<unsigned char> buffer(tk_DesignRecordSize(design));
+    ASSERT_TRUE(tk_TreeNodeRead(file, tk_TreeNodeFind(file, ":N"), buffer.data(), design, &report)) << take_report(report);
+    for (int i = 0; i < items; ++i) {
+      tk_DesignItem item;
+      ASSERT_TRUE(tk_DesignItemGet(design, static_cast<size_t>(i), &item));
+      const unsigned char *field = buffer.data() + item.offset;
+      if (kinds[i] == TK_ITEM_STRING) {
+        tk_StringItem text;
+        std::memcpy(&text, field, sizeof text);
+        EXPECT_EQ(text.text ? std::string(text.text) : "<absent>", texts[i]) << round << " item " << i;
+      } else if (kinds[i] == TK_ITEM_ENUM) {
+        int32_t value;
+        std::memcpy(&value, field, sizeof value);
+        EXPECT_EQ(value, numbers[i]) << round << " item " << i;
+      } else {
+        double value;
+        std::memcpy(&value, field, sizeof value);
+        EXPECT_EQ(value, static_cast<double>(numbers[i])) << round << " item " << i;
+      }
+    }
+    tk_DesignRecordRelease(design, buffer.data());
+    tk_TreeFileAbandon(file);
+  }
 }
 
 TEST_F(TreeFileDamage, DeepNestingOfNodesAndDesignsIsRefused) {
