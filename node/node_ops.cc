@@ -86,6 +86,60 @@ int node_position(pm_Node *node) noexcept {
   return tk_ListCount(list_first(node)) - tk_ListCount(node) + 1;
 }
 
+namespace {
+
+bool sorts_before(const pm_Node *a, const pm_Node *b) noexcept { return tk_TextCompare(a->name, b->name) < 0; }
+
+// Merges the sorted chains `a` and `b` (threaded through `next` only) into
+// one; on equal names `a`, the earlier run, goes first, which keeps the sort
+// stable.
+pm_Node *merge_chains(pm_Node *a, pm_Node *b) noexcept {
+  pm_Node *merged = nullptr;
+  pm_Node **tail = &merged;
+  while (a && b) {
+    pm_Node **from = sorts_before(b, a) ? &b : &a;
+    *tail = *from;
+    tail = &(*from)->next;
+    *from = (*from)->next;
+  }
+  *tail = a ? a : b;
+  return merged;
+}
+
+// A stable merge sort of the chain that starts at `first`, following `next`
+// only, with no memory but a fixed array of runs: run k holds 2^k nodes (the
+// last one possibly fewer), so 64 runs cover any list. n log n comparisons.
+pm_Node *sort_chain(pm_Node *first) noexcept {
+  constexpr int kRuns = 64;
+  pm_Node *runs[kRuns] = {};
+  int used = 0;
+  while (first) {
+    pm_Node *run = first;
+    first = first->next;
+    run->next = nullptr;
+    int k = 0;
+    // Every run already held is older (earlier in the list) than `run`.
+    for (; k < kRuns - 1 && runs[k]; ++k) {
+      run = merge_chains(runs[k], run);
+      runs[k] = nullptr;
+    }
+    runs[k] = runs[k] ? merge_chains(runs[k], run) : run;  // the last run takes whatever is left
+    if (k >= used) used = k + 1;
+  }
+  pm_Node *sorted = nullptr;
+  for (int k = 0; k < used; ++k)
+    if (runs[k]) sorted = sorted ? merge_chains(runs[k], sorted) : runs[k];
+  return sorted;
+}
+
+}  // namespace
+
+// The result is that of a bubble sort that swaps a node with its successor
+// while the successor sorts strictly before it, and marks each node it moves
+// back: ascending by name, nameless nodes first, equal names in their old
+// order, and a node is marked exactly when some node after it sorts strictly
+// before it. A bubble sort relinking through the list calls (each of which
+// walks to the list's start) cost n^3; this costs n log n and relinks once.
 pm_Node *node_sort(pm_Node **head) noexcept {
   if (!head) return nullptr;
   pm_Node *first = list_first(*head);
@@ -94,32 +148,30 @@ pm_Node *node_sort(pm_Node **head) noexcept {
     return first;
   }
   list_changed(first);
-  bool swapped = true;
-  while (swapped) {
-    swapped = false;
-    pm_Node *current = first;
-    while (current && current->next) {
-      pm_Node *successor = current->next;
-      bool swap = false;
-      if (!current->name) {
-        swap = false;
-      } else if (!successor->name) {
-        swap = true;
-      } else {
-        swap = tk_TextCompare(current->name, successor->name) > 0;
-      }
-      if (swap) {
-        tk_ListDelete(current);
-        current->next = nullptr;
-        current->prev = nullptr;
-        first = static_cast<pm_Node *>(tk_ListAdd(successor, TK_LIST_AFTER, current));
-        mark_changed(current);
-        swapped = true;
-      } else {
-        current = successor;
-      }
+  // The marks, from the end: a node is moved back when something after it
+  // sorts before it, that is when the least name after it does.
+  pm_Node *last = first;
+  while (last->next) last = last->next;
+  const pm_Node *least = last;
+  for (pm_Node *n = last->prev; n; n = n->prev) {
+    if (sorts_before(least, n)) {
+      mark_changed(n);
+    } else {
+      least = n;  // ties keep the later node: names compare equal anyway
     }
   }
+  // The sort works on the `next` chain alone; the list gets its back links
+  // when it is linked up again in the new order.
+  pm_Node *sorted = sort_chain(first);
+  ListIndex relinked;
+  while (sorted) {
+    pm_Node *node = sorted;
+    sorted = sorted->next;
+    node->next = nullptr;
+    node->prev = nullptr;
+    relinked.link(node);
+  }
+  first = relinked.first();
   *head = first;
   return first;
 }
