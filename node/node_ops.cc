@@ -113,29 +113,53 @@ pm_Node *merge_chains(pm_Node *a, pm_Node *b) noexcept {
   return merged;
 }
 
+// Cuts the run that begins at *rest off the chain and moves *rest past it:
+// the longest stretch in order, or one that strictly descends, turned round
+// (no two of its names are equal, so turning it keeps the sort stable).
+pm_Node *take_run(pm_Node **rest) noexcept {
+  pm_Node *run = *rest;
+  pm_Node *next = run->next;
+  if (next && sorts_before(next, run)) {
+    run->next = nullptr;
+    while (next && sorts_before(next, run)) {
+      pm_Node *after = next->next;
+      next->next = run;
+      run = next;
+      next = after;
+    }
+    *rest = next;
+    return run;
+  }
+  pm_Node *end = run;
+  while (end->next && !sorts_before(end->next, end)) end = end->next;
+  *rest = end->next;
+  end->next = nullptr;
+  return run;
+}
+
 // A stable merge sort of the chain that starts at `first`, following `next`
-// only, with no memory but a fixed array of runs: run k holds 2^k nodes (the
-// last one possibly fewer), so 64 runs cover any list. n log n comparisons.
+// only, with no memory but a fixed array: the list is cut into the runs it
+// already holds, and slot k holds the merge of 2^k of them (the last slot
+// possibly more), so that each node takes part in at most log2(runs) + 1
+// merges. A list in order, or in reverse order, costs one pass.
 pm_Node *sort_chain(pm_Node *first) noexcept {
-  constexpr int kRuns = 64;
-  pm_Node *runs[kRuns] = {};
+  constexpr int kSlots = 64;
+  pm_Node *slots[kSlots] = {};
   int used = 0;
   while (first) {
-    pm_Node *run = first;
-    first = first->next;
-    run->next = nullptr;
+    pm_Node *run = take_run(&first);
     int k = 0;
     // Every run already held is older (earlier in the list) than `run`.
-    for (; k < kRuns - 1 && runs[k]; ++k) {
-      run = merge_chains(runs[k], run);
-      runs[k] = nullptr;
+    for (; k < kSlots - 1 && slots[k]; ++k) {
+      run = merge_chains(slots[k], run);
+      slots[k] = nullptr;
     }
-    runs[k] = runs[k] ? merge_chains(runs[k], run) : run;  // the last run takes whatever is left
+    slots[k] = slots[k] ? merge_chains(slots[k], run) : run;  // the last slot takes whatever is left
     if (k >= used) used = k + 1;
   }
   pm_Node *sorted = nullptr;
   for (int k = 0; k < used; ++k)
-    if (runs[k]) sorted = sorted ? merge_chains(runs[k], sorted) : runs[k];
+    if (slots[k]) sorted = sorted ? merge_chains(slots[k], sorted) : slots[k];
   return sorted;
 }
 
