@@ -272,8 +272,10 @@ PM_API int pm_ProcessGetPosition(pm_Process *node);
 /** 1-based place of the argument in its list; 0 for null. */
 PM_API int pm_ArgumentGetPosition(pm_Argument *node);
 
-/* Stable bubble sort by name (nameless first); marks each node moved back
- * changed; stores and returns the new first element. Null gives null. */
+/* Stable sort by name, bytes compared (nameless first), in n log n; marks
+ * changed each node that some later node sorts strictly before (the nodes a
+ * bubble sort would move back); stores and returns the new first element.
+ * Null gives null. */
 /** Sorts the project's tiles by name and returns the new first tile; null for null. */
 PM_API pm_Tile *pm_ProjectSortTiles(pm_Project *project);
 /** Sorts the tile's samples by name and returns the new first sample; null for null. */
