@@ -433,13 +433,15 @@ PM_API int pm_ProcessGetPosition(pm_Process *node);
  *  \return 1-based place; 0 for null */
 PM_API int pm_ArgumentGetPosition(pm_Argument *node);
 
-/** Sorts the project's tiles by name: a stable sort, nameless first, that marks each tile it moves back
- *  changed. Stores the new first tile in the project.
+/** Sorts the project's tiles by name, bytes compared, in n log n: a stable sort, nameless first. Marks
+ *  changed each tile that some later tile sorts strictly before (the tiles a bubble sort would move
+ *  back). Stores the new first tile in the project.
  *  \param project the project
  *  \return the new first tile; null for null or an empty list */
 PM_API pm_Tile *pm_ProjectSortTiles(pm_Project *project);
-/** Sorts the tile's samples by name: a stable sort, nameless first, that marks each sample it moves
- *  back changed. Stores the new first sample in the tile.
+/** Sorts the tile's samples by name, bytes compared, in n log n: a stable sort, nameless first. Marks
+ *  changed each sample that some later sample sorts strictly before. Stores the new first sample in
+ *  the tile.
  *  \param tile the tile
  *  \return the new first sample; null for null or an empty list */
 PM_API pm_Sample *pm_TileSortSamples(pm_Tile *tile);

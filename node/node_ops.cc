@@ -1,5 +1,6 @@
 // The shared node operations: lookup, numbering, sorting, unique append and
 // rename, new names, removal and the change-state marks.
+#include <cstring>
 #include <new>
 
 #include "node/list_append.h"
@@ -42,12 +43,18 @@ void node_reset(pm_Node *node) noexcept {
   }
 }
 
-pm_Node *list_first(pm_Node *element) noexcept { return static_cast<pm_Node *>(tk_ListStart(element)); }
+// What tk_ListStart and tk_TextCompare answer, without a call into the
+// toolkit for every node of a lookup: readiness looks a file up per sample.
+pm_Node *list_first(pm_Node *element) noexcept {
+  if (!element) return nullptr;
+  while (element->prev) element = element->prev;
+  return element;
+}
 
 bool names_equal(const char *a, const char *b) noexcept {
   if (a == b) return true;
   if (!a || !b) return false;
-  return tk_TextCompare(a, b) == 0;
+  return std::strcmp(a, b) == 0;
 }
 
 char *node_name_copy(const pm_Node *node) noexcept { return node ? tk_StrDuplicate(node->name) : nullptr; }
@@ -86,6 +93,84 @@ int node_position(pm_Node *node) noexcept {
   return tk_ListCount(list_first(node)) - tk_ListCount(node) + 1;
 }
 
+namespace {
+
+bool sorts_before(const pm_Node *a, const pm_Node *b) noexcept { return tk_TextCompare(a->name, b->name) < 0; }
+
+// Merges the sorted chains `a` and `b` (threaded through `next` only) into
+// one; on equal names `a`, the earlier run, goes first, which keeps the sort
+// stable.
+pm_Node *merge_chains(pm_Node *a, pm_Node *b) noexcept {
+  pm_Node *merged = nullptr;
+  pm_Node **tail = &merged;
+  while (a && b) {
+    pm_Node **from = sorts_before(b, a) ? &b : &a;
+    *tail = *from;
+    tail = &(*from)->next;
+    *from = (*from)->next;
+  }
+  *tail = a ? a : b;
+  return merged;
+}
+
+// Cuts the run that begins at *rest off the chain and moves *rest past it:
+// the longest stretch in order, or one that strictly descends, turned round
+// (no two of its names are equal, so turning it keeps the sort stable).
+pm_Node *take_run(pm_Node **rest) noexcept {
+  pm_Node *run = *rest;
+  pm_Node *next = run->next;
+  if (next && sorts_before(next, run)) {
+    run->next = nullptr;
+    while (next && sorts_before(next, run)) {
+      pm_Node *after = next->next;
+      next->next = run;
+      run = next;
+      next = after;
+    }
+    *rest = next;
+    return run;
+  }
+  pm_Node *end = run;
+  while (end->next && !sorts_before(end->next, end)) end = end->next;
+  *rest = end->next;
+  end->next = nullptr;
+  return run;
+}
+
+// A stable merge sort of the chain that starts at `first`, following `next`
+// only, with no memory but a fixed array: the list is cut into the runs it
+// already holds, and slot k holds the merge of 2^k of them (the last slot
+// possibly more), so that each node takes part in at most log2(runs) + 1
+// merges. A list in order, or in reverse order, costs one pass.
+pm_Node *sort_chain(pm_Node *first) noexcept {
+  constexpr int kSlots = 64;
+  pm_Node *slots[kSlots] = {};
+  int used = 0;
+  while (first) {
+    pm_Node *run = take_run(&first);
+    int k = 0;
+    // Every run already held is older (earlier in the list) than `run`.
+    for (; k < kSlots - 1 && slots[k]; ++k) {
+      run = merge_chains(slots[k], run);
+      slots[k] = nullptr;
+    }
+    slots[k] = slots[k] ? merge_chains(slots[k], run) : run;  // the last slot takes whatever is left
+    if (k >= used) used = k + 1;
+  }
+  pm_Node *sorted = nullptr;
+  for (int k = 0; k < used; ++k)
+    if (slots[k]) sorted = sorted ? merge_chains(slots[k], sorted) : slots[k];
+  return sorted;
+}
+
+}  // namespace
+
+// The result is that of a bubble sort that swaps a node with its successor
+// while the successor sorts strictly before it, and marks each node it moves
+// back: ascending by name, nameless nodes first, equal names in their old
+// order, and a node is marked exactly when some node after it sorts strictly
+// before it. A bubble sort relinking through the list calls (each of which
+// walks to the list's start) cost n^3; this costs n log n and relinks once.
 pm_Node *node_sort(pm_Node **head) noexcept {
   if (!head) return nullptr;
   pm_Node *first = list_first(*head);
@@ -94,32 +179,30 @@ pm_Node *node_sort(pm_Node **head) noexcept {
     return first;
   }
   list_changed(first);
-  bool swapped = true;
-  while (swapped) {
-    swapped = false;
-    pm_Node *current = first;
-    while (current && current->next) {
-      pm_Node *successor = current->next;
-      bool swap = false;
-      if (!current->name) {
-        swap = false;
-      } else if (!successor->name) {
-        swap = true;
-      } else {
-        swap = tk_TextCompare(current->name, successor->name) > 0;
-      }
-      if (swap) {
-        tk_ListDelete(current);
-        current->next = nullptr;
-        current->prev = nullptr;
-        first = static_cast<pm_Node *>(tk_ListAdd(successor, TK_LIST_AFTER, current));
-        mark_changed(current);
-        swapped = true;
-      } else {
-        current = successor;
-      }
+  // The marks, from the end: a node is moved back when something after it
+  // sorts before it, that is when the least name after it does.
+  pm_Node *last = first;
+  while (last->next) last = last->next;
+  const pm_Node *least = last;
+  for (pm_Node *n = last->prev; n; n = n->prev) {
+    if (sorts_before(least, n)) {
+      mark_changed(n);
+    } else {
+      least = n;  // ties keep the later node: names compare equal anyway
     }
   }
+  // The sort works on the `next` chain alone; the list gets its back links
+  // when it is linked up again in the new order.
+  pm_Node *sorted = sort_chain(first);
+  ListIndex relinked;
+  while (sorted) {
+    pm_Node *node = sorted;
+    sorted = sorted->next;
+    node->next = nullptr;
+    node->prev = nullptr;
+    relinked.link(node);
+  }
+  first = relinked.first();
   *head = first;
   return first;
 }

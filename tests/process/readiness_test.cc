@@ -247,6 +247,43 @@ TEST_F(ReadinessTest, ExistenceTestThatCannotBeDecidedIsAnError) {
   EXPECT_EQ(messages[1], "Error check file existance for " + loop);
 }
 
+// Counts over many samples: every sample, in any tile and at any place (the
+// places around 256 and 512, where a walk that gathers its files
+// in batches turns), is counted once, and the first test that cannot be
+// decided ends the count with its report wherever it lies.
+TEST_F(ReadinessTest, LongSampleListsCountEveryPlaceOnce) {
+  shape_.samples_per_tile = 260;
+  Build(2);
+  // Every sample's plot names one file, so that the test makes few files.
+  const std::string present = dir_.Touch("present");
+  const std::string missing = dir_.Path("missing");
+  const std::string loop = dir_.Path("loop");
+  ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+  for (int t : {1, 2})
+    for (int n = 1; n <= shape_.samples_per_tile; ++n)
+      pm_FileSetDescriptor(pm_FileFind(sample(t, n)->files, "plot"), present.c_str());
+  ProcessPtr strict = MakeProcess("classify", {{"in", "plot", PM_STRICT_INPUT}});
+  ProcessPtr special = MakeProcess("unires", {{"in", "plot", PM_OPTIONAL_INPUT}});
+  EXPECT_EQ(Ready(strict.get(), p()), 1);
+  for (int place : {1, 256, 257, 260}) {
+    for (int t : {1, 2}) {
+      SCOPED_TRACE("tile " + std::to_string(t) + ", sample " + std::to_string(place));
+      pm_File *file = pm_FileFind(sample(t, place)->files, "plot");
+      pm_FileSetDescriptor(file, missing.c_str());
+      EXPECT_EQ(Ready(strict.get(), p()), 0);
+      EXPECT_EQ(Ready(strict.get(), tile(t)), 0);
+      EXPECT_EQ(Ready(strict.get(), tile(3 - t)), 1);
+      EXPECT_EQ(Ready(special.get(), p()), 1);
+
+      pm_FileSetDescriptor(file, loop.c_str());  // a file that cannot be tested
+      EXPECT_EQ(pm_IsProcessReady(p(), strict.get(), p(), slot_.out()), 0);
+      ASSERT_EQ(slot_.messages().size(), 4u) << slot_.text();
+      EXPECT_EQ(slot_.messages()[1], "Error check file existance for " + loop);
+      pm_FileSetDescriptor(file, present.c_str());
+    }
+  }
+}
+
 TEST_F(ReadinessTest, MissingProcessOrProjectIsReportedNotCrashed) {
   EXPECT_EQ(pm_IsProcessReady(p(), nullptr, p(), slot_.out()), 0);
   EXPECT_EQ(slot_.messages(), (Names{"No process supplied"}));
