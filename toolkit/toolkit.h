@@ -219,9 +219,21 @@ typedef struct tk_RecordList {
 
 TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_ErrorReport **slot);
 /* mode "rb" reads; "rb+" opens for update (refused while another handle
- * holds the file for update or creation). */
+ * holds the file for update or creation). `flags` is 0, or with "rb+"
+ * TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete most of
+ * the file and write it anew: the checksum and every node's place, name and
+ * design are checked at once, the records only by tk_TreeFileCheckRecords,
+ * so that records deleted before it are never decoded. Reading a record
+ * checks it as always, and closing checks whatever is still unchecked
+ * before it writes anything. */
+#define TK_OPEN_CHECK_RECORDS_LATER 1
 TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t access,
-                                    tk_ErrorReport **slot, int reserved);
+                                    tk_ErrorReport **slot, int flags);
+/* Checks the records that opening left unchecked (see above) of the nodes
+ * the file still holds. 1 when they are sound or there are none; 0 with
+ * the report opening gives for a damaged record ("PATH: damaged at offset
+ * N: ...") otherwise. */
+TK_API int tk_TreeFileCheckRecords(tk_TreeFile *file, tk_ErrorReport **slot);
 /* Writes a created or updated file to disk (see above) and frees the handle.
  * Returns 1 on success; on failure 0 with a report, the old file untouched. */
 TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot);

@@ -173,7 +173,11 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
   std::string_view bytes = node.record();
   tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
   tk::tree::ListHead head;
-  if (!tk::tree::decode_record(stored, in, scratch, cursor ? &head : nullptr)) {
+  // A record that opening left unchecked may run on past its items; the
+  // check at close would refuse it, so no read believes it either.
+  bool whole = tk::tree::decode_record(stored, in, scratch, cursor ? &head : nullptr) &&
+               (in.remaining() == 0 || in.fail("record longer than its design"));
+  if (!whole) {
     tk::tree::free_record_contents(stored, scratch);
     if (scratch != local) tk_HeapFree(scratch);
     if (in.ok()) {
