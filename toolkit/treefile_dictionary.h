@@ -52,6 +52,14 @@ struct ItemView {
   size_t offset = 0;                   // byte offset inside the record
 };
 
+// What encoding needs of one item, without reading it out of the design's
+// compact form again for every record written.
+struct Field {
+  int kind = TK_ITEM_END;
+  size_t offset = 0;                   // in the record
+  const tk_Design *element = nullptr;  // record-list element design
+};
+
 // Builds the compact form of a design's items (see tk_Design::form),
 // checking them as it goes. `error` is set by the first item refused.
 class ItemsBuilder {
@@ -98,6 +106,9 @@ struct tk_Design {
   uint32_t index = 0;        // position in the dictionary; the file refers to designs by it
   const tk_Dictionary *dictionary = nullptr;
   uint64_t serial = 0;       // unique in the process: tells a design from one later made at its address
+  // The items as encoding walks them, made by the first record written:
+  // only designs that are written pay for the table (tk::tree::fields_of).
+  mutable std::vector<tk::tree::Field> fields;
 };
 
 struct tk_Dictionary {
@@ -142,6 +153,10 @@ bool designs_equal(const tk_Design &a, const tk_Design &b);
 // dictionary). Reading reports through `in`.
 void write_dictionary(const tk_Dictionary &dictionary, ByteWriter &out);
 bool read_dictionary(ByteReader &in, tk_Dictionary &dictionary);
+
+// The design's items as encoding walks them (tk_Design::fields). Throws
+// std::bad_alloc.
+const std::vector<Field> &fields_of(const tk_Design &design);
 
 // Appends the file form of `record`. Fails, with `error` set and nothing
 // usable in `out`, when the record holds a negative count or a null text or

@@ -57,20 +57,41 @@ bool decode_time(ByteReader &in, uint64_t *bits) {
   return true;
 }
 
+// The name of item `position` of the design, for a report.
+std::string item_name(const tk_Design &design, size_t position) {
+  ItemView item;
+  ItemCursor cursor(design);
+  for (size_t i = 0; cursor.next(item); ++i)
+    if (i == position) return std::string(item.name);
+  return "";
+}
+
 }  // namespace
+
+const std::vector<Field> &fields_of(const tk_Design &design) {
+  if (design.fields.empty()) {
+    std::vector<Field> fields;
+    fields.reserve(design.item_count);
+    ItemView item;
+    for (ItemCursor cursor(design); cursor.next(item);) fields.push_back(Field{item.kind, item.offset, item.element});
+    design.fields = std::move(fields);
+  }
+  return design.fields;
+}
 
 bool encode_record(const tk_Design &design, const void *record, std::string &out, std::string &error) {
   const auto *base = static_cast<const unsigned char *>(record);
   ByteWriter w(out);
-  ItemView item;
-  for (ItemCursor cursor(design); cursor.next(item);) {
+  const std::vector<Field> &fields = fields_of(design);
+  for (size_t position = 0; position < fields.size(); ++position) {
+    const Field &item = fields[position];
     const unsigned char *field = base + item.offset;
     switch (item.kind) {
       case TK_ITEM_STRING: {
         tk_StringItem s;
         std::memcpy(&s, field, sizeof s);
         if (s.count < 0) {
-          error = "string item \"" + std::string(item.name) + "\" has a negative count";
+          error = "string item \"" + item_name(design, position) + "\" has a negative count";
           return false;
         }
         if (s.count == 0) {  // absent, whatever the text pointer shows
@@ -78,7 +99,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
           break;
         }
         if (!s.text) {
-          error = "string item \"" + std::string(item.name) + "\" has a count but no text";
+          error = "string item \"" + item_name(design, position) + "\" has a count but no text";
           return false;
         }
         // The count bounds the scan, so a text without its NUL is not overrun.
@@ -103,7 +124,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
         tk_RecordList list;
         std::memcpy(&list, field, sizeof list);
         if (list.count < 0 || (list.count > 0 && !list.elements)) {
-          error = "record list \"" + std::string(item.name) + "\" has a bad count or no elements";
+          error = "record list \"" + item_name(design, position) + "\" has a bad count or no elements";
           return false;
         }
         w.varint(static_cast<uint64_t>(list.count));
