@@ -292,7 +292,11 @@ bool save(pm_Project *project, int32_t access, tk_ErrorReport **slot) noexcept {
     pm_ProjectUnchanged(project);
     return true;
   }
-  tk_TreeFile *file = tk_TreeFileOpen(filename.text, "rb+", access, &inner, 0);
+  // The save deletes the old tree before it writes the new one, so the old
+  // records are checked only once the deleted ones are gone: what is kept
+  // (nodes of other designs or where no load looks) is checked as opening
+  // would, and nothing that is replaced is ever decoded.
+  tk_TreeFile *file = tk_TreeFileOpen(filename.text, "rb+", access, &inner, TK_OPEN_CHECK_RECORDS_LATER);
   if (inner || !file) {
     tk_TreeFileAbandon(file);
     r.push(inner.take(), "Error opening QDX Project Manager file %s", filename.text);
@@ -304,6 +308,8 @@ bool save(pm_Project *project, int32_t access, tk_ErrorReport **slot) noexcept {
     r.push(inner.take(), "Error reading dexil designs");
   } else if (!root_save_changed(file, &inner)) {
     r.push(inner.take(), "Error deleting root nodes");
+  } else if (!tk_TreeFileCheckRecords(file, &inner) || inner) {
+    r.push(inner.take(), "Error opening QDX Project Manager file %s", filename.text);
   } else {
     directory.text = pm_ProjectGetDirname(project);
     if (!root_save(file, directory.text, project, table, &inner)) r.push(inner.take(), "Error saving project information");

@@ -36,13 +36,16 @@ int save_container(tk_TreeFile *file, const char *directory, T *object, const Li
   int64_t written = -1;
   if (!write_node(file, parent, name, index, &record, table, r, write_failure, &written)) return 0;
   InnerSlot inner;
-  OwnedText path;
-  path.text = concat({parent.shown(), ":", name});
-  if (!path.text) {
+  // Short paths ("::T12:S3") stay within the string itself: no heap block
+  // per tile and sample.
+  std::string path;
+  try {
+    path.append(parent.shown()).append(1, ':').append(name ? name : "(null)");
+  } catch (...) {
     r.push(nullptr, path_failure, name);
     return 0;
   }
-  const Listed here(path.text, written);
+  const Listed here(path.c_str(), written);
   if (!samples(here, &inner)) {
     r.push(inner.take(), "Error saving sample list");
     return 0;

@@ -357,13 +357,27 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
  *         "PATH does not exist", "Cannot open PATH: <system message>", "... is in use by another
  *         writer", and for a file that is no tree file or is damaged "PATH: not a project file",
  *         "unsupported version N", "checksum mismatch", "damaged at offset N"
- *  \param reserved unused; pass 0
+ *         ("Cannot open PATH: unsupported flags N with mode "rb"" for flags a read cannot take)
+ *  \param flags 0, or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
+ *         most of the file and write it anew: the checksum and every node's place, name and design are
+ *         checked at once, the records only by tk_TreeFileCheckRecords, so that records deleted before
+ *         it are never decoded. Reading a record checks it as always, and closing checks whatever is
+ *         still unchecked before it writes anything.
  *  \return the handle (tk_TreeFileClose or tk_TreeFileAbandon); null with a report */
 TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t access,
-                                    tk_ErrorReport **slot, int reserved);
+                                    tk_ErrorReport **slot, int flags);
+/** tk_TreeFileOpen flag: leave the records' checks to tk_TreeFileCheckRecords (with "rb+" only). */
+#define TK_OPEN_CHECK_RECORDS_LATER 1
+/** Checks the records that opening left unchecked (TK_OPEN_CHECK_RECORDS_LATER) of the nodes the file
+ *  still holds, in file order, as opening would have.
+ *  \param file the handle
+ *  \param slot report slot: "PATH: damaged at offset N: ..." for the first damaged record
+ *  \return 1 when they are sound or none is left unchecked; 0 with a report */
+TK_API int tk_TreeFileCheckRecords(tk_TreeFile *file, tk_ErrorReport **slot);
 /** Writes a created or changed updated file to disk (see above) and frees the handle in every case.
  *  \param file the handle, or null
- *  \param slot report slot: "Cannot write PATH: <step>: <system message>"
+ *  \param slot report slot: "Cannot write PATH: <step>: <system message>", or "Cannot write PATH:
+ *         damaged at offset N: ..." for a record left unchecked at opening that is damaged
  *  \return 1 on success (also for a file opened for reading, which is never written); 0 for null,
  *          or with a report when writing failed, the old file untouched */
 TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot);

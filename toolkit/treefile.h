@@ -41,6 +41,9 @@ struct tk_TreeFile {
   // (treefile_io.cc); empty when none.
   std::string creation_lock;
   bool changed = false;
+  // Opened with TK_OPEN_CHECK_RECORDS_LATER: the records of the nodes that
+  // view the loaded image have not been checked yet (check_records).
+  bool records_unchecked = false;
   uint32_t position = tk::tree::kRoot;  // the node of the last seek
   // The node that a path from the root last resolved to, kept until the
   // next removal: writes and reads come in runs under one parent.
@@ -101,7 +104,14 @@ bool check_header(const unsigned char *head, size_t available, size_t file_size,
 // take the image over. Returns false with `error` set to a reason that
 // starts with "not a project file", "unsupported version", "checksum
 // mismatch" or "damaged at offset N".
+// With the handle's records_unchecked set, the records are left for
+// check_records.
 bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error);
+
+// Checks the records that parse left unchecked, of the nodes still in the
+// tree, as parse would have; the first damaged one in file order fails it
+// with `error` set as parse sets it. Afterwards nothing is left unchecked.
+bool check_records(tk_TreeFile &file, std::string &error);
 
 }  // namespace tk::tree
 

@@ -181,6 +181,7 @@ bool designs_equal(const tk_Design &a, const tk_Design &b);
 void write_dictionary(const tk_Dictionary &dictionary, ByteWriter &out);
 bool read_dictionary(ByteReader &in, tk_Dictionary &dictionary);
 
+
 // Appends the file form of `record`. Fails, with `error` set and nothing
 // usable in `out`, when the record holds a negative count or a null text or
 // element array behind a nonzero count.

@@ -432,9 +432,8 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
 }
 
 TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t access, tk_ErrorReport **slot,
-                                    int reserved) {
+                                    int flags) {
   (void)access;
-  (void)reserved;
   if (slot) *slot = nullptr;
   if (!path || !*path) {
     tk::report(slot, "tk_TreeFileOpen", "No file name given");
@@ -450,12 +449,19 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported mode \"%s\"", path, m.c_str());
     return nullptr;
   }
+  // Records are left unchecked only for a writer, whose close checks them.
+  if ((flags & ~TK_OPEN_CHECK_RECORDS_LATER) != 0 || (flags != 0 && how != Mode::update)) {
+    tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported flags %d with mode \"%s\"", path, flags,
+               m.c_str());
+    return nullptr;
+  }
   std::string error;
   tk_TreeFile *file = nullptr;
   int fd = -1;
   try {
     file = new_handle(path, how, error);
     if (file) {
+      file->records_unchecked = (flags & TK_OPEN_CHECK_RECORDS_LATER) != 0;
       bool missing = false;
       if (how == Mode::read) {
         // Non-blocking, so that a named pipe is refused as no project file
@@ -489,7 +495,9 @@ TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot) {
   std::string error;
   if (write) {
     try {
-      if (!replace_file(file->path, *file, error)) error = "Cannot write " + file->path + ": " + error;
+      // A record nobody checked never reaches a new file.
+      if (!tk::tree::check_records(*file, error) || !replace_file(file->path, *file, error))
+        error = "Cannot write " + file->path + ": " + error;
     } catch (const std::bad_alloc &) {
       error = "Cannot write " + file->path + ": out of memory";
     }
@@ -500,6 +508,22 @@ TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot) {
     return 0;
   }
   return 1;
+}
+
+TK_API int tk_TreeFileCheckRecords(tk_TreeFile *file, tk_ErrorReport **slot) {
+  if (slot) *slot = nullptr;
+  if (!file) {
+    tk::report(slot, "tk_TreeFileCheckRecords", "No file given");
+    return 0;
+  }
+  std::string error;
+  try {
+    if (tk::tree::check_records(*file, error)) return 1;
+    tk::report(slot, "tk_TreeFileCheckRecords", "%s: %s", file->path.c_str(), error.c_str());
+  } catch (const std::bad_alloc &) {
+    tk::report(slot, "tk_TreeFileCheckRecords", "Out of memory");
+  }
+  return 0;
 }
 
 TK_API void tk_TreeFileAbandon(tk_TreeFile *file) {

@@ -174,8 +174,14 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
   tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
   tk::tree::ListHead head;
   // Every record of the tree was checked when its file was opened or was
-  // encoded here.
-  if (!tk::tree::decode_checked_record(stored, in, scratch, cursor ? &head : nullptr)) {
+  // encoded here, unless opening left the checks for later: then the read
+  // checks it as opening would, so that nothing unchecked is believed (a
+  // record running on past its items would be refused at close too).
+  bool whole = file.records_unchecked
+                   ? tk::tree::decode_record(stored, in, scratch, cursor ? &head : nullptr) &&
+                         (in.remaining() == 0 || in.fail("record longer than its design"))
+                   : tk::tree::decode_checked_record(stored, in, scratch, cursor ? &head : nullptr);
+  if (!whole) {
     tk::tree::free_record_contents(stored, scratch);
     if (scratch != local) tk_HeapFree(scratch);
     if (in.ok()) {

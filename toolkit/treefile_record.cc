@@ -58,20 +58,33 @@ inline bool decode_time(ByteReader &in, uint64_t *bits) {
   return true;
 }
 
+// The name of item `position` of the design, for a report.
+std::string item_name(const tk_Design &design, size_t position) {
+  ItemView item;
+  ItemCursor cursor(design);
+  for (size_t i = 0; cursor.next(item); ++i)
+    if (i == position) return std::string(item.name);
+  return "";
+}
+
 }  // namespace
 
 bool encode_record(const tk_Design &design, const void *record, std::string &out, std::string &error) {
   const auto *base = static_cast<const unsigned char *>(record);
   ByteWriter w(out);
-  ItemView item;
-  for (ItemCursor cursor(design); cursor.next(item);) {
+  const auto &designs = design.dictionary->designs;
+  size_t position = 0;
+  // The design's steps, laid out when it was made, spare every record the
+  // parse of the design's compact form.
+  const bool whole = each_step(design, [&](const DesignStep &item) {
     const unsigned char *field = base + item.offset;
+    const size_t at = position++;
     switch (item.kind) {
       case TK_ITEM_STRING: {
         tk_StringItem s;
         std::memcpy(&s, field, sizeof s);
         if (s.count < 0) {
-          error = "string item \"" + std::string(item.name) + "\" has a negative count";
+          error = "string item \"" + item_name(design, at) + "\" has a negative count";
           return false;
         }
         if (s.count == 0) {  // absent, whatever the text pointer shows
@@ -79,7 +92,7 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
           break;
         }
         if (!s.text) {
-          error = "string item \"" + std::string(item.name) + "\" has a count but no text";
+          error = "string item \"" + item_name(design, at) + "\" has a count but no text";
           return false;
         }
         // The count bounds the scan, so a text without its NUL is not overrun.
@@ -104,24 +117,25 @@ bool encode_record(const tk_Design &design, const void *record, std::string &out
         tk_RecordList list;
         std::memcpy(&list, field, sizeof list);
         if (list.count < 0 || (list.count > 0 && !list.elements)) {
-          error = "record list \"" + std::string(item.name) + "\" has a bad count or no elements";
+          error = "record list \"" + item_name(design, at) + "\" has a bad count or no elements";
           return false;
         }
         w.varint(static_cast<uint64_t>(list.count));
         w.flush();  // the elements append to the string themselves
+        const tk_Design &element = *designs[item.element];
         const auto *elements = static_cast<const unsigned char *>(list.elements);
         for (int32_t i = 0; i < list.count; ++i)
-          if (!encode_record(*item.element, elements + static_cast<size_t>(i) * item.element->size, out, error))
-            return false;
+          if (!encode_record(element, elements + static_cast<size_t>(i) * element.size, out, error)) return false;
         break;
       }
       default:
         error = "unknown item kind";
         return false;
     }
-  }
+    return true;
+  });
   w.flush();
-  return true;
+  return whole;
 }
 
 namespace {

@@ -148,6 +148,8 @@ class Tree {
 
   void keep_image(std::unique_ptr<char[]> image) { image_ = std::move(image); }
   bool holds_image() const { return image_ != nullptr; }
+  // Where the byte at `at` of a node that views the image lies in it.
+  size_t image_offset(const char *at) const { return static_cast<size_t>(at - image_.get()); }
   // Counts removals, so that a node found by path can be remembered until
   // the next removal.
   uint64_t removals() const { return removals_; }

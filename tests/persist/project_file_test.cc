@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "persist_fixture.h"
 #include "project_builder.h"
 #include "project_compare.h"
+#include "raw_tree_file.h"
 #include "report_slot.h"
 #include "temp_dir.h"
 #include "tree_helpers.h"
@@ -241,6 +244,74 @@ TEST(ProjectSaveFailures, DeepWriteFailureReachesTheCallerAsOneReportPerLevel) {
   EXPECT_FALSE(std::filesystem::exists(path)) << "a failed first save leaves no file";
   EXPECT_EQ(StateOf(first), kChanged) << "the flags are as before the failed save";
   EXPECT_EQ(project->tiles->node.state->changed, 7);
+}
+
+// Saving into a file replaces the project's own nodes and keeps every other
+// one. A replaced node's record is never believed, so damage in it that
+// only decoding notices must not stop the save; the same damage in a kept
+// node refuses the save as it refuses a load, and the file stays as it was.
+// Every record of a generated file is damaged in turn, both ways.
+TEST(ProjectSaveIntoFile, OnlyTheRecordsTheSaveKeepsAreChecked) {
+  enum Design : uint64_t { kRoot, kTile, kSample, kFile, kPFAFile, kPFARoot, kArgument, kProcess };
+  struct Node {
+    uint64_t parent;
+    Design design;
+    const char *name;
+    bool kept;
+  };
+  const Node nodes[] = {
+      {0, kRoot, "Project", false},          {0, kTile, "T1", false},     {2, kSample, "S1", false},
+      {3, kFile, "plot", false},             {2, kFile, "photo", false},  {2, kTile, "T1", false},
+      {0, kFile, "overview", false},         {0, kSample, "notes", true}, {8, kFile, "old", true},
+      {8, kTile, "T1", true},                {0, kPFARoot, "Root Files", false},
+      {11, kProcess, "mosaic", false},       {0, kPFARoot, "Primary Files", false},
+      {0, kPFARoot, "Secondary Files", false}, {0, kProcess, "archived", true},
+      {0, kArgument, "Project Files", true},
+  };
+  TempDir dir;
+  const std::string path = dir.Path("kept.qdx");
+  ProjectPtr project(BuildFullProject(path));
+  ASSERT_TRUE(project);
+  RawFileGenerator generate(20261208);
+  ReportSlot slot;
+  for (int round = 0; round < 2; ++round) {
+    RawTreeFile raw;
+    raw.designs = ProjectDesigns();
+    for (const Node &n : nodes)
+      raw.nodes.push_back({n.parent, n.design, n.name, generate.Record(raw.designs, n.design)});
+    for (size_t k = 0; k <= raw.nodes.size(); ++k) {
+      RawTreeFile damaged = raw;
+      const bool sound = k == raw.nodes.size();
+      if (!sound) {
+        std::string &record = damaged.nodes[k].record;
+        // One byte more than the items take, or one byte short of them.
+        if (generate.Below(2) == 0) record += static_cast<char>(generate.Below(256));
+        else record.pop_back();
+      }
+      SCOPED_TRACE("round " + std::to_string(round) + (sound ? ", nothing damaged" : ", damaged " + raw.nodes[k].name));
+      const std::string bytes = damaged.Bytes();
+      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+      pm_ProjectSave(project.get(), 0, slot.out());
+      if (sound || !nodes[k].kept) {
+        ASSERT_TRUE(slot.empty()) << slot.text();
+        EXPECT_EQ(LoadedDifference(path, project.get()), "");
+        Strings kept = NodePaths(path);
+        kept.erase(std::remove_if(kept.begin(), kept.end(),
+                                  [](const std::string &p) {
+                                    return p.rfind(":notes", 0) != 0 && p != ":archived" && p != ":Project Files";
+                                  }),
+                   kept.end());
+        EXPECT_EQ(kept, (Strings{":notes", ":notes:old", ":notes:T1", ":archived", ":Project Files"}));
+      } else {
+        ASSERT_FALSE(slot.empty());
+        EXPECT_EQ(slot.messages().front(), "Error opening QDX Project Manager file " + path);
+        EXPECT_NE(slot.messages().back().find("damaged at offset"), std::string::npos) << slot.text();
+        EXPECT_EQ(FileBytes(path), bytes) << "the refused save leaves the file as it was";
+        ProjectPtr loaded(Load(path, slot));
+        EXPECT_FALSE(loaded) << "a load refuses the same damage";
+      }
+    }
+  }
 }
 
 TEST(ProjectSaveFailures, FileThatCannotBeWrittenAtCloseIsAFailedSave) {

@@ -406,6 +406,68 @@ TEST_F(TreeFileDamage, RecordsOfDesignsOfAnySizeReadBackWhatTheFileHolds) {
     tk_DesignRecordRelease(design, buffer.data());
     tk_TreeFileAbandon(file);
   }
+
+// A writer that opens with TK_OPEN_CHECK_RECORDS_LATER never has the
+// records it deletes decoded; whatever it keeps is refused as opening would
+// refuse it, by the check, by a read and by the close, which then writes
+// nothing.
+TEST_F(TreeFileDamage, RecordsCheckedLaterAreCheckedForWhatTheWriterKeeps) {
+  const std::string name = path("later.kpf");
+  auto open_later = [&](const char *mode, std::string *failure = nullptr) {
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *f = tk_TreeFileOpen(name.c_str(), mode, 0, &report, TK_OPEN_CHECK_RECORDS_LATER);
+    std::string text = take_report(report);
+    if (failure) *failure = text;
+    else EXPECT_NE(f, nullptr) << text;
+    return f;
+  };
+  auto damage_of = [](const std::string &report) {
+    size_t at = report.find("damaged at offset");
+    return at == std::string::npos ? "(no damage reported in: " + report + ")" : report.substr(at);
+  };
+  Bytes trailing = string_node(2, "A", "a");  // under the root
+  trailing[4] = 3;  // the record claims one byte more than its item takes
+  trailing += 'x';
+  Bytes cut = string_node(2, "A", "abc");
+  cut[4] = 2;  // the record ends inside its string
+  cut.resize(cut.size() - 2);
+  for (const Bytes &bad : {trailing, cut}) {
+    Bytes body = one_string_design();
+    put_varint(body, 3);
+    body += string_node(1, "K", "k") + bad + string_node(2, "B", "b");  // B lies under K
+    const Bytes file = sealed(header() + body);
+    write_bytes(name, file);
+    const std::string refused = damage_of(open_failure("later.kpf", "rb+"));
+
+    tk_ErrorReport *report = nullptr;
+    tk_TreeFile *f = open_later("rb+");
+    ASSERT_NE(f, nullptr);
+    tk_Design *d = tk_DictionarySearchByName(tk_TreeFileGetDictionary(f), "D", nullptr);
+    ASSERT_TRUE(tk_TreeObjectDelete(f, ":", "A", TK_DELETE_TREE, &report)) << take_report(report);
+    EXPECT_TRUE(tk_TreeFileCheckRecords(f, &report)) << take_report(report);
+    EXPECT_EQ(read_label(f, ":K", "B", d), "b");
+    ASSERT_TRUE(tk_TreeFileClose(f, &report)) << take_report(report);
+    f = open("later.kpf", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(list(f, ":", nullptr), (std::vector<std::string>{":K", ":K:B"}));
+    tk_TreeFileAbandon(f);
+
+    write_bytes(name, file);
+    f = open_later("rb+");
+    ASSERT_NE(f, nullptr);
+    d = tk_DictionarySearchByName(tk_TreeFileGetDictionary(f), "D", nullptr);
+    EXPECT_FALSE(tk_TreeFileCheckRecords(f, &report));
+    EXPECT_EQ(damage_of(take_report(report)), refused);
+    EXPECT_NE(read_label(f, ":", "A", d).find("is damaged"), std::string::npos);
+    EXPECT_EQ(write_entry(f, ":K", "C", "c", 0, nullptr, "D"), "") << "writing needs no check";
+    EXPECT_FALSE(tk_TreeFileClose(f, &report));
+    std::string closed = take_report(report);
+    EXPECT_NE(closed.find("Cannot write " + name + ": " + refused), std::string::npos) << closed;
+    EXPECT_EQ(read_bytes(name), file) << "nothing was written";
+  }
+  std::string failure;
+  EXPECT_EQ(open_later("rb", &failure), nullptr);
+  EXPECT_NE(failure.find("unsupported flags"), std::string::npos) << "only a writer leaves records unchecked";
 }
 
 TEST_F(TreeFileDamage, DeepNestingOfNodesAndDesignsIsRefused) {
