@@ -406,6 +406,7 @@ TEST_F(TreeFileDamage, RecordsOfDesignsOfAnySizeReadBackWhatTheFileHolds) {
     tk_DesignRecordRelease(design, buffer.data());
     tk_TreeFileAbandon(file);
   }
+}
 
 // A writer that opens with TK_OPEN_CHECK_RECORDS_LATER never has the
 // records it deletes decoded; whatever it keeps is refused as opening would
