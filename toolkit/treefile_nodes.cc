@@ -291,6 +291,24 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
   }
 }
 
+namespace {
+
+// The reads by path: the child `name` of the node at `parent`, its record
+// read whole or, given a cursor, up to its list.
+int read_child(tk_TreeFile &file, const char *parent, const char *name, void *record, tk_Design *design,
+               tk_ListCursor *cursor, const char *function, tk_ErrorReport **slot) {
+  uint32_t at = find_node(file, kRoot, parent, function, slot);
+  if (at == kNone) return 0;
+  uint32_t found = name ? file.tree.find_child(at, name) : kNone;
+  if (found == kNone) {
+    tk::report(slot, function, "No node %s under %s in %s", shown(name), parent, file.path.c_str());
+    return 0;
+  }
+  return tk::tree::read_record(file, found, record, design, function, parent, name, slot, cursor);
+}
+
+}  // namespace
+
 TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *name, int flags, void *record,
                              tk_Design *design, tk_ErrorReport **slot) {
   (void)flags;
@@ -300,14 +318,7 @@ TK_API int tk_TreeObjectRead(tk_TreeFile *file, const char *parent, const char *
     tk::report(slot, function, "No file given");
     return 0;
   }
-  uint32_t at = find_node(*file, kRoot, parent, function, slot);
-  if (at == kNone) return 0;
-  uint32_t found = name ? file->tree.find_child(at, name) : kNone;
-  if (found == kNone) {
-    tk::report(slot, function, "No node %s under %s in %s", shown(name), parent, file->path.c_str());
-    return 0;
-  }
-  return tk::tree::read_record(*file, found, record, design, function, parent, name, slot);
+  return read_child(*file, parent, name, record, design, nullptr, function, slot);
 }
 
 TK_API int tk_TreeObjectReadHead(tk_TreeFile *file, const char *parent, const char *name, void *record,
@@ -318,14 +329,7 @@ TK_API int tk_TreeObjectReadHead(tk_TreeFile *file, const char *parent, const ch
     tk::report(slot, function, "No %s given", file ? "cursor" : "file");
     return 0;
   }
-  uint32_t at = find_node(*file, kRoot, parent, function, slot);
-  if (at == kNone) return 0;
-  uint32_t found = name ? file->tree.find_child(at, name) : kNone;
-  if (found == kNone) {
-    tk::report(slot, function, "No node %s under %s in %s", shown(name), parent, file->path.c_str());
-    return 0;
-  }
-  return tk::tree::read_record(*file, found, record, design, function, parent, name, slot, cursor);
+  return read_child(*file, parent, name, record, design, cursor, function, slot);
 }
 
 TK_API int32_t tk_ListCursorRead(tk_ListCursor *cursor, void *elements, int32_t max, tk_ErrorReport **slot) {
