@@ -1,2 +1,0 @@
-// Keeps the support library non-empty before shared fixtures exist.
-namespace kestrum_test { int placeholder = 0; }
