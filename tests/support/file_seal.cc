@@ -2,11 +2,8 @@
 
 namespace kestrum_test {
 
-namespace {
-
-// Bit by bit on purpose: independent of the table-driven code in the
-// toolkit, so a mistake there cannot hide behind the same mistake here.
-uint32_t Crc32c(const uint8_t *bytes, size_t size) {
+uint32_t BitwiseCrc32c(const void *data, size_t size) {
+  const auto *bytes = static_cast<const uint8_t *>(data);
   uint32_t crc = 0xFFFFFFFFu;
   for (size_t i = 0; i < size; ++i) {
     crc ^= bytes[i];
@@ -15,11 +12,9 @@ uint32_t Crc32c(const uint8_t *bytes, size_t size) {
   return ~crc;
 }
 
-}  // namespace
-
 void ResealProjectFile(uint8_t *bytes, size_t size) {
   if (size < 4) return;
-  uint32_t crc = Crc32c(bytes, size - 4);
+  uint32_t crc = BitwiseCrc32c(bytes, size - 4);
   for (int i = 0; i < 4; ++i) bytes[size - 4 + i] = static_cast<uint8_t>(crc >> (8 * i));
 }
 

@@ -13,6 +13,11 @@
 
 namespace kestrum_test {
 
+// CRC-32C bit by bit on purpose: independent of the table-driven and the
+// hardware code in the toolkit, so a mistake there cannot hide behind the
+// same mistake here. Every test that needs a checksum of its own takes it.
+uint32_t BitwiseCrc32c(const void *bytes, size_t size);
+
 void ResealProjectFile(uint8_t *bytes, size_t size);
 void ResealProjectFile(std::string &bytes);
 

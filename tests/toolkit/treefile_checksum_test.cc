@@ -10,18 +10,12 @@
 
 #include <string>
 
+#include "file_seal.h"
 #include "toolkit/treefile_codec.cc"
 
 namespace {
 
-uint32_t bitwise(const char *p, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= static_cast<unsigned char>(p[i]);
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0x82F63B78u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
+uint32_t bitwise(const char *p, size_t size) { return kestrum_test::BitwiseCrc32c(p, size); }
 
 TEST(TreeFileChecksum, EveryWayAgreesAtEveryLengthAndAlignment) {
   using tk::tree::crc32c;

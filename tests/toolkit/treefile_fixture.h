@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "file_seal.h"
 #include "peak_memory.h"
 #include "toolkit/toolkit.h"
 
@@ -47,16 +48,7 @@ inline std::string take_report(tk_ErrorReport *&report) {
   return result;
 }
 
-// A bitwise CRC-32C, written independently of the library's table-driven one
-// so that the tests check the checksum rather than restate it.
-inline uint32_t crc32c(const Bytes &bytes, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    crc ^= static_cast<unsigned char>(bytes[i]);
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0x82F63B78u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
+inline uint32_t crc32c(const Bytes &bytes, size_t size) { return kestrum_test::BitwiseCrc32c(bytes.data(), size); }
 
 inline void put_u32(Bytes &out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
