@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "include/kestrum.h"
+#include "owned_records.h"
 #include "project_builder.h"
 #include "report_slot.h"
 #include "temp_dir.h"
@@ -35,10 +36,7 @@ struct Arg {
   pm_ArgumentHide hide = 0;
 };
 
-struct ProcessDeleter {
-  void operator()(pm_Process *process) const { pm_ProcessDestroy(process); }
-};
-using ProcessPtr = std::unique_ptr<pm_Process, ProcessDeleter>;
+using kestrum_test::ProcessPtr;
 
 // Arguments named "" are appended under a placeholder name and then made
 // nameless, since a list only accepts named nodes.
