@@ -785,6 +785,16 @@ ProjectPtr import_from(Input &&input, const std::string &source, const std::stri
   throw Failure("bad JSON in " + source + ": " + builder.syntax());
 }
 
+// The members a tile and a sample share, in the order both write them.
+void write_member_head(Writer &out, pm_Project *project, char *name, pm_Selection selection, pm_File *files) {
+  out.key("name");
+  write_text(out, name);
+  out.key("selection");
+  write_enumeration(out, selection_name(selection), selection);
+  out.key("files");
+  write_files(out, project, files);
+}
+
 }  // namespace
 
 void write_json(pm_Project *project, std::ostream &stream) {
@@ -808,23 +818,13 @@ void write_json(pm_Project *project, std::ostream &stream) {
   for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
     out.element();
     out.begin_object();
-    out.key("name");
-    write_text(out, pm_TileGetName(tile));
-    out.key("selection");
-    write_enumeration(out, selection_name(pm_TileGetAutomatic(tile)), pm_TileGetAutomatic(tile));
-    out.key("files");
-    write_files(out, project, tile->files);
+    write_member_head(out, project, pm_TileGetName(tile), pm_TileGetAutomatic(tile), tile->files);
     out.key("samples");
     out.begin_array();
     for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next)) {
       out.element();
       out.begin_object();
-      out.key("name");
-      write_text(out, pm_SampleGetName(sample));
-      out.key("selection");
-      write_enumeration(out, selection_name(pm_SampleGetAutomatic(sample)), pm_SampleGetAutomatic(sample));
-      out.key("files");
-      write_files(out, project, sample->files);
+      write_member_head(out, project, pm_SampleGetName(sample), pm_SampleGetAutomatic(sample), sample->files);
       out.end_object();
     }
     out.end_array();
