@@ -10,6 +10,22 @@
 
 namespace pm {
 
+// The processing levels: the project, its tiles and their samples. Each
+// indexes the level lists of pm_ProcFiles and pm_ProcessLists.
+constexpr pm_Level kLevelProject = 0;
+constexpr pm_Level kLevelTile = 1;
+constexpr pm_Level kLevelSample = 2;
+constexpr int kLevelCount = 3;
+
+// The processes that run on whatever optional inputs exist: for readiness
+// at least one of their optional inputs must be found. Names compare
+// without regard to case. The command-line tool keeps its own copy, which
+// its tests hold to this one.
+constexpr const char *kSpecialProcessNames[] = {"finanal", "unires"};
+
+// pm_NodeGetNewName tries the numbers 0 to this one and no more.
+constexpr int kNewNameLastNumber = 9999;
+
 template <typename T>
 inline pm_Node *as_node(T *record) noexcept {
   return record ? &record->node : nullptr;

@@ -250,7 +250,7 @@ int node_set_name(pm_Node *node, const char *name, tk_ErrorReport **slot) noexce
 
 char *node_get_new_name(pm_Node *list, const char *base, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_NodeGetNewName", slot);
-  for (int n = 0; n <= 9999; ++n) {
+  for (int n = 0; n <= kNewNameLastNumber; ++n) {
     InnerSlot inner;
     char *candidate = tk_Sprintf(0, "%s%d", &inner, base ? base : "", n);
     if (inner || !candidate) {

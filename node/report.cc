@@ -37,7 +37,7 @@ void Reporter::vpush(int severity, tk_ErrorReport *inner, const char *format, va
 void Reporter::push(tk_ErrorReport *inner, const char *format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  vpush(1, inner, format, args);
+  vpush(TK_SEVERITY_ERROR, inner, format, args);
   va_end(args);
 }
 

@@ -35,18 +35,18 @@ void check_directory(const char *directory, bool expand, bool create, tk_ErrorRe
   char *expanded = expand ? tk_StringExpand(directory, &inner) : tk_StrDuplicate(directory);
   if (inner || !expanded) {
     tk_HeapFree(expanded);
-    r.push_severity(2, inner.take(), "Error expanding project manager directory name.");
+    r.push_severity(TK_SEVERITY_SERIOUS, inner.take(), "Error expanding project manager directory name.");
     return;
   }
   int status = tk_PathExistsAsFileOrDir(expanded, &inner);
   if (inner) {
     r.push(inner.take(), "Error determining status of project manager directory %s", expanded);
-  } else if (status == -1) {
+  } else if (status == TK_PATH_UNKNOWN) {
     r.push(nullptr, "Unknown error");
-  } else if (status == 0 && create) {
-    int made = tk_MakeDir(expanded, 511, &inner);
+  } else if (status == TK_PATH_ABSENT && create) {
+    int made = tk_MakeDir(expanded, TK_MODE_ALL, &inner);
     if (inner || !made) r.push(inner.take(), "Cannot create project manager directory: %s", expanded);
-  } else if (status == 2) {
+  } else if (status == TK_PATH_FILE) {
     r.push(nullptr, "Project Manager directory %s exists as a file", expanded);
   }
   tk_HeapFree(expanded);

@@ -45,7 +45,7 @@ PM_API int pm_ProjectSetFilename(pm_Project *project, const char *filename, tk_E
   const char *path = project->filename;
   if (!take_part(r, path, TK_PART_BASE | TK_PART_EXT, &project->node.name, "Error getting project name")) return 0;
   if (!take_part(r, path, TK_PART_BASE, &project->basename, "Cannot get project base name")) return 0;
-  if (!take_part(r, path, TK_PART_DRIVE | TK_PART_DIR | TK_PART_DIRSEP, &project->dirname,
+  if (!take_part(r, path, TK_PART_DIRECTORY, &project->dirname,
                  "Error getting local directory name"))
     return 0;
 
@@ -56,15 +56,15 @@ PM_API int pm_ProjectSetFilename(pm_Project *project, const char *filename, tk_E
     r.push(inner.take(), "Error checking directory %s", directory);
     return 0;
   }
-  if (status == 0 && pm::DirectoryCheckScope::may_create()) {
+  if (status == TK_PATH_ABSENT && pm::DirectoryCheckScope::may_create()) {
     int made = tk_MakeDir(directory, 0, &inner);
     if (inner || !made) {
       r.push(inner.take(), "Error creating directory %s", directory);
       return 0;
     }
-  } else if (status == 2) {
+  } else if (status == TK_PATH_FILE) {
     r.push(nullptr, "Error %s is a file", directory);
-  } else if (status != 1) {
+  } else if (status != TK_PATH_DIR) {
     r.push(nullptr, "Error checking %s status", directory);
   }
   pm::mark_changed(&project->node);

@@ -9,12 +9,12 @@
 #define KESTRUM_PERSIST_PROCESS_RECORDS_H
 
 #include "include/kestrum.h"
+#include "node/node.h"
 #include "persist/designs.h"
 #include "persist/node_io.h"
 
 namespace pm {
 
-constexpr int kLevelCount = 3;
 // "Root Files", "Primary Files", "Secondary Files" by level.
 extern const char *const kLevelNodeNames[kLevelCount];
 

@@ -242,7 +242,7 @@ bool save_as(pm_Project *project, const char *filename, int32_t access, tk_Error
   OwnedText directory;
   {
     InnerSlot inner;
-    directory.text = tk_FileNamePart(filename, 7, -1, &inner);
+    directory.text = tk_FileNamePart(filename, TK_PART_DIRECTORY, -1, &inner);
     if (inner || !directory.text) {
       r.push(inner.take(), "Error getting local directory name");
       return false;

@@ -66,7 +66,7 @@ PM_API pm_PFAFile *pm_PFAListCopy(pm_PFAFile *list, tk_ErrorReport **slot) {
 PM_API pm_Level pm_PFAFileFindLevel(pm_Argument *argument, pm_ProcFiles *root, tk_ErrorReport **slot) {
   pm::Reporter r("pm_PFAFileFindLevel", slot);
   if (argument && root) {
-    for (pm_Level level = 0; level < 3; ++level)
+    for (pm_Level level = pm::kLevelProject; level < pm::kLevelCount; ++level)
       if (pm::node_find(pm::as_node(root->lists[level]), argument->value)) return level;
   }
   r.push(nullptr, "Cannot find file type in any level");

@@ -13,11 +13,12 @@
 
 namespace {
 
-// The processes that run on whatever optional inputs exist: for them at least
-// one optional input must be found, and a missing one does not end the check.
+// For a special process at least one optional input must be found, and a
+// missing one does not end the check.
 bool is_special(const pm_Process *process) noexcept {
-  const char *name = process->node.name;
-  return tk_StrEqualNoCase(name, "finanal") || tk_StrEqualNoCase(name, "unires");
+  for (const char *special : pm::kSpecialProcessNames)
+    if (tk_StrEqualNoCase(process->node.name, special)) return true;
+  return false;
 }
 
 bool is_tested(const pm_Argument *argument, bool special) noexcept {
@@ -125,11 +126,11 @@ class Presence {
 // `ok` is the answer so far, kept where the level and kind do not meet.
 bool input_ready(Presence &presence, pm_Project *project, pm_Node *node, pm_NodeKind kind, pm_Level level,
                  pm_ArgumentMode mode, bool ok) noexcept {
-  if (level == 0) return presence.at(&project->node);
+  if (level == pm::kLevelProject) return presence.at(&project->node);
   // A count cut short by a failed test is not decided on: the caller
   // reports the failure.
   int total = 0;
-  if (level == 1) {
+  if (level == pm::kLevelTile) {
     switch (kind) {
       case PM_KIND_PROJECT: {
         int count = presence.tiles_of(project, total);
@@ -143,7 +144,7 @@ bool input_ready(Presence &presence, pm_Project *project, pm_Node *node, pm_Node
       default: return ok;
     }
   }
-  if (level == 2) {
+  if (level == pm::kLevelSample) {
     switch (kind) {
       case PM_KIND_PROJECT: {
         int count = presence.all_samples_of(project, total);

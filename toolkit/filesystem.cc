@@ -23,24 +23,24 @@ extern "C" {
 // test (no permission, a loop, a name too long) is undeterminable.
 TK_API int tk_PathExistsAsFileOrDir(const char *path, tk_ErrorReport **slot) {
   if (slot) *slot = nullptr;
-  if (!path) return 0;
+  if (!path) return TK_PATH_ABSENT;
   struct stat info;
   if (tk::io::stat(path, &info) != 0) {
     int error = errno;
-    if (error == ENOENT || error == ENOTDIR) return 0;
+    if (error == ENOENT || error == ENOTDIR) return TK_PATH_ABSENT;
     tk::io::report_failure(slot, "tk_PathExistsAsFileOrDir", "determine the status of", path, error);
-    return -1;
+    return TK_PATH_UNKNOWN;
   }
-  return S_ISDIR(info.st_mode) ? 1 : 2;
+  return S_ISDIR(info.st_mode) ? TK_PATH_DIR : TK_PATH_FILE;
 }
 
 TK_API int tk_FileExists(const char *path, tk_ErrorReport **slot) {
   int status = tk_PathExistsAsFileOrDir(path, slot);
-  if (status < 0) {
+  if (status == TK_PATH_UNKNOWN) {
     tk::report(slot, "tk_FileExists", "Cannot check existence of %s", path);
     return 0;
   }
-  return status != 0;
+  return status != TK_PATH_ABSENT;
 }
 
 // An existing directory of that name counts as created, so that two callers
@@ -51,7 +51,7 @@ TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot) {
     tk::report(slot, "tk_MakeDir", "No directory name given");
     return 0;
   }
-  mode_t bits = mode == 0 ? 0777 : static_cast<mode_t>(mode) & 07777;
+  mode_t bits = mode == 0 ? TK_MODE_ALL : static_cast<mode_t>(mode) & 07777;
   if (tk::io::mkdir(path, bits) == 0) return 1;
   int error = errno;
   struct stat info;

@@ -28,7 +28,7 @@ void report(tk_ErrorReport **slot, const char *function, const char *format, ...
   char *message = vformat(format, args);
   va_end(args);
   tk_ErrorReport *cause = *slot;  // a report already there becomes the cause
-  *slot = tk_ErrorReportCreate(function, 0, 1, cause, "%s", message ? message : "out of memory");
+  *slot = tk_ErrorReportCreate(function, 0, TK_SEVERITY_ERROR, cause, "%s", message ? message : "out of memory");
   tk_HeapFree(message);
 }
 

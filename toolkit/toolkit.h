@@ -52,11 +52,13 @@ extern "C" {
  *  the report of the inner call that failed. The outermost report of a chain
  *  owns every cause beneath it. Opaque; read it through the getters. */
 typedef struct tk_ErrorReport tk_ErrorReport;
+#define TK_SEVERITY_ERROR 1   /**< a report's severity: an error */
+#define TK_SEVERITY_SERIOUS 2 /**< a report's severity: a serious error */
 
 /** New report on top of `cause`.
  *  \param function name of the reporting function (null gives "")
  *  \param line source line, kept for the reader
- *  \param severity 1 error, 2 serious error
+ *  \param severity TK_SEVERITY_ERROR or TK_SEVERITY_SERIOUS
  *  \param cause the inner report, taken over (freed with the new one); may be null
  *  \param format printf format of the message (null gives ""); never pass data as the format
  *  \param ... the format's arguments
@@ -217,16 +219,24 @@ TK_API char *tk_PathExpand(const char *path, int flags, int reserved);
  *         tk_PathExistsAsFileOrDir when that cannot tell
  *  \return nonzero when something exists there; 0 when not, or with a report when it cannot be told */
 TK_API int tk_FileExists(const char *path, tk_ErrorReport **slot);
+/** What tk_PathExistsAsFileOrDir finds at a path. */
+typedef enum tk_PathKind {
+  TK_PATH_UNKNOWN = -1, /**< undeterminable */
+  TK_PATH_ABSENT = 0,   /**< nothing there */
+  TK_PATH_DIR = 1,      /**< a directory */
+  TK_PATH_FILE = 2      /**< a plain file, or anything else that is not a directory */
+} tk_PathKind;
 /** What lies at a path. Links are followed; a missing component on the way
  *  (ENOENT, ENOTDIR) means absent.
  *  \param path the path, or null (absent)
  *  \param slot report slot: "Cannot determine the status of PATH: <system message>"
- *  \return 0 absent, 1 a directory, 2 a plain file (or anything else that is not a directory),
- *          -1 undeterminable (with a report) */
+ *  \return a tk_PathKind: TK_PATH_ABSENT, TK_PATH_DIR, TK_PATH_FILE (a plain file, or anything
+ *          else that is not a directory), TK_PATH_UNKNOWN (undeterminable, with a report) */
 TK_API int tk_PathExistsAsFileOrDir(const char *path, tk_ErrorReport **slot);
+#define TK_MODE_ALL 0777 /**< tk_MakeDir: read, write and search for everyone, less the umask */
 /** Creates one directory (not its parents).
  *  \param path the directory
- *  \param mode permission bits; 0 means 0777 (less the umask)
+ *  \param mode permission bits; 0 means TK_MODE_ALL (less the umask)
  *  \param slot report slot: "No directory name given", "Cannot create directory PATH: <system message>"
  *  \return 1 on success, also when a directory of that name already exists; 0 with a report */
 TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot);
@@ -238,7 +248,7 @@ TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot);
  *                    file in the root, "." for a bare name)
  *   TK_PART_DIRSEP 4 with TK_PART_DIR and a name part: one "/" between
  *                    the directory and the name (no effect on its own; part
- *                    of the directory selector 7)
+ *                    of the directory selector TK_PART_DIRECTORY, 7)
  *   TK_PART_BASE  8  the name without directory and extension
  *   TK_PART_EXT  16  the extension, with its "."
  * so 7 gives the directory in which the file lies, 8 the base name and 24
@@ -252,6 +262,8 @@ TK_API int tk_MakeDir(const char *path, int mode, tk_ErrorReport **slot);
 #define TK_PART_DIRSEP 4 /**< tk_FileNamePart: one "/" between directory and name */
 #define TK_PART_BASE 8   /**< tk_FileNamePart: the name without extension */
 #define TK_PART_EXT 16   /**< tk_FileNamePart: the extension with its "." */
+/** tk_FileNamePart: the directory in which the file lies */
+#define TK_PART_DIRECTORY (TK_PART_DRIVE | TK_PART_DIR | TK_PART_DIRSEP)
 /** Parts of a file path, as described above.
  *  \param path the path
  *  \param selector TK_PART_* bits

@@ -32,6 +32,17 @@ constexpr int kExitOk = 0;
 constexpr int kExitNegative = 1;
 constexpr int kExitError = 2;
 
+// The processing levels: the project, its tiles and their samples.
+constexpr pm_Level kLevelProject = 0;
+constexpr pm_Level kLevelTile = 1;
+constexpr pm_Level kLevelSample = 2;
+constexpr int kLevelCount = 3;
+
+// The processes the library counts ready when at least one of their
+// optional inputs is present (names compare without regard to case). The
+// library's own list is internal; the tool's tests hold this copy to it.
+constexpr const char *kSpecialProcessNames[] = {"finanal", "unires"};
+
 // An error the tool reports: a one-line summary and, when the library gave
 // one, the report chain beneath it (outermost first, one line per report).
 class Failure : public std::runtime_error {

@@ -756,8 +756,8 @@ class Importer {
     }
     for (std::size_t list = 0; list < std::size(kLists); ++list) {
       const std::size_t length = top.length(kLists[list]);
-      if (list == 2 && length > 3)
-        bad(Pointer() / "levels" / 3, "there are only three levels (project, tiles, samples)");
+      if (list == 2 && length > kLevelCount)
+        bad(Pointer() / "levels" / kLevelCount, "there are only three levels (project, tiles, samples)");
       if (faults_[list]) throw *faults_[list];
     }
     processing_.apply(p);
@@ -833,7 +833,7 @@ void write_json(pm_Project *project, std::ostream &stream) {
   out.end_array();
   out.key("levels");
   out.begin_array();
-  for (pm_Level level = 0; level < 3; ++level) {
+  for (pm_Level level = kLevelProject; level < kLevelCount; ++level) {
     out.element();
     out.begin_object();
     out.key("pfa_files");

@@ -94,16 +94,16 @@ void print_tree(std::ostream &out, pm_Project *project) {
   out << "  files of the project:\n";
   print_files(out, project, project->files, "    ");
   for (const NodeRef &node : all_nodes(project)) {
-    if (node.level == 0) continue;
+    if (node.level == kLevelProject) continue;
     const std::string indent(2 * static_cast<std::size_t>(node.level), ' ');
-    const int selection = node.level == 1 ? pm_TileGetAutomatic(static_cast<pm_Tile *>(node.node))
+    const int selection = node.level == kLevelTile ? pm_TileGetAutomatic(static_cast<pm_Tile *>(node.node))
                                           : pm_SampleGetAutomatic(static_cast<pm_Sample *>(node.node));
-    out << indent << (node.level == 1 ? "tile " : "sample ") << printable(node.path) << " ("
+    out << indent << (node.level == kLevelTile ? "tile " : "sample ") << printable(node.path) << " ("
         << named(selection_name(selection), selection) << ")\n";
     print_files(out, project, node.files, indent + "  ");
   }
   out << "Processing\n";
-  for (pm_Level level = 0; level < 3; ++level) {
+  for (pm_Level level = kLevelProject; level < kLevelCount; ++level) {
     out << "  level " << level << " (" << kLevelNames[level] << ")\n";
     out << "    PFA files:";
     pm_PFAFile *pfa = pm_PFAFileListGetByType(project, level);

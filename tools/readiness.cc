@@ -31,20 +31,20 @@ void add_samples(std::vector<Place> &places, pm_Tile *tile) {
 // own tile; the node itself when the levels match.
 std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node) {
   std::vector<Place> places;
-  if (level == 0) {
+  if (level == kLevelProject) {
     places.push_back({"/", project->files});
   } else if (node.level == level) {
     places.push_back({node.path, node.files});
-  } else if (node.level == 0) {
+  } else if (node.level == kLevelProject) {
     for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
-      if (level == 1)
+      if (level == kLevelTile)
         places.push_back({tile_path(tile), tile->files});
       else
         add_samples(places, tile);
     }
-  } else if (node.level == 1 && level == 2) {
+  } else if (node.level == kLevelTile && level == kLevelSample) {
     add_samples(places, static_cast<pm_Tile *>(node.node));
-  } else if (node.level == 2 && level == 1) {
+  } else if (node.level == kLevelSample && level == kLevelTile) {
     // A sample without a tile has no tile files to look in.
     pm_Node *parent = static_cast<pm_Sample *>(node.node)->node.parent;
     if (parent) places.push_back({tile_path(reinterpret_cast<pm_Tile *>(parent)), reinterpret_cast<pm_Tile *>(parent)->files});
@@ -63,7 +63,9 @@ std::string absence(pm_Project *project, const std::string &value, const Place &
 }
 
 bool special_process(pm_Process *process) {
-  return tk_StrEqualNoCase(process->node.name, "finanal") || tk_StrEqualNoCase(process->node.name, "unires");
+  for (const char *special : kSpecialProcessNames)
+    if (tk_StrEqualNoCase(process->node.name, special)) return true;
+  return false;
 }
 
 // Fills the row's missing inputs.
@@ -86,7 +88,7 @@ void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
     }
     Report report;
     const pm_Level level = pm_PFAFileFindLevel(argument, project->pfa_root, report.slot());
-    if (report || level < 0 || level > 2) continue;  // the library reports this one itself
+    if (report || level < kLevelProject || level > kLevelSample) continue;  // the library reports this one itself
     const std::string value = take(pm_ArgumentGetValue(argument));
     const std::vector<Place> places = places_for(project, level, node);
     std::vector<std::string> absent;

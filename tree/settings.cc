@@ -19,7 +19,7 @@ char *new_name(const char *function, const char *message, bool have_owner, pm_No
   return name;
 }
 
-bool valid_level(pm_Level level) noexcept { return level >= 0 && level <= 2; }
+bool valid_level(pm_Level level) noexcept { return level >= pm::kLevelProject && level <= pm::kLevelSample; }
 
 }  // namespace
 

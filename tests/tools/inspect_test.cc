@@ -2,8 +2,35 @@
 // ready, check, dump, and its handling of the command line itself.
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
+#include "cli.h"
+#include "node/node.h"
 #include "tool_runner.h"
+
+// The tool explains readiness from its own copy of facts the library keeps
+// internal; a copy that drifts would explain verdicts the library did not
+// reach.
+namespace {
+
+constexpr bool same_text(const char *a, const char *b) {
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+constexpr bool same_special_processes() {
+  if (std::size(kcli::kSpecialProcessNames) != std::size(pm::kSpecialProcessNames)) return false;
+  for (std::size_t i = 0; i < std::size(pm::kSpecialProcessNames); ++i)
+    if (!same_text(kcli::kSpecialProcessNames[i], pm::kSpecialProcessNames[i])) return false;
+  return true;
+}
+
+static_assert(same_special_processes(), "the tool and the library must agree on the special processes");
+static_assert(kcli::kLevelProject == pm::kLevelProject && kcli::kLevelTile == pm::kLevelTile &&
+                  kcli::kLevelSample == pm::kLevelSample && kcli::kLevelCount == pm::kLevelCount,
+              "the tool and the library must agree on the processing levels");
+
+}  // namespace
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
