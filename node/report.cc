@@ -41,6 +41,14 @@ void Reporter::push(tk_ErrorReport *inner, const char *format, ...) noexcept {
   va_end(args);
 }
 
+void Reporter::push_name(tk_ErrorReport *inner, NameText text, const char *name) noexcept {
+  if (text.at() == NameText::none) {
+    push(inner, "%s", text.text());
+    return;
+  }
+  push(inner, "%.*s%s%s", static_cast<int>(text.at()), text.text(), name ? name : "(null)", text.text() + text.at() + 2);
+}
+
 void Reporter::push_severity(int severity, tk_ErrorReport *inner, const char *format, ...) noexcept {
   va_list args;
   va_start(args, format);
