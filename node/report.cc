@@ -8,8 +8,8 @@ namespace pm {
 
 namespace {
 
-tk_ErrorReport *make(const char *function, int severity, tk_ErrorReport *cause, const char *format,
-                     va_list args) {
+__attribute__((format(printf, 4, 0))) tk_ErrorReport *make(const char *function, int severity,
+                                                          tk_ErrorReport *cause, const char *format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   int needed = std::vsnprintf(nullptr, 0, format, copy);

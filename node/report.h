@@ -73,7 +73,8 @@ class Reporter {
       __attribute__((format(printf, 4, 5)));
 
  private:
-  void vpush(int severity, tk_ErrorReport *inner, const char *format, va_list args) noexcept;
+  void vpush(int severity, tk_ErrorReport *inner, const char *format, va_list args) noexcept
+      __attribute__((format(printf, 4, 0)));
 
   const char *function_;
   tk_ErrorReport *own_ = nullptr;
