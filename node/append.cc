@@ -10,11 +10,11 @@ namespace pm {
 namespace {
 
 template <typename T>
-T *append_as(const char *function, const char *format, T *list, T *node, tk_ErrorReport **slot) noexcept {
+T *append_as(const char *function, NameText text, T *list, T *node, tk_ErrorReport **slot) noexcept {
   Reporter r(function, slot);
   InnerSlot inner;
   pm_Node *result = node_append(as_node(list), as_node(node), &inner);
-  if (inner) r.push(inner.take(), format, node && node->node.name ? node->node.name : "(null)");
+  if (inner) r.push_name(inner.take(), text, node ? node->node.name : nullptr);
   return as_kind<T>(result);
 }
 

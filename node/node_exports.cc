@@ -7,12 +7,12 @@ using pm::as_node;
 namespace {
 
 // Renames and, on refusal, wraps the name report in the kind's own.
-int rename(const char *function, const char *format, pm_Node *node, const char *name,
+int rename(const char *function, pm::NameText text, pm_Node *node, const char *name,
            tk_ErrorReport **slot) noexcept {
   pm::Reporter r(function, slot);
   pm::InnerSlot inner;
   int ok = pm::node_set_name(node, name, &inner);
-  if (inner) r.push(inner.take(), format, name ? name : "(null)");
+  if (inner) r.push_name(inner.take(), text, name);
   return ok;
 }
 

@@ -8,8 +8,8 @@ namespace pm {
 
 namespace {
 
-tk_ErrorReport *make(const char *function, int severity, tk_ErrorReport *cause, const char *format,
-                     va_list args) {
+__attribute__((format(printf, 4, 0))) tk_ErrorReport *make(const char *function, int severity,
+                                                          tk_ErrorReport *cause, const char *format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   int needed = std::vsnprintf(nullptr, 0, format, copy);
@@ -39,6 +39,14 @@ void Reporter::push(tk_ErrorReport *inner, const char *format, ...) noexcept {
   va_start(args, format);
   vpush(TK_SEVERITY_ERROR, inner, format, args);
   va_end(args);
+}
+
+void Reporter::push_name(tk_ErrorReport *inner, NameText text, const char *name) noexcept {
+  if (text.at() == NameText::none) {
+    push(inner, "%s", text.text());
+    return;
+  }
+  push(inner, "%.*s%s%s", static_cast<int>(text.at()), text.text(), name ? name : "(null)", text.text() + text.at() + 2);
 }
 
 void Reporter::push_severity(int severity, tk_ErrorReport *inner, const char *format, ...) noexcept {

@@ -168,11 +168,11 @@ inline void destroy_detached(pm_Argument *object) noexcept { pm_ArgumentDestroy(
 // name, which it may leave out) over the append's report. An object that is
 // linked belongs to its list whatever the append reported.
 template <typename T, typename Append>
-bool append_loaded(T *object, Reporter &r, const char *failure, Append append) noexcept {
+bool append_loaded(T *object, Reporter &r, NameText failure, Append append) noexcept {
   InnerSlot inner;
   bool linked = append(object, &inner);
   if (linked && !inner) return true;
-  r.push(inner.take(), failure, object->node.name ? object->node.name : "(null)");
+  r.push_name(inner.take(), failure, object->node.name);
   if (!linked) destroy_detached(object);
   return false;
 }
@@ -215,14 +215,14 @@ int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_n
 // `load_failure` (formatted with the listed path) over the loader's report.
 template <typename Load, typename Append>
 int load_listed(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
-                const char *listing_failure, const char *load_failure, const char *append_failure, Load load,
+                const char *listing_failure, NameText load_failure, NameText append_failure, Load load,
                 Append append) noexcept {
   return for_each_child(file, parent, design_name, r, listing_failure, [&](const Listed &listed) {
     InnerSlot inner;
     auto *object = load(listed, &inner);
     if (inner) {
       destroy_detached(object);
-      r.push(inner.take(), load_failure, listed.shown());
+      r.push_name(inner.take(), load_failure, listed.shown());
       return false;
     }
     return !object || append_loaded(object, r, append_failure, [&](auto *loaded, tk_ErrorReport **slot) {

@@ -29,7 +29,7 @@ int write_node(tk_TreeFile *file, const Listed &parent, const char *name, int in
 // marks it saved on success.
 template <typename T, typename Samples>
 int save_container(tk_TreeFile *file, const char *directory, T *object, const Listed &parent, int index,
-                   const DesignTable *table, Reporter &r, const char *write_failure, const char *path_failure,
+                   const DesignTable *table, Reporter &r, const char *write_failure, NameText path_failure,
                    Samples samples) noexcept {
   const char *name = object->node.name;
   NamedRecord record{string_item(name), object->automatic};
@@ -42,7 +42,7 @@ int save_container(tk_TreeFile *file, const char *directory, T *object, const Li
   try {
     path.append(parent.shown()).append(1, ':').append(name ? name : "(null)");
   } catch (...) {
-    r.push(nullptr, path_failure, name);
+    r.push_name(nullptr, path_failure, name);
     return 0;
   }
   const Listed here(path.c_str(), written);
@@ -307,12 +307,12 @@ namespace {
 // stays where it is under a node the save keeps, and no path is built for
 // anything below the children.
 int delete_listed(tk_TreeFile *file, const char *parent, const char *design_name, Reporter &r,
-                  const char *listing_failure, const char *delete_failure) noexcept {
+                  const char *listing_failure, NameText delete_failure) noexcept {
   return for_each_listed(file, parent, design_name, false, TK_LIST_CHILDREN, r, listing_failure,
                          [&](const char *listed) {
     InnerSlot inner;
     if (node_delete(file, listed, &inner) && !inner) return true;
-    r.push(inner.take(), delete_failure, listed);
+    r.push_name(inner.take(), delete_failure, listed);
     return false;
   });
 }

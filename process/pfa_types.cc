@@ -56,7 +56,7 @@ PM_API tk_StringList *pm_PFAFileGetListByType(tk_StringList *list, pm_PFAFile *p
 
 PM_API pm_PFAFile *pm_PFAListCopy(pm_PFAFile *list, tk_ErrorReport **slot) {
   pm::Reporter r("pm_PFAListCopy", slot);
-  const char *failed = "Cannot append PFA file to list";
+  const pm::NameText failed = "Cannot append PFA file to list";
   return pm::copy_list(r, list, copy_pfa, pm_PFAFileAppend, pm_PFAFileDestroy, failed, failed);
 }
 

@@ -19,7 +19,7 @@ PM_API pm_Argument *pm_ArgumentCopy(pm_Argument *argument) {
 // The copies have no parent: the list belongs to whoever asked for it.
 PM_API pm_Argument *pm_ArgumentCopyList(pm_Argument *list, tk_ErrorReport **slot) {
   pm::Reporter r("pm_ArgumentCopyList", slot);
-  const char *failed = "Error appending copy of argument %s to list";
+  const pm::NameText failed = "Error appending copy of argument %s to list";
   return pm::copy_list(r, list, copy_argument, pm::argument_append, pm_ArgumentDestroy, failed, failed);
 }
 

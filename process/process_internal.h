@@ -16,8 +16,8 @@ namespace pm {
 // the list built so far is returned. A copy that the node core declines
 // without a report (a nameless node) is released and left out.
 template <typename T, typename Copy, typename Append>
-T *copy_list(Reporter &r, T *source, Copy copy, Append append, T *(*destroy)(T *), const char *copy_failed,
-             const char *append_failed) noexcept {
+T *copy_list(Reporter &r, T *source, Copy copy, Append append, T *(*destroy)(T *), NameText copy_failed,
+             NameText append_failed) noexcept {
   T *result = nullptr;
   for (T *element = as_kind<T>(list_first(as_node(source))); element; element = next_of(element)) {
     const char *name = text_or_null(element->node.name);
@@ -25,13 +25,13 @@ T *copy_list(Reporter &r, T *source, Copy copy, Append append, T *(*destroy)(T *
     T *duplicate = copy(element, &inner);
     if (inner || !duplicate) {
       destroy(duplicate);
-      r.push(inner.take(), copy_failed, name);
+      r.push_name(inner.take(), copy_failed, name);
       return result;
     }
     T *head = append(result, duplicate, &inner);
     if (inner) {
       destroy(duplicate);
-      r.push(inner.take(), append_failed, name);
+      r.push_name(inner.take(), append_failed, name);
       return result;
     }
     if (appended(head, duplicate)) {

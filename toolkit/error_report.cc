@@ -25,7 +25,7 @@ TK_API tk_ErrorReport *tk_ErrorReportCreate(const char *function, int line, int 
   if (report) {
     va_list args;
     va_start(args, format);
-    message = tk::vformat(format ? format : "", args);
+    message = format ? tk::vformat(format, args) : tk_StrDuplicate("");
     va_end(args);
   }
   char *name = tk_StrDuplicate(function ? function : "");

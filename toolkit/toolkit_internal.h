@@ -18,7 +18,7 @@ char *heap_strdup(const char *text) noexcept;
 
 // printf-style formatting into a new heap string; null when memory runs out
 // or the format is invalid.
-char *vformat(const char *format, va_list args);
+char *vformat(const char *format, va_list args) TK_PRINTF(1, 0);
 
 // Leaves a report made by the toolkit function `function` in `slot` (which
 // may be null, in which case nothing is made).

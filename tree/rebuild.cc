@@ -40,7 +40,7 @@ struct ChildKind {
   void (*append)(Owner *owner, Child *child, tk_ErrorReport **slot);
   Child *(*destroy)(Child *child);
   Child *(*destroy_list)(Child *list);
-  const char *set_files_failed;  // format with the new node's name
+  pm::NameText set_files_failed;  // names the new node
   // Leaves the report for a refused append of `child` over `inner`.
   void (*append_failed)(pm::Reporter &r, tk_ErrorReport *inner, Owner *owner, Child *child);
 };
@@ -87,7 +87,7 @@ void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *cons
       pm::InnerSlot inner;
       pm_SetFileListFromPFA(associations, child, &inner);
       if (inner) {
-        r.push(inner.take(), kind.set_files_failed, names[i]);
+        r.push_name(inner.take(), kind.set_files_failed, names[i]);
         kind.destroy(child);
         break;
       }
