@@ -1,6 +1,8 @@
 // File-system tests and directory creation. Every call reaches the system
 // through tk::io, so fault injection covers them too.
 #include <cerrno>
+#include <new>
+#include <string>
 #include <sys/stat.h>
 
 #include "io.h"
@@ -9,9 +11,29 @@
 
 namespace tk::io {
 
+std::string failure_text(const char *action, const std::string &path, const std::string &reason) {
+  std::string text = std::string("cannot ") + action;
+  if (!path.empty()) text += " " + path;
+  return text + ": " + reason;
+}
+
+std::string failure_text(const char *action, const std::string &path, int error) {
+  return failure_text(action, path, std::string(message(error)));
+}
+
+void report_text(tk_ErrorReport **slot, const char *function, std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  tk::report(slot, function, "%s", text.c_str());
+}
+
+// Building the text may throw; the report then says only that memory ran out.
 void report_failure(tk_ErrorReport **slot, const char *function, const char *action,
                     const char *path, int error) {
-  tk::report(slot, function, "Cannot %s %s: %s", action, path ? path : "(null)", message(error));
+  try {
+    report_text(slot, function, failure_text(action, path ? path : "(null)", error));
+  } catch (const std::bad_alloc &) {
+    tk::report(slot, function, "Out of memory");
+  }
 }
 
 }  // namespace tk::io

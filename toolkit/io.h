@@ -44,10 +44,23 @@ int list_directory(const char *directory, std::vector<std::string> &names);
 // The OS message for errno `error`, for reports.
 const char *message(int error);
 
-// Leaves the report "Cannot <action> <path>: <OS message for error>" from the
-// toolkit function `function` in `slot` (a report already there becomes its
-// cause). The one place where an OS failure becomes a report (defined with
-// the file-system tests, so that this seam itself needs nothing else).
+// The toolkit's texts of OS failures, all made here so that they read alike.
+// A text is written as a clause, "cannot <action> <path>: <OS message for
+// error>" ("cannot <action>: ..." for an empty path), so that it can stand
+// as the reason of a larger one ("cannot write P: cannot examine D: ...");
+// a report makes a sentence of it.
+std::string failure_text(const char *action, const std::string &path, int error);
+// The same with a reason of the toolkit's own: "cannot <action> <path>: <reason>".
+std::string failure_text(const char *action, const std::string &path, const std::string &reason);
+
+// Leaves `text` (a clause, as above) as the report of the toolkit function
+// `function` in `slot`, its first letter capitalised (a report already there
+// becomes its cause).
+void report_text(tk_ErrorReport **slot, const char *function, std::string text);
+
+// Leaves the report "Cannot <action> <path>: <OS message for error>" from
+// `function` in `slot`. (These are defined with the file-system tests, so
+// that this seam itself needs nothing else.)
 void report_failure(tk_ErrorReport **slot, const char *function, const char *action,
                     const char *path, int error);
 

@@ -38,7 +38,12 @@ namespace {
 
 using Mode = tk_TreeFile::Mode;
 
-std::string os_error(int error) { return tk::io::message(error); }
+using tk::io::failure_text;
+
+// The text of a writer's lock that could not be taken on `fd` (errno `e`).
+std::string lock_failure(const std::string &path, int e) {
+  return e == EWOULDBLOCK ? path + " is in use by another writer" : failure_text("lock", path, e);
+}
 
 // `path` made absolute against the current directory (links are not
 // resolved), so that a later change of directory cannot redirect the close.
@@ -50,7 +55,7 @@ bool absolute_path(const char *path, std::string &out, std::string &error) {
   std::vector<char> buffer(PATH_MAX);
   while (!tk::io::getcwd(buffer.data(), buffer.size())) {
     if (errno != ERANGE || buffer.size() > (1u << 20)) {
-      error = "cannot find the current directory: " + os_error(errno);
+      error = failure_text("find", "the current directory", errno);
       return false;
     }
     buffer.resize(buffer.size() * 2);
@@ -83,15 +88,14 @@ int open_locked(const std::string &path, bool *missing, std::string &error) {
       if (errno == ENOENT) {
         *missing = true;
       } else {
-        error = "Cannot open " + path + ": " + os_error(errno);
+        error = failure_text("open", path, errno);
       }
       return -1;
     }
     if (tk::io::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       int e = errno;
       tk::io::close(fd);
-      error = e == EWOULDBLOCK ? path + " is in use by another writer"
-                               : "Cannot lock " + path + ": " + os_error(e);
+      error = lock_failure(path, e);
       return -1;
     }
     // A writer that was closing between our open and our lock has renamed a
@@ -99,7 +103,7 @@ int open_locked(const std::string &path, bool *missing, std::string &error) {
     // path names now, or its changes would be lost.
     struct stat held, named;
     if (tk::io::fstat(fd, &held) != 0) {
-      error = "Cannot examine " + path + ": " + os_error(errno);
+      error = failure_text("examine", path, errno);
       tk::io::close(fd);
       return -1;
     }
@@ -107,7 +111,7 @@ int open_locked(const std::string &path, bool *missing, std::string &error) {
       return fd;
     tk::io::close(fd);
   }
-  error = "Cannot open " + path + ": it keeps being replaced while it is opened";
+  error = failure_text("open", path, "it keeps being replaced while it is opened");
   return -1;
 }
 
@@ -117,7 +121,7 @@ int open_locked(const std::string &path, bool *missing, std::string &error) {
 bool load(int fd, tk_TreeFile &file, std::string &error) {
   struct stat st;
   if (tk::io::fstat(fd, &st) != 0) {
-    error = "Cannot read " + file.path + ": " + os_error(errno);
+    error = failure_text("examine", file.path, errno);
     return false;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -128,7 +132,7 @@ bool load(int fd, tk_TreeFile &file, std::string &error) {
   unsigned char head[tk::tree::kHeaderSize];
   ssize_t got = tk::io::read(fd, head, std::min(size, sizeof head));
   if (got < 0) {
-    error = "Cannot read " + file.path + ": " + os_error(errno);
+    error = failure_text("read", file.path, errno);
     return false;
   }
   std::string reason;
@@ -138,17 +142,17 @@ bool load(int fd, tk_TreeFile &file, std::string &error) {
   }
   std::unique_ptr<char[]> image(new (std::nothrow) char[size]);
   if (!image) {
-    error = "Cannot read " + file.path + ": it is too large for the memory left";
+    error = failure_text("read", file.path, "it is too large for the memory left");
     return false;
   }
   std::memcpy(image.get(), head, sizeof head);
   got = tk::io::read(fd, image.get() + sizeof head, size - sizeof head);
   if (got < 0) {
-    error = "Cannot read " + file.path + ": " + os_error(errno);
+    error = failure_text("read", file.path, errno);
     return false;
   }
   if (static_cast<size_t>(got) != size - sizeof head) {
-    error = "Cannot read " + file.path + ": it shrank while it was read";
+    error = failure_text("read", file.path, "it shrank while it was read");
     return false;
   }
   if (!tk::tree::parse(std::move(image), size, file, reason)) {
@@ -166,18 +170,18 @@ bool resolve_links(const std::string &path, std::string &target, std::string &er
     struct stat st;
     if (tk::io::lstat(p.c_str(), &st) != 0) {
       if (errno == ENOENT) break;
-      error = "cannot examine " + p + ": " + os_error(errno);
+      error = failure_text("examine", p, errno);
       return false;
     }
     if (!S_ISLNK(st.st_mode)) break;
     if (hops == 40) {
-      error = "too many levels of symbolic links";
+      error = failure_text("follow the links of", path, ELOOP);
       return false;
     }
     std::vector<char> buffer(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
     ssize_t n = tk::io::readlink(p.c_str(), buffer.data(), buffer.size());
     if (n < 0) {
-      error = "cannot read link " + p + ": " + os_error(errno);
+      error = failure_text("read link", p, errno);
       return false;
     }
     std::string link(buffer.data(), static_cast<size_t>(n));
@@ -229,20 +233,19 @@ int lock_for_create(tk_TreeFile &file, std::string &error) {
     if (!missing) return fd;
     std::string target;
     if (!resolve_links(file.path, target, error)) {
-      error = "Cannot create " + file.path + ": " + error;
+      error = failure_text("create", file.path, error);
       return -1;
     }
     std::string lock = directory_of(target) + "/" + lock_name(base_of(target));
     fd = tk::io::open(lock.c_str(), O_RDONLY | O_CREAT, 0666);
     if (fd < 0) {
-      error = "Cannot create " + file.path + ": " + os_error(errno);
+      error = failure_text("create", file.path, failure_text("create", lock, errno));
       return -1;
     }
     if (tk::io::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       int e = errno;
       tk::io::close(fd);
-      error = e == EWOULDBLOCK ? file.path + " is in use by another writer"
-                               : "Cannot lock " + file.path + ": " + os_error(e);
+      error = lock_failure(file.path, e);
       return -1;
     }
     struct stat held, named, made;
@@ -256,7 +259,7 @@ int lock_for_create(tk_TreeFile &file, std::string &error) {
     }
     tk::io::close(fd);
   }
-  error = "Cannot create " + file.path + ": it keeps being replaced while it is opened";
+  error = failure_text("create", file.path, "it keeps being replaced while it is opened");
   return -1;
 }
 
@@ -315,7 +318,7 @@ bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error
   struct stat old;
   bool has_old = tk::io::stat(target.c_str(), &old) == 0;
   if (!has_old && errno != ENOENT) {
-    error = "cannot examine " + target + ": " + os_error(errno);
+    error = failure_text("examine", target, errno);
     return false;
   }
   if (has_old && !S_ISREG(old.st_mode)) {
@@ -330,19 +333,19 @@ bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error
     temp = directory + "/" + temporary_prefix(base_of(target)) + std::to_string(getpid()) + "-" + std::to_string(++counter);
     fd = tk::io::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && (errno != EEXIST || attempt == 100)) {
-      error = "cannot create a temporary file in " + directory + ": " + os_error(errno);
+      error = failure_text("create a temporary file in", directory, errno);
       return false;
     }
   }
   auto fail = [&](const char *step, int e) {
     if (fd >= 0) tk::io::close(fd);
     tk::io::unlink(temp.c_str());
-    error = std::string(step) + ": " + os_error(e);
+    error = failure_text(step, "", e);
     return false;
   };
   // The owner first: changing it clears the set-user-ID and set-group-ID bits.
-  if (has_old && !keep_owner(fd, old)) return fail("cannot keep the owner", errno);
-  if (has_old && tk::io::fchmod(fd, old.st_mode & 07777) != 0) return fail("cannot keep the permissions", errno);
+  if (has_old && !keep_owner(fd, old)) return fail("keep the owner", errno);
+  if (has_old && tk::io::fchmod(fd, old.st_mode & 07777) != 0) return fail("keep the permissions", errno);
   int write_error = 0;
   bool complete = false;
   try {
@@ -355,15 +358,15 @@ bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error
   } catch (const std::bad_alloc &) {
     write_error = ENOMEM;
   }
-  if (!complete) return fail("cannot write the new file", write_error ? write_error : EIO);
-  if (tk::io::fsync(fd) != 0) return fail("cannot flush the new file", errno);
+  if (!complete) return fail("write the new file", write_error ? write_error : EIO);
+  if (tk::io::fsync(fd) != 0) return fail("flush the new file", errno);
   int closed = tk::io::close(fd);
   fd = -1;
-  if (closed != 0) return fail("cannot close the new file", errno);
-  if (tk::io::rename(temp.c_str(), target.c_str()) != 0) return fail("cannot put the new file in place", errno);
+  if (closed != 0) return fail("close the new file", errno);
+  if (tk::io::rename(temp.c_str(), target.c_str()) != 0) return fail("put the new file in place", errno);
   release_creation_lock(file);  // the file exists now and its own lock takes over
   if (tk::io::fsync_dir(directory.c_str()) != 0) {
-    error = "the new file is in place, but its directory could not be flushed: " + os_error(errno);
+    error = std::string("the new file is in place, but its directory could not be flushed: ") + tk::io::message(errno);
     return false;
   }
   return true;
@@ -380,7 +383,10 @@ tk_TreeFile *new_handle(const char *path, Mode mode, std::string &error) {
   file->mode = mode;
   file->dictionary.owned_by_file = true;
   file->dictionary.read_only = mode == Mode::read;
-  if (!absolute_path(path, file->path, error)) return nullptr;
+  if (!absolute_path(path, file->path, error)) {
+    error = failure_text(mode == Mode::create ? "create" : "open", path, error);
+    return nullptr;
+  }
   return file.release();
 }
 
@@ -404,15 +410,15 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
       struct stat st, existing;
       bool exists = false;
       if (tk::io::stat(directory.c_str(), &st) != 0) {
-        error = "Cannot create " + file->path + ": directory " + directory + ": " + os_error(errno);
+        error = failure_text("create", file->path, failure_text("examine", directory, errno));
       } else if (!S_ISDIR(st.st_mode)) {
-        error = "Cannot create " + file->path + ": " + directory + " is not a directory";
+        error = failure_text("create", file->path, directory + " is not a directory");
       } else if ((exists = tk::io::stat(file->path.c_str(), &existing) == 0) && S_ISDIR(existing.st_mode)) {
-        error = "Cannot create " + file->path + ": it is a directory";
+        error = failure_text("create", file->path, "it is a directory");
       } else if (exists && !S_ISREG(existing.st_mode)) {
         // A device, a pipe or a socket (links followed): replacing it would
         // destroy it.
-        error = "Cannot create " + file->path + ": it is not a regular file";
+        error = failure_text("create", file->path, "it is not a regular file");
       } else {
         // An existing file is replaced at close; until then it is held like
         // a file opened for update. A new one is held through its lock file.
@@ -421,11 +427,11 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
       file->changed = true;
     }
   } catch (const std::bad_alloc &) {
-    error = "Cannot create " + std::string(path) + ": out of memory";
+    error = failure_text("create", path, "out of memory");
   }
   if (!error.empty()) {
     if (file) destroy(file);
-    tk::report(slot, "tk_TreeFileCreate", "%s", error.c_str());
+    tk::io::report_text(slot, "tk_TreeFileCreate", error);
     return nullptr;
   }
   return file;
@@ -468,7 +474,7 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
         // instead of waiting for a writer; regular files ignore the flag.
         fd = tk::io::open(file->path.c_str(), O_RDONLY | O_NONBLOCK, 0);
         missing = fd < 0 && errno == ENOENT;
-        if (fd < 0 && !missing) error = "Cannot open " + file->path + ": " + os_error(errno);
+        if (fd < 0 && !missing) error = failure_text("open", file->path, errno);
       } else {
         fd = file->lock_fd = open_locked(file->path, &missing, error);
       }
@@ -476,12 +482,12 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
       if (fd >= 0) load(fd, *file, error);
     }
   } catch (const std::bad_alloc &) {
-    error = "Cannot open " + std::string(path) + ": out of memory";
+    error = failure_text("open", path, "out of memory");
   }
   if (how == Mode::read && fd >= 0) tk::io::close(fd);  // everything is in memory now
   if (!error.empty()) {
     if (file) destroy(file);
-    tk::report(slot, "tk_TreeFileOpen", "%s", error.c_str());
+    tk::io::report_text(slot, "tk_TreeFileOpen", error);
     return nullptr;
   }
   return file;
@@ -497,14 +503,14 @@ TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot) {
     try {
       // A record nobody checked never reaches a new file.
       if (!tk::tree::check_records(*file, error) || !replace_file(file->path, *file, error))
-        error = "Cannot write " + file->path + ": " + error;
+        error = failure_text("write", file->path, error);
     } catch (const std::bad_alloc &) {
-      error = "Cannot write " + file->path + ": out of memory";
+      error = failure_text("write", file->path, "out of memory");
     }
   }
   destroy(file);
   if (!error.empty()) {
-    tk::report(slot, "tk_TreeFileClose", "%s", error.c_str());
+    tk::io::report_text(slot, "tk_TreeFileClose", error);
     return 0;
   }
   return 1;

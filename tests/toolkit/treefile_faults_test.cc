@@ -2,12 +2,26 @@
 // open, a close over an old file and a close of a new file is made to fail
 // in turn. Built only with the toolkit's fault injection.
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "treefile_fixture.h"
 
 namespace treefile_test {
 namespace {
+
+// Every OS failure of the toolkit reads alike: "Cannot <action> <path>: ...",
+// ending in the OS message of the fault (a short write counts as a full
+// disk), whichever operation it fell on.
+void expect_failure_text(const std::string &chain, int fault, long nth) {
+  const size_t colon = chain.find(": ");  // after the function's name
+  std::string message = colon == std::string::npos ? chain : chain.substr(colon + 2);
+  while (!message.empty() && message.back() == '\n') message.pop_back();
+  const std::string os = std::string(": ") + std::strerror(fault == TK_FAULT_SHORT_WRITE ? ENOSPC : fault);
+  EXPECT_EQ(message.rfind("Cannot ", 0), 0u) << "fault at operation " << nth << ": " << chain;
+  EXPECT_TRUE(message.size() >= os.size() && message.compare(message.size() - os.size(), os.size(), os) == 0)
+      << "fault at operation " << nth << ": " << chain;
+}
 
 // Runs `close_one` with a fault at each file operation in turn, until a run
 // goes through with no fault left to trigger, and checks after each run that
@@ -42,6 +56,7 @@ TEST_P(TreeFileCloseFaults, AFailingFileOperationLeavesTheOldFileAndNoTemporary)
       continue;
     }
     EXPECT_NE(message, "") << "failure without report at operation " << nth;
+    expect_failure_text(message, error, nth);
     if (now != old_bytes) {
       // Only the flush of the directory comes after the rename.
       EXPECT_NE(message.find("directory could not be flushed"), std::string::npos) << message;
@@ -85,7 +100,7 @@ TEST_P(TreeFileCloseFaults, AFailingCloseOfANewFileLeavesNothingBehind) {
       EXPECT_EQ(entries(), std::vector<std::string>{"new.kpf"});
       break;
     }
-    EXPECT_NE(message, "");
+    expect_failure_text(message, error, nth);
     if (message.find("directory could not be flushed") == std::string::npos) {
       EXPECT_EQ(entries(), std::vector<std::string>{}) << "fault at operation " << nth << ": " << message;
     }
@@ -108,7 +123,7 @@ TEST_P(TreeFileCloseFaults, AFailingOpenReportsAndHoldsNoLock) {
       if (used < nth) break;
       continue;  // the fault fell on an operation whose failure is harmless
     }
-    EXPECT_NE(take_report(report), "") << "fault at operation " << nth;
+    expect_failure_text(take_report(report), GetParam(), nth);
     EXPECT_EQ(open_failure("f.kpf", "rb+"), "") << "a failed open kept the lock, fault at " << nth;
   }
 }
