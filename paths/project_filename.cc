@@ -2,10 +2,10 @@
 // its base name and its project manager directory (where the project file
 // lies, and what "$PROJECT" names stand for). The four texts are released and
 // set together, so they never describe two different files.
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
 #include "paths/directory_checks.h"
-#include "tree/lifecycle.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Argument records: one named input or output of a process. Its value names
 // the PFA file whose data files it stands for; its parent is the process that
 // holds it once attached.
+#include "node/lifecycle.h"
 #include "process/process_internal.h"
-#include "tree/lifecycle.h"
 
 namespace {
 

@@ -1,7 +1,14 @@
 // The project's two containers of the processing model: ProcFiles holds the
 // PFA list of each level and has a change state of its own; ProcessLists
 // holds the process list of each level and is as dirty as its processes.
+// The project holds one of each; the lists of a level are read through it.
 #include "process/process_internal.h"
+
+namespace {
+
+bool valid_level(pm_Level level) noexcept { return level >= pm::kLevelProject && level <= pm::kLevelSample; }
+
+}  // namespace
 
 extern "C" {
 
@@ -62,6 +69,16 @@ PM_API void pm_ProcessListsDestroy(pm_ProcessLists *lists) {
   if (!lists) return;
   pm_ProcessListsClear(lists);
   tk_HeapFree(lists);
+}
+
+PM_API pm_Process *pm_ProcessListGetByType(pm_Project *project, pm_Level level) {
+  if (!project || !project->process_lists || !valid_level(level)) return nullptr;
+  return pm::as_kind<pm_Process>(pm::list_first(pm::as_node(project->process_lists->lists[level])));
+}
+
+PM_API pm_PFAFile *pm_PFAFileListGetByType(pm_Project *project, pm_Level level) {
+  if (!project || !project->pfa_root || !valid_level(level)) return nullptr;
+  return pm::as_kind<pm_PFAFile>(pm::list_first(pm::as_node(project->pfa_root->lists[level])));
 }
 
 }  // extern "C"

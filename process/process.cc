@@ -1,9 +1,9 @@
 // Process records: one processing step the host can run, with its own
 // parameter and label files and an ordered list of arguments that it owns.
 #include "node/append.h"
+#include "node/lifecycle.h"
 #include "node/report.h"
 #include "process/process_internal.h"
-#include "tree/lifecycle.h"
 
 extern "C" {
 

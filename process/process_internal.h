@@ -2,9 +2,9 @@
 #ifndef KESTRUM_PROCESS_PROCESS_INTERNAL_H
 #define KESTRUM_PROCESS_PROCESS_INTERNAL_H
 
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
 
 namespace pm {
 

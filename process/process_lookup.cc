@@ -2,10 +2,9 @@
 // one of its arguments names, and the process's label file. Both look the
 // process up by name in the project's process list of the level; neither
 // changes anything or tests the disk.
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
-#include "node/node.h"
 
 namespace {
 

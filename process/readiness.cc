@@ -7,9 +7,9 @@
 // every tile or sample (a strict input) or in at least one (an optional input
 // of a special process); at a tile or sample the node's own files, or those
 // of its tile or samples, are looked at. Nothing of the project is changed.
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // in the owner and, only when the node was really linked, makes the owner
 // its parent. Nothing is marked changed: the new node is dirty already.
 #include "node/append.h"
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Data file records: one file of the analysis attached to the project, a tile
 // or a sample. The node name holds the file type, which is unique within the
 // owner's files list; the rest is what the host keeps about the file.
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
 
 extern "C" {
 

@@ -1,8 +1,8 @@
 // The project record: the root of the tree. It owns its tiles, its
 // project-level data files, the texts derived from its file name, and the two
 // containers of the processing model (the PFA root and the process lists).
+#include "node/lifecycle.h"
 #include "node/node.h"
-#include "tree/lifecycle.h"
 
 extern "C" {
 

@@ -9,10 +9,10 @@
 // released if it was new, and every former record not yet reached is put
 // back after the ones already placed.
 
+#include "node/lifecycle.h"
 #include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
 
 namespace {
 

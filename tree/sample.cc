@@ -1,7 +1,7 @@
 // Sample records: the second level below the project. A sample owns its
 // sample-level data files.
+#include "node/lifecycle.h"
 #include "node/node.h"
-#include "tree/lifecycle.h"
 
 extern "C" {
 

@@ -1,9 +1,8 @@
 // The project's analysis settings, the selection flags of tiles and samples,
-// node totals, new tile and sample names, and the processing configuration
-// the project holds by level.
+// node totals, and new tile and sample names.
+#include "node/lifecycle.h"
 #include "node/node.h"
 #include "node/report.h"
-#include "tree/lifecycle.h"
 
 namespace {
 
@@ -18,8 +17,6 @@ char *new_name(const char *function, const char *message, bool have_owner, pm_No
   if (inner) r.push(inner.take(), "%s", message);
   return name;
 }
-
-bool valid_level(pm_Level level) noexcept { return level >= pm::kLevelProject && level <= pm::kLevelSample; }
 
 }  // namespace
 
@@ -68,16 +65,6 @@ PM_API int pm_ProjectGetTotalSamples(pm_Project *project) {
 PM_API int pm_ProjectGetTotalNodes(pm_Project *project) {
   if (!project) return 0;
   return 1 + pm::node_count(pm::as_node(project->tiles)) + pm_ProjectGetTotalSamples(project);
-}
-
-PM_API pm_Process *pm_ProcessListGetByType(pm_Project *project, pm_Level level) {
-  if (!project || !project->process_lists || !valid_level(level)) return nullptr;
-  return pm::as_kind<pm_Process>(pm::list_first(pm::as_node(project->process_lists->lists[level])));
-}
-
-PM_API pm_PFAFile *pm_PFAFileListGetByType(pm_Project *project, pm_Level level) {
-  if (!project || !project->pfa_root || !valid_level(level)) return nullptr;
-  return pm::as_kind<pm_PFAFile>(pm::list_first(pm::as_node(project->pfa_root->lists[level])));
 }
 
 }  // extern "C"

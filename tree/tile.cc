@@ -1,7 +1,7 @@
 // Tile records: the first level below the project. A tile owns its samples
 // and its tile-level data files.
+#include "node/lifecycle.h"
 #include "node/node.h"
-#include "tree/lifecycle.h"
 
 extern "C" {
 

@@ -1,4 +1,5 @@
-// The existence test of a data file's descriptor.
+// The existence test of a data file's descriptor: a question about a name on
+// disk, so it sits with the names, below the readiness of processes that asks it.
 #include "node/node.h"
 #include "node/report.h"
 

@@ -7,8 +7,8 @@
 // own remove and clear; these templates keep the order of the steps in one
 // place. Likewise every plain setter stores, marks the record changed and
 // answers 1, and every getter copies out, with 0 or null for a null record.
-#ifndef KESTRUM_TREE_LIFECYCLE_H
-#define KESTRUM_TREE_LIFECYCLE_H
+#ifndef KESTRUM_NODE_LIFECYCLE_H
+#define KESTRUM_NODE_LIFECYCLE_H
 
 #include "node/node.h"
 
