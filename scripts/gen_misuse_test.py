@@ -1,16 +1,21 @@
 #!/usr/bin/env python3
-"""Writes tests/reliability/misuse_test.cc from include/kestrum.h.
+"""Writes tests/reliability/misuse_test.cc and include/kestrum.map from
+include/kestrum.h, the one list of kestrum's exports.
 
-Every exported function is called with the arguments a careless or hostile
-host might pass: null handles, null strings, null name arrays, zero and
-negative numbers (and the largest and smallest int), with a report slot and
-without one. Where the function also takes live objects, it is called with
-live handles and null strings, and with one live handle among null ones.
-Each call must return the documented null, 0 or special value and must not
-crash or leak (the sanitizer build checks the last two).
+The map is the linker's version script: exactly the pm_ functions the header
+declares (the build checks the library's exports against it). The test calls
+every exported function with the arguments a careless or hostile host might
+pass: null handles, null strings, null name arrays, zero and negative numbers
+(and the largest and smallest int), with a report slot and without one. Where
+the function also takes live objects, it is called with live handles and null
+strings, and with one live handle among null ones. Each call must return the
+documented null, 0 or special value and must not crash or leak (the sanitizer
+build checks the last two).
 
-Run it after changing the public header and commit its output:
+Run it after changing the public header and commit both outputs:
     python3 scripts/gen_misuse_test.py
+With --check it writes nothing and fails when either output is not what the
+header gives (ctest runs it so, as api.ExportListsFollowHeader).
 """
 
 import os
@@ -20,6 +25,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HEADER = os.path.join(ROOT, "include", "kestrum.h")
 OUTPUT = os.path.join(ROOT, "tests", "reliability", "misuse_test.cc")
+MAP = os.path.join(ROOT, "include", "kestrum.map")
 
 # Parameter types that take an object, and which live object stands in.
 HANDLES = {
@@ -318,17 +324,41 @@ EPILOGUE = '''
 '''
 
 
+def map_text(functions):
+    names = "".join(f"    {name};\n" for name in sorted(name for _, name, _ in functions))
+    return ("/* The exports of libkestrum: exactly these pm_ names, as include/kestrum.h\n"
+            " * declares them (written by scripts/gen_misuse_test.py). */\n"
+            "{\n  global:\n" + names + "  local: *;\n};\n")
+
+
 def main():
+    check = sys.argv[1:] == ["--check"]
+    if sys.argv[1:] and not check:
+        sys.exit("usage: gen_misuse_test.py [--check]")
     with open(HEADER) as f:
         functions = parse(f.read())
     body = []
     for ret, name, kinds in functions:
         body += test_for(ret, name, kinds)
         body.append("")
-    text = PROLOGUE + "\n".join(body).rstrip() + "\n" + EPILOGUE
-    with open(OUTPUT, "w") as f:
-        f.write(text)
-    print(f"{OUTPUT}: {len(functions)} exports")
+    outputs = {OUTPUT: PROLOGUE + "\n".join(body).rstrip() + "\n" + EPILOGUE, MAP: map_text(functions)}
+    if check:
+        stale = []
+        for path, text in outputs.items():
+            with open(path) as f:
+                if f.read() != text:
+                    stale.append(os.path.relpath(path, ROOT))
+        if stale:
+            print(f"{' and '.join(stale)} not in step with include/kestrum.h ({len(functions)} exports).\n"
+                  "Declare exports only in include/kestrum.h (with PM_API and doxygen docs), then run\n"
+                  "    python3 scripts/gen_misuse_test.py\n"
+                  "and commit what it writes; do not edit those files by hand.")
+            sys.exit(1)
+        return
+    for path, text in outputs.items():
+        with open(path, "w") as f:
+            f.write(text)
+    print(f"{OUTPUT}, {MAP}: {len(functions)} exports")
 
 
 if __name__ == "__main__":

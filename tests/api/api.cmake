@@ -26,6 +26,11 @@ add_test(NAME api.KestrumExportsExactlyItsVersionScript
   COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:kestrum>
           -DSCRIPT=${CMAKE_SOURCE_DIR}/include/kestrum.map -DPREFIX=pm_
           -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_exports.cmake)
+# include/kestrum.h is the one list of exports: the version script above and
+# the misuse test are written from it by scripts/gen_misuse_test.py, and this
+# fails (saying what to run) when either is not what the header gives.
+add_test(NAME api.ExportListsFollowHeader
+  COMMAND ${KESTRUM_PYTHON3} ${CMAKE_SOURCE_DIR}/scripts/gen_misuse_test.py --check)
 add_test(NAME api.ToolkitExportsOnlyToolkitNames
   COMMAND ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:toolkit> -DPREFIX=tk_
           -P ${CMAKE_CURRENT_SOURCE_DIR}/api/check_exports.cmake)
