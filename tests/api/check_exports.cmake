@@ -34,8 +34,13 @@ if(SCRIPT)
   list(LENGTH expected n_expected)
   list(LENGTH exported n_exported)
   if(missing OR extra)
+    # The script is written from the public header (scripts/gen_misuse_test.py),
+    # so the way out is in the header or in the definitions.
     message(FATAL_ERROR "exports differ from ${SCRIPT} (${n_exported} exported, ${n_expected} listed)\n"
-                        "missing: ${missing}\nnot listed: ${extra}")
+                        "missing: ${missing}\nnot listed: ${extra}\n"
+                        "A missing name is declared in the public header but not defined with its API "
+                        "macro; a name not listed is defined so but not declared in the header (declare "
+                        "it there and run python3 scripts/gen_misuse_test.py) or should not be exported.")
   endif()
   message(STATUS "${n_exported} exports, exactly as listed")
 endif()
