@@ -21,9 +21,12 @@ std::string failure_text(const char *action, const std::string &path, int error)
   return failure_text(action, path, std::string(message(error)));
 }
 
-void report_text(tk_ErrorReport **slot, const char *function, std::string text) {
-  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
-  tk::report(slot, function, "%s", text.c_str());
+// Copies nothing, so that it cannot throw: the tree file's exports call it
+// outside their handlers.
+void report_text(tk_ErrorReport **slot, const char *function, const std::string &text) noexcept {
+  if (text.empty()) return tk::report(slot, function, "%s", "");
+  char first = text[0] >= 'a' && text[0] <= 'z' ? static_cast<char>(text[0] - 'a' + 'A') : text[0];
+  tk::report(slot, function, "%c%s", first, text.c_str() + 1);
 }
 
 // Building the text may throw; the report then says only that memory ran out.

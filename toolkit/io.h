@@ -56,7 +56,7 @@ std::string failure_text(const char *action, const std::string &path, const std:
 // Leaves `text` (a clause, as above) as the report of the toolkit function
 // `function` in `slot`, its first letter capitalised (a report already there
 // becomes its cause).
-void report_text(tk_ErrorReport **slot, const char *function, std::string text);
+void report_text(tk_ErrorReport **slot, const char *function, const std::string &text) noexcept;
 
 // Leaves the report "Cannot <action> <path>: <OS message for error>" from
 // `function` in `slot`. (These are defined with the file-system tests, so
