@@ -29,13 +29,18 @@ void report_text(tk_ErrorReport **slot, const char *function, const std::string 
   tk::report(slot, function, "%c%s", first, text.c_str() + 1);
 }
 
+void report_out_of_memory(tk_ErrorReport **slot, const char *function, const char *action,
+                          const char *path) noexcept {
+  tk::report(slot, function, "Cannot %s %s: out of memory", action, path ? path : "(null)");
+}
+
 // Building the text may throw; the report then says only that memory ran out.
 void report_failure(tk_ErrorReport **slot, const char *function, const char *action,
                     const char *path, int error) {
   try {
     report_text(slot, function, failure_text(action, path ? path : "(null)", error));
   } catch (const std::bad_alloc &) {
-    tk::report(slot, function, "Out of memory");
+    report_out_of_memory(slot, function, action, path);
   }
 }
 

@@ -58,6 +58,12 @@ std::string failure_text(const char *action, const std::string &path, const std:
 // becomes its cause).
 void report_text(tk_ErrorReport **slot, const char *function, const std::string &text) noexcept;
 
+// Leaves the report "Cannot <action> <path>: out of memory" from `function`
+// in `slot`. It builds no C++ string, so that a handler of std::bad_alloc can
+// call it without throwing again.
+void report_out_of_memory(tk_ErrorReport **slot, const char *function, const char *action,
+                          const char *path) noexcept;
+
 // Leaves the report "Cannot <action> <path>: <OS message for error>" from
 // `function` in `slot`. (These are defined with the file-system tests, so
 // that this seam itself needs nothing else.)

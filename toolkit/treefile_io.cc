@@ -402,6 +402,7 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
     return nullptr;
   }
   std::string error;
+  bool out_of_memory = false;  // then `error` may hold anything
   tk_TreeFile *file = nullptr;
   try {
     file = new_handle(path, Mode::create, error);
@@ -427,11 +428,14 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
       file->changed = true;
     }
   } catch (const std::bad_alloc &) {
-    error = failure_text("create", path, "out of memory");
+    out_of_memory = true;
   }
-  if (!error.empty()) {
+  if (out_of_memory || !error.empty()) {
     if (file) destroy(file);
-    tk::io::report_text(slot, "tk_TreeFileCreate", error);
+    if (out_of_memory)
+      tk::io::report_out_of_memory(slot, "tk_TreeFileCreate", "create", path);
+    else
+      tk::io::report_text(slot, "tk_TreeFileCreate", error);
     return nullptr;
   }
   return file;
@@ -462,6 +466,7 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
     return nullptr;
   }
   std::string error;
+  bool out_of_memory = false;  // then `error` may hold anything
   tk_TreeFile *file = nullptr;
   int fd = -1;
   try {
@@ -482,12 +487,15 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
       if (fd >= 0) load(fd, *file, error);
     }
   } catch (const std::bad_alloc &) {
-    error = failure_text("open", path, "out of memory");
+    out_of_memory = true;
   }
   if (how == Mode::read && fd >= 0) tk::io::close(fd);  // everything is in memory now
-  if (!error.empty()) {
+  if (out_of_memory || !error.empty()) {
     if (file) destroy(file);
-    tk::io::report_text(slot, "tk_TreeFileOpen", error);
+    if (out_of_memory)
+      tk::io::report_out_of_memory(slot, "tk_TreeFileOpen", "open", path);
+    else
+      tk::io::report_text(slot, "tk_TreeFileOpen", error);
     return nullptr;
   }
   return file;
@@ -499,16 +507,19 @@ TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot) {
   bool write = file->mode == Mode::create ||
                (file->mode == Mode::update && (file->changed || file->dictionary.changed));
   std::string error;
+  bool out_of_memory = false;  // then `error` may hold anything
   if (write) {
     try {
       // A record nobody checked never reaches a new file.
       if (!tk::tree::check_records(*file, error) || !replace_file(file->path, *file, error))
         error = failure_text("write", file->path, error);
     } catch (const std::bad_alloc &) {
-      error = failure_text("write", file->path, "out of memory");
+      out_of_memory = true;
+      tk::io::report_out_of_memory(slot, "tk_TreeFileClose", "write", file->path.c_str());
     }
   }
   destroy(file);
+  if (out_of_memory) return 0;
   if (!error.empty()) {
     tk::io::report_text(slot, "tk_TreeFileClose", error);
     return 0;
