@@ -366,7 +366,7 @@ bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error
   if (tk::io::rename(temp.c_str(), target.c_str()) != 0) return fail("put the new file in place", errno);
   release_creation_lock(file);  // the file exists now and its own lock takes over
   if (tk::io::fsync_dir(directory.c_str()) != 0) {
-    error = std::string("the new file is in place, but its directory could not be flushed: ") + tk::io::message(errno);
+    error = "the new file is in place, but " + failure_text("flush", directory, errno);
     return false;
   }
   return true;

@@ -169,7 +169,7 @@ TEST_P(FaultLoop, EveryFailingOperationLeavesOldFileAndIntactProject) {
         // Only the flush of the directory comes after the new file is put in
         // place; when that fails the save says so, and the file holds the
         // complete new version.
-        EXPECT_NE(slot.text().find("directory could not be flushed"), std::string::npos) << slot.text();
+        EXPECT_NE(slot.text().find("the new file is in place"), std::string::npos) << slot.text();
         EXPECT_EQ(LoadDifference(Target(), expected), "");
       } else if (op_ == Operation::kSaveAsNew) {
         EXPECT_FALSE(now.has_value()) << "a failed save-as left a file";
