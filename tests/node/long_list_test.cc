@@ -23,8 +23,6 @@
 namespace kestrum_test {
 namespace {
 
-bool SlowPaths() { return pm::slow_paths_wanted(std::getenv("KESTRUM_SLOW_PATHS")); }
-
 static_assert(std::is_same_v<pm::NameSet::hasher, tk::NameHash>, "list indexes must use the keyed hash");
 static_assert(std::is_same_v<pm::NameMap::hasher, tk::NameHash>, "list indexes must use the keyed hash");
 
@@ -36,7 +34,7 @@ std::string LongName(int i) {
 }
 
 TEST(LongList, AppendingNodeByNodeIsLinearForEveryKind) {
-  if (SlowPaths()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
   for (ListKind kind : kAllListKinds) {
     double ratio = ScalingRatio(1000, [&](int n) {
       auto holder = MakeListHolder(kind);
@@ -50,7 +48,7 @@ TEST(LongList, AppendingNodeByNodeIsLinearForEveryKind) {
 // pattern of an import, which fills each new tile's samples and files
 // between two tiles.
 TEST(LongList, AppendsBetweenWorkOnOtherListsStayLinear) {
-  if (SlowPaths()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
   double ratio = ScalingRatio(600, [](int n) {
     auto tiles = MakeListHolder(ListKind::kTiles);
     for (int i = 0; i < n; ++i) {
@@ -227,7 +225,7 @@ TEST(LongList, WalkTranscript) {
 
 TEST(LongList, FastPathsGiveWhatTheWalkGives) {
   if (!KESTRUM_TEST_HOOKS) GTEST_SKIP() << "the library reads KESTRUM_SLOW_PATHS only with the test hooks";
-  if (SlowPaths() || std::getenv("KESTRUM_TRANSCRIPT")) GTEST_SKIP() << "this process walks already";
+  if (SlowPathsForced() || std::getenv("KESTRUM_TRANSCRIPT")) GTEST_SKIP() << "this process walks already";
   std::string fast;
   int longest = 0;
   for (unsigned seed : kSeeds) fast += Transcript(seed, &longest) + "====\n";
