@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -219,8 +218,9 @@ constexpr unsigned kSeeds[] = {7, 1313, 90210};
 TEST(LongList, WalkTranscript) {
   const char *target = std::getenv("KESTRUM_TRANSCRIPT");
   if (!target) GTEST_SKIP() << "run by LongList.FastPathsGiveWhatTheWalkGives";
-  std::ofstream file(target, std::ios::binary);
-  for (unsigned seed : kSeeds) file << Transcript(seed) << "====\n";
+  std::string walk;
+  for (unsigned seed : kSeeds) walk += Transcript(seed) + "====\n";
+  WriteBytes(target, walk);
 }
 
 TEST(LongList, FastPathsGiveWhatTheWalkGives) {
@@ -239,8 +239,7 @@ TEST(LongList, FastPathsGiveWhatTheWalkGives) {
   const std::string command = "KESTRUM_SLOW_PATHS=1 KESTRUM_TRANSCRIPT='" + target + "' '" + self +
                               "' --gtest_filter=LongList.WalkTranscript >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  std::ifstream file(target, std::ios::binary);
-  std::string walk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string walk = ReadBytes(target);
   ASSERT_FALSE(walk.empty());
   if (fast != walk) {
     std::istringstream a(fast), b(walk);
