@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "full_project.h"
 #include "fuzz_support.h"
+#include "project_builder.h"
 #include "raw_tree_file.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 
 namespace pm {
 
@@ -89,17 +88,6 @@ ListIndex *AppendIndexes::find(pm_Node *first) noexcept {
 }
 
 }  // namespace
-
-// Only test builds read the switch: an installed library reads no
-// environment.
-bool slow_paths() noexcept {
-#ifdef PM_TEST_HOOKS
-  static const bool slow = slow_paths_wanted(std::getenv("KESTRUM_SLOW_PATHS"));
-  return slow;
-#else
-  return false;
-#endif
-}
 
 void list_changed(const pm_Node *node) noexcept {
   if (!node || (!node->next && !node->prev)) return;

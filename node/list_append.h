@@ -9,6 +9,12 @@
 // or of a name in it must make the library drop its indexes, through
 // lists_changed(); the operations of the node core do so.
 //
+// The rule for every index here: it gives what a walk of the list gives
+// (node_find for a name, the first node of that name; the last element for
+// the end) and links or unlinks a node exactly as the ordinary append and
+// unlink do, reports included. With slow_paths() none is used: every append
+// and take walks.
+//
 // Two users: ListAppender, held by one call that fills one list (loads, list
 // rebuilds), and the few indexes pm_NodeAppend keeps per thread for the long
 // lists it appended to last, so that a host (or the JSON import) appending
@@ -22,6 +28,7 @@
 
 #include "include/kestrum.h"
 #include "node/node.h"
+#include "node/slow_paths.h"
 #include "toolkit/name_hash.h"
 
 namespace pm {
@@ -33,15 +40,6 @@ using NameMap = std::unordered_map<std::string_view, pm_Node *, tk::NameHash>;
 
 // Below this length a walk over a list is cheaper than hashing its names.
 inline constexpr int kIndexFrom = 32;
-
-// True, in a build with the test hooks, when KESTRUM_SLOW_PATHS is set (and
-// not "0") in the environment when the library first looks: every append and take then walks its list as the
-// plain algorithm does. For comparing the two in tests and for debugging.
-bool slow_paths() noexcept;
-// Whether that variable's value asks for the walk.
-inline bool slow_paths_wanted(const char *value) noexcept {
-  return value && *value && !(value[0] == '0' && value[1] == '\0');
-}
 
 // Says that a list may have changed other than by linking at its end (a
 // node unlinked, renamed, reset, released or moved) when `node` has links:

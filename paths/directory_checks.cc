@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "node/slow_paths.h"
+
 namespace pm {
 
 namespace {
@@ -13,7 +15,7 @@ DirectoryCheckScope::DirectoryCheckScope(Mode mode) noexcept : outer_(t_current)
 DirectoryCheckScope::~DirectoryCheckScope() { t_current = outer_; }
 
 bool DirectoryCheckScope::verified(const char *directory) noexcept {
-  if (!t_current || !directory) return false;
+  if (!t_current || !directory || slow_paths()) return false;
   try {
     DirectoryCheckScope &scope = *t_current;
     if (!scope.last_.empty() && scope.last_ == directory) return true;

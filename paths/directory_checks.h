@@ -5,6 +5,12 @@
 // during the call. The scope is per thread and lives on the caller's stack;
 // nothing outlasts the call.
 //
+// The rule for the cache: a directory counts as verified only after a check
+// of the same text, under the same scope, passed, so a join that skips the
+// check gives the name and reports a check would have given, as long as the
+// file system holds still. With slow_paths() nothing counts as verified and
+// every join checks (the scope still says may_create and literal).
+//
 // The scope also says two things about the call it covers:
 // - Whether checks may create what is missing. A load only reads: inside a
 //   read-only scope a missing directory is left missing (the join still

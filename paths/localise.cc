@@ -10,6 +10,7 @@
 // it is, and localising then expanding with the same directory always gives
 // back the name it started from.
 #include "node/report.h"
+#include "node/slow_paths.h"
 #include "paths/directory_checks.h"
 #include "paths/localise.h"
 
@@ -66,7 +67,7 @@ char *join_rest(pm::Reporter &r, const char *base, const char *rest) noexcept {
 namespace pm {
 
 bool localise_into(const char *directory, const char *filename, std::string &out) noexcept {
-  if (!filename) return false;
+  if (!filename || slow_paths()) return false;
   const char *rest = directory ? rest_under(directory, filename) : nullptr;
   try {
     if (!rest) {

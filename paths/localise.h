@@ -11,6 +11,9 @@ namespace pm {
 // False when this way does not apply (no name, the marker's directory not
 // yet checked in this load or save, no memory); pm_FilenameLocalise then
 // gives the answer and any report.
+// The rule: when it gives true, `out` holds exactly the text
+// pm_FilenameLocalise would return for the same arguments at that moment.
+// With slow_paths() it always gives false.
 bool localise_into(const char *directory, const char *filename, std::string &out) noexcept;
 
 }  // namespace pm

@@ -48,7 +48,7 @@ int rewind_and_write(tk_TreeFile *file, const Listed &parent, const char *name,
   // Under a parent known by number the node is written at once; should
   // that fail, the write by path below fails the same way (a failed write
   // changes nothing) and gives the usual reports.
-  if (parent.node >= 0) {
+  if (parent.node >= 0 && !slow_paths()) {
     int64_t added = tk_TreeNodeWrite(file, parent.node, name, design_name, record, design, nullptr);
     if (added >= 0) {
       if (written) *written = added;
@@ -89,7 +89,7 @@ int seek_and_read(tk_TreeFile *file, const Listed &parent, const Listed &listed,
   // direct child by how it was found. Should the read fail, the steps
   // below make it again by path and give the usual reports.
   auto read_by_number = [&] {
-    return listed.node >= 0 && (cursor ? tk_TreeNodeReadHead(file, listed.node, record, design, cursor, nullptr)
+    return listed.node >= 0 && !slow_paths() && (cursor ? tk_TreeNodeReadHead(file, listed.node, record, design, cursor, nullptr)
                                        : tk_TreeNodeRead(file, listed.node, record, design, nullptr));
   };
   if (listed.child && read_by_number()) return 1;

@@ -4,6 +4,14 @@
 // and a child's path is its parent's path, ":" and its name. Deleting and
 // loading list only the children of the node they work on; loading still
 // keeps only direct children (is_direct_child) of whatever a listing gives.
+//
+// Nodes known by number (Listed::node) are read and written by number, and
+// a node's children are walked by number, beside the same steps by path.
+// The rule for each such pair: by number gives the same record, the same
+// node, the same children in the same order as by path, and a step by
+// number that fails changes nothing, so that the step by path after it
+// gives the usual answer and reports. With slow_paths() every step goes by
+// path.
 #ifndef KESTRUM_PERSIST_NODE_IO_H
 #define KESTRUM_PERSIST_NODE_IO_H
 
@@ -12,6 +20,7 @@
 
 #include "include/kestrum.h"
 #include "node/report.h"
+#include "node/slow_paths.h"
 
 namespace pm {
 
@@ -185,7 +194,7 @@ bool append_loaded(T *object, Reporter &r, NameText failure, Append append) noex
 template <typename Each>
 int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
                    const char *listing_failure, Each each) noexcept {
-  int64_t at = parent.node >= 0 ? parent.node : tk_TreeNodeFind(file, parent.path());
+  int64_t at = slow_paths() ? -1 : parent.node >= 0 ? parent.node : tk_TreeNodeFind(file, parent.path());
   if (at < 0 || !parent.path()) {
     return for_each_listed(file, parent.path(), design_name, true, TK_LIST_CHILDREN, r, listing_failure,
                            [&](const char *path) { return each(Listed(path)); });

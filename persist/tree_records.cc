@@ -94,7 +94,9 @@ int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, 
   Reporter r("pm_FileNodeSetValues", slot);
   // The localised descriptor is needed only until the record is written, so
   // one buffer per thread serves every file of a save; where it cannot, a
-  // string of its own does, with the usual reports.
+  // string of its own does, with the usual reports. Either way the record
+  // gets the same text (the rule of localise_into); with slow_paths() every
+  // file takes the string of its own.
   static thread_local std::string buffer;
   const char *local = nullptr;
   *localised = nullptr;

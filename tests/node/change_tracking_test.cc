@@ -8,6 +8,7 @@
 #include "project_builder.h"
 #include "report_slot.h"
 #include "temp_dir.h"
+#include "tree_helpers.h"
 
 namespace {
 
@@ -16,24 +17,12 @@ using kestrum_test::MarkAllUnchanged;
 using kestrum_test::ProjectPtr;
 using kestrum_test::ProjectShape;
 using kestrum_test::ReportSlot;
+using kestrum_test::State;
+using kestrum_test::StateOf;
+using kestrum_test::kChanged;
+using kestrum_test::kClean;
 
-struct Flags {
-  int changed;
-  int saved;
-  bool operator==(const Flags &) const = default;
-};
-std::ostream &operator<<(std::ostream &out, const Flags &f) {
-  return out << "{" << f.changed << ", " << f.saved << "}";
-}
-template <typename T>
-Flags FlagsOf(const T *record) {
-  return {record->node.state->changed, record->node.state->saved};
-}
-Flags FlagsOf(const pm_ProcFiles *root) { return {root->state->changed, root->state->saved}; }
-
-constexpr Flags kClean{0, 0};
-constexpr Flags kChanged{1, 0};
-constexpr Flags kChangedSaved{1, 1};
+constexpr State kChangedSaved{1, 1};
 
 // A clean project of the builder's default shape.
 ProjectPtr CleanProject(ProjectShape shape = ProjectShape()) {
@@ -99,23 +88,23 @@ TYPED_TEST(SingleRecordTest, MarksMoveThroughTheFourStatesAndOnlyChangedUnsavedI
   using K = Kind<TypeParam>;
   TypeParam *n = K::Make();
   ASSERT_NE(n, nullptr);
-  EXPECT_EQ(FlagsOf(n), kChanged) << "a new record starts dirty";
+  EXPECT_EQ(StateOf(n), kChanged) << "a new record starts dirty";
   EXPECT_EQ(K::dirty(n), 1);
 
   K::saved(n);
-  EXPECT_EQ(FlagsOf(n), kChangedSaved) << "saving keeps changed";
+  EXPECT_EQ(StateOf(n), kChangedSaved) << "saving keeps changed";
   EXPECT_EQ(K::dirty(n), 0);
 
   K::unchanged(n);
-  EXPECT_EQ(FlagsOf(n), kClean);
+  EXPECT_EQ(StateOf(n), kClean);
   EXPECT_EQ(K::dirty(n), 0);
 
   K::saved(n);
-  EXPECT_EQ(FlagsOf(n), (Flags{0, 1}));
+  EXPECT_EQ(StateOf(n), (State{0, 1}));
   EXPECT_EQ(K::dirty(n), 0);
 
   K::changed(n);
-  EXPECT_EQ(FlagsOf(n), kChanged) << "changing clears saved";
+  EXPECT_EQ(StateOf(n), kChanged) << "changing clears saved";
   EXPECT_EQ(K::dirty(n), 1);
   K::Destroy(n);
 }
@@ -133,9 +122,9 @@ TEST(SingleRecord, ProcessSavedMarksEveryArgumentOfTheProcess) {
   pm_ProcessAppendArgument(process, pm_ArgumentCreate("a", "x", 0, PM_STRICT_INPUT, 0), nullptr);
   pm_ProcessAppendArgument(process, pm_ArgumentCreate("b", "y", 0, PM_STRICT_OUTPUT, 0), nullptr);
   pm_ProcessSaved(process);
-  EXPECT_EQ(FlagsOf(process), kChangedSaved);
+  EXPECT_EQ(StateOf(process), kChangedSaved);
   for (pm_Argument *a = process->arguments; a; a = reinterpret_cast<pm_Argument *>(a->node.next))
-    EXPECT_EQ(FlagsOf(a), kChangedSaved) << a->node.name;
+    EXPECT_EQ(StateOf(a), kChangedSaved) << a->node.name;
   EXPECT_EQ(pm_ProcessListDirty(process), 0);
   pm_ProcessSaved(nullptr);
   pm_ProcessDestroy(process);
@@ -144,8 +133,8 @@ TEST(SingleRecord, ProcessSavedMarksEveryArgumentOfTheProcess) {
 TEST(SingleRecord, ProjectSavedMarksProjectAndPfaRootButNothingBelow) {
   ProjectPtr p(BuildProject());
   pm_ProjectSaved(p.get());
-  EXPECT_EQ(FlagsOf(p.get()), kChangedSaved);
-  EXPECT_EQ(FlagsOf(p->pfa_root), kChangedSaved);
+  EXPECT_EQ(StateOf(p.get()), kChangedSaved);
+  EXPECT_EQ(StateOf(p->pfa_root), kChangedSaved);
   EXPECT_EQ(pm_TileDirty(Tile(p.get(), 1)), 1);
   EXPECT_EQ(pm_FileDirty(p->files), 1);
   EXPECT_EQ(pm_PFAFileDirty(p->pfa_root->lists[1]), 1);
@@ -213,7 +202,7 @@ TEST(ListUnchanged, ClearsEveryElementAndEverythingBelowFromAnyElement) {
   ProjectPtr p(BuildProject());
   pm_TileListUnchanged(Tile(p.get(), 2));
   for (pm_Tile *t = p->tiles; t; t = reinterpret_cast<pm_Tile *>(t->node.next)) {
-    EXPECT_EQ(FlagsOf(t), kClean);
+    EXPECT_EQ(StateOf(t), kClean);
     EXPECT_EQ(pm_FileListDirty(t->files), 0);
     EXPECT_EQ(pm_SampleListDirty(t->samples), 0);
   }
@@ -222,7 +211,7 @@ TEST(ListUnchanged, ClearsEveryElementAndEverythingBelowFromAnyElement) {
   pm_Process *level2 = p->process_lists->lists[2];
   pm_ProcessListUnchanged(pm_ProcessFindByNumber(level2, 2));
   EXPECT_EQ(pm_ProcessListDirty(level2), 0);
-  EXPECT_EQ(FlagsOf(level2->arguments), kClean);
+  EXPECT_EQ(StateOf(level2->arguments), kClean);
 
   pm_ProcessListsUnchanged(p->process_lists);
   EXPECT_EQ(pm_ProcessListsDirty(p->process_lists), 0);
@@ -242,7 +231,7 @@ TEST(ProcFiles, DirtyNeedsBothItsOwnRecordAndADirtyPfaFile) {
   EXPECT_EQ(pm_ProjectDirty(p.get()), 0);
 
   pm_ProcFilesChanged(root);
-  EXPECT_EQ(FlagsOf(root), kChanged);
+  EXPECT_EQ(StateOf(root), kChanged);
   EXPECT_EQ(pm_ProcFilesDirty(root), 1);
   EXPECT_EQ(pm_ProjectDirty(p.get()), 1);
 
@@ -251,7 +240,7 @@ TEST(ProcFiles, DirtyNeedsBothItsOwnRecordAndADirtyPfaFile) {
 
   pm_PFAFileChanged(extra);
   pm_ProcFilesSaved(root);
-  EXPECT_EQ(FlagsOf(root), kChangedSaved);
+  EXPECT_EQ(StateOf(root), kChangedSaved);
   EXPECT_EQ(pm_ProcFilesDirty(root), 0);
 
   pm_ProcFilesChanged(nullptr);
@@ -262,7 +251,7 @@ TEST(ProcFiles, DirtyNeedsBothItsOwnRecordAndADirtyPfaFile) {
 TEST(ProcFiles, UnchangedClearsRootAndAllThreeLevels) {
   ProjectPtr p(BuildProject());
   pm_ProcFilesUnchanged(p->pfa_root);
-  EXPECT_EQ(FlagsOf(p->pfa_root), kClean);
+  EXPECT_EQ(StateOf(p->pfa_root), kClean);
   for (pm_PFAFile *level : p->pfa_root->lists) EXPECT_EQ(pm_PFAFileListDirty(level), 0);
 }
 
@@ -281,10 +270,10 @@ TEST(ProjectDirty, FreshProjectIsDirtyUntilUnchangedAndAgainAfterChanged) {
   EXPECT_EQ(pm_ProjectDirty(full.get()), 1);
   pm_ProjectUnchanged(full.get());
   EXPECT_EQ(pm_ProjectDirty(full.get()), 0);
-  EXPECT_EQ(FlagsOf(full.get()), kClean);
-  EXPECT_EQ(FlagsOf(full->pfa_root), kClean);
-  EXPECT_EQ(FlagsOf(Sample(full.get(), 3, 2)->files), kClean);
-  EXPECT_EQ(FlagsOf(full->process_lists->lists[2]->arguments), kClean);
+  EXPECT_EQ(StateOf(full.get()), kClean);
+  EXPECT_EQ(StateOf(full->pfa_root), kClean);
+  EXPECT_EQ(StateOf(Sample(full.get(), 3, 2)->files), kClean);
+  EXPECT_EQ(StateOf(full->process_lists->lists[2]->arguments), kClean);
   pm_ProjectUnchanged(nullptr);
 }
 
@@ -345,9 +334,9 @@ TEST(EditMarks, RenamesMarkTheRenamedNodeOnlyAndRefusalsMarkNothing) {
   EXPECT_EQ(pm_ProcessSetName(process, "resample", slot.out()), 1);
   EXPECT_EQ(pm_ArgumentSetName(argument, "input", slot.out()), 1);
   for (const pm_Node *n : {&tile->node, &sample->node, &file->node, &pfa->node, &process->node, &argument->node})
-    EXPECT_EQ((Flags{n->state->changed, n->state->saved}), kChanged) << n->name;
-  EXPECT_EQ(FlagsOf(p.get()), kClean);
-  EXPECT_EQ(FlagsOf(Tile(p.get(), 2)), kClean);
+    EXPECT_EQ((State{n->state->changed, n->state->saved}), kChanged) << n->name;
+  EXPECT_EQ(StateOf(p.get()), kClean);
+  EXPECT_EQ(StateOf(Tile(p.get(), 2)), kClean);
 }
 
 TEST(EditMarks, SortMarksOnlyTheNodesMovedBack) {
@@ -357,31 +346,31 @@ TEST(EditMarks, SortMarksOnlyTheNodesMovedBack) {
   for (const char *name : {"c", "a", "b"}) pm_ProjectAppendTile(p.get(), pm_TileCreate(name), nullptr);
   pm_ProjectUnchanged(p.get());
   pm_ProjectSortTiles(p.get());
-  EXPECT_EQ(FlagsOf(pm_TileFind(p->tiles, "c")), kChanged);
-  EXPECT_EQ(FlagsOf(pm_TileFind(p->tiles, "a")), kClean);
-  EXPECT_EQ(FlagsOf(pm_TileFind(p->tiles, "b")), kClean);
-  EXPECT_EQ(FlagsOf(p.get()), kClean);
+  EXPECT_EQ(StateOf(pm_TileFind(p->tiles, "c")), kChanged);
+  EXPECT_EQ(StateOf(pm_TileFind(p->tiles, "a")), kClean);
+  EXPECT_EQ(StateOf(pm_TileFind(p->tiles, "b")), kClean);
+  EXPECT_EQ(StateOf(p.get()), kClean);
 }
 
 TEST(EditMarks, RemovingOrDestroyingTreeNodesMarksTheirParent) {
   ProjectPtr p = CleanProject();
   pm_Tile *removed = Tile(p.get(), 1);
   pm_TileRemove(removed);
-  EXPECT_EQ(FlagsOf(p.get()), kChanged);
-  EXPECT_EQ(FlagsOf(removed), kClean) << "the removed node itself is not marked";
+  EXPECT_EQ(StateOf(p.get()), kChanged);
+  EXPECT_EQ(StateOf(removed), kClean) << "the removed node itself is not marked";
   pm_TileDestroy(removed);
 
   pm_Tile *tile = Tile(p.get(), 1);
   pm_SampleDestroy(tile->samples);
-  EXPECT_EQ(FlagsOf(tile), kChanged);
+  EXPECT_EQ(StateOf(tile), kChanged);
   pm_Sample *sample = tile->samples;
   pm_FileDestroyList(sample->files);
   sample->files = nullptr;
-  EXPECT_EQ(FlagsOf(sample), kChanged);
+  EXPECT_EQ(StateOf(sample), kChanged);
 
   pm_Process *process = p->process_lists->lists[0];
   pm_ArgumentDestroy(pm_ArgumentFindByNumber(process->arguments, 2));
-  EXPECT_EQ(FlagsOf(process), kChanged);
+  EXPECT_EQ(StateOf(process), kChanged);
 }
 
 // Runs `edit` on `record` made clean first and expects it marked changed.
@@ -389,7 +378,7 @@ template <typename T, typename Edit>
 void ExpectEditMarks(T *record, Edit edit, const char *what) {
   *record->node.state = pm_ChangeState{0, 0};
   edit();
-  EXPECT_EQ(FlagsOf(record), kChanged) << what;
+  EXPECT_EQ(StateOf(record), kChanged) << what;
 }
 
 TEST(EditMarks, SettersMarkTheirRecord) {
@@ -403,7 +392,7 @@ TEST(EditMarks, SettersMarkTheirRecord) {
   ExpectEditMarks(pr, [&] { EXPECT_EQ(pm_ProjectSetFilename(pr, filename.c_str(), nullptr), 1); }, "file name");
   pm_ProjectUnchanged(pr);
   EXPECT_EQ(pm_ProjectSetFilename(pr, nullptr, nullptr), 0);
-  EXPECT_EQ(FlagsOf(pr), kClean) << "a file name that is not set marks nothing";
+  EXPECT_EQ(StateOf(pr), kClean) << "a file name that is not set marks nothing";
 
   pm_File *f = p->files;
   ExpectEditMarks(f, [&] { pm_FileSetDescriptor(f, "x.tif"); }, "descriptor");
@@ -442,7 +431,7 @@ TEST(EditMarks, AutomaticFlagAppendsAndUnownedRemovalsMarkNothing) {
   pm_Process *second = pm_ProcessFindByNumber(process, 2);
   p->process_lists->lists[0] = pm_ProcessRemove(second);
   EXPECT_EQ(pm_ProjectDirty(p.get()), 0);
-  EXPECT_EQ(FlagsOf(process), kClean);
+  EXPECT_EQ(StateOf(process), kClean);
   pm_ArgumentDestroy(argument);
   pm_PFAFileDestroy(pfa);
   pm_ProcessDestroy(second);
@@ -450,14 +439,14 @@ TEST(EditMarks, AutomaticFlagAppendsAndUnownedRemovalsMarkNothing) {
   pm_Tile *tile = pm_TileCreate("new");
   pm_ProjectAppendTile(p.get(), tile, nullptr);
   EXPECT_EQ(pm_ProjectDirty(p.get()), 1) << "dirty through the new tile";
-  EXPECT_EQ(FlagsOf(p.get()), kClean) << "the owner itself is not marked";
+  EXPECT_EQ(StateOf(p.get()), kClean) << "the owner itself is not marked";
   pm_TileSetName(tile, "new", nullptr);  // refused, marks nothing either
   pm_TileUnchanged(tile);
 
   pm_TileAppendSample(tile, pm_SampleCreate("s"), nullptr);
   pm_ProjectAppendFile(p.get(), pm_FileCreate("extra", nullptr, 0, nullptr, nullptr), nullptr);
-  EXPECT_EQ(FlagsOf(tile), kClean);
-  EXPECT_EQ(FlagsOf(p.get()), kClean);
+  EXPECT_EQ(StateOf(tile), kClean);
+  EXPECT_EQ(StateOf(p.get()), kClean);
 }
 
 TEST(EditMarks, MovingAFileBetweenOwnersKeepsItsFlagsAndMarksOnlyTheFormerOwner) {
@@ -467,9 +456,9 @@ TEST(EditMarks, MovingAFileBetweenOwnersKeepsItsFlagsAndMarksOnlyTheFormerOwner)
   pm_File *file = from->files;
   pm_FileRemove(file);
   pm_SampleAppendFile(to, file, nullptr);
-  EXPECT_EQ(FlagsOf(file), kClean);
-  EXPECT_EQ(FlagsOf(to), kClean);
-  EXPECT_EQ(FlagsOf(from), kChanged);
+  EXPECT_EQ(StateOf(file), kClean);
+  EXPECT_EQ(StateOf(to), kClean);
+  EXPECT_EQ(StateOf(from), kChanged);
 }
 
 TEST(EditMarks, ApplyingNewProcessingContainersMarksNothing) {
@@ -478,7 +467,7 @@ TEST(EditMarks, ApplyingNewProcessingContainersMarksNothing) {
   pm_ProcessLists *lists = pm_ProcessListsCreate();
   pm_ProcFilesUnchanged(root);
   pm_ProjectTypesApply(p.get(), root, lists);
-  EXPECT_EQ(FlagsOf(p.get()), kClean);
+  EXPECT_EQ(StateOf(p.get()), kClean);
   EXPECT_EQ(pm_ProjectDirty(p.get()), 0);
 }
 

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -23,8 +22,6 @@
 namespace kestrum_test {
 namespace {
 
-bool SlowPaths() { return pm::slow_paths_wanted(std::getenv("KESTRUM_SLOW_PATHS")); }
-
 static_assert(std::is_same_v<pm::NameSet::hasher, tk::NameHash>, "list indexes must use the keyed hash");
 static_assert(std::is_same_v<pm::NameMap::hasher, tk::NameHash>, "list indexes must use the keyed hash");
 
@@ -36,7 +33,7 @@ std::string LongName(int i) {
 }
 
 TEST(LongList, AppendingNodeByNodeIsLinearForEveryKind) {
-  if (SlowPaths()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
   for (ListKind kind : kAllListKinds) {
     double ratio = ScalingRatio(1000, [&](int n) {
       auto holder = MakeListHolder(kind);
@@ -50,7 +47,7 @@ TEST(LongList, AppendingNodeByNodeIsLinearForEveryKind) {
 // pattern of an import, which fills each new tile's samples and files
 // between two tiles.
 TEST(LongList, AppendsBetweenWorkOnOtherListsStayLinear) {
-  if (SlowPaths()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
   double ratio = ScalingRatio(600, [](int n) {
     auto tiles = MakeListHolder(ListKind::kTiles);
     for (int i = 0; i < n; ++i) {
@@ -221,13 +218,14 @@ constexpr unsigned kSeeds[] = {7, 1313, 90210};
 TEST(LongList, WalkTranscript) {
   const char *target = std::getenv("KESTRUM_TRANSCRIPT");
   if (!target) GTEST_SKIP() << "run by LongList.FastPathsGiveWhatTheWalkGives";
-  std::ofstream file(target, std::ios::binary);
-  for (unsigned seed : kSeeds) file << Transcript(seed) << "====\n";
+  std::string walk;
+  for (unsigned seed : kSeeds) walk += Transcript(seed) + "====\n";
+  WriteBytes(target, walk);
 }
 
 TEST(LongList, FastPathsGiveWhatTheWalkGives) {
   if (!KESTRUM_TEST_HOOKS) GTEST_SKIP() << "the library reads KESTRUM_SLOW_PATHS only with the test hooks";
-  if (SlowPaths() || std::getenv("KESTRUM_TRANSCRIPT")) GTEST_SKIP() << "this process walks already";
+  if (SlowPathsForced() || std::getenv("KESTRUM_TRANSCRIPT")) GTEST_SKIP() << "this process walks already";
   std::string fast;
   int longest = 0;
   for (unsigned seed : kSeeds) fast += Transcript(seed, &longest) + "====\n";
@@ -241,8 +239,7 @@ TEST(LongList, FastPathsGiveWhatTheWalkGives) {
   const std::string command = "KESTRUM_SLOW_PATHS=1 KESTRUM_TRANSCRIPT='" + target + "' '" + self +
                               "' --gtest_filter=LongList.WalkTranscript >/dev/null 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  std::ifstream file(target, std::ios::binary);
-  std::string walk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string walk = ReadBytes(target);
   ASSERT_FALSE(walk.empty());
   if (fast != walk) {
     std::istringstream a(fast), b(walk);

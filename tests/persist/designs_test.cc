@@ -50,12 +50,12 @@ TEST(Designs, FileLackingArgumentDesignCannotBeLoadedNorSavedInto) {
                                       "Cannot find object PM_Argument in file"}));
   EXPECT_EQ(slot.functions(), (Strings{"pm_ProjectLoad", "pm_DesginsRead", "pm_DesignGet"}));
 
-  std::string before = FileBytes(path);
+  std::string before = ReadBytes(path);
   ProjectPtr project(BuildProject());
   ASSERT_EQ(pm_ProjectSetFilename(project.get(), path.c_str(), slot.out()), 1);
   pm_ProjectSave(project.get(), 0, slot.out());
   EXPECT_EQ(slot.messages().front(), "Error reading dexil designs");
-  EXPECT_EQ(FileBytes(path), before);
+  EXPECT_EQ(ReadBytes(path), before);
 }
 
 TEST(Designs, DesignThatDiffersFromTheLibrarysIsRefused) {

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "full_project.h"
-#include "peak_memory.h"
 #include "node/list_append.h"
+#include "peak_memory.h"
 #include "persist/designs.h"
 #include "persist_fixture.h"
 #include "project_builder.h"
@@ -48,10 +47,10 @@ TEST(LongListLoad, LongTileAndSampleListsLoadAsSavedInOrder) {
   EXPECT_EQ(ProjectStructureProblem(loaded.get()), "");
   EXPECT_EQ(pm_ProjectDirty(loaded.get()), 0);
   // Saving the loaded project again gives the same file.
-  std::string before = FileBytes(path);
+  std::string before = ReadBytes(path);
   pm_ProjectSave(loaded.get(), 0, slot.out());
   ASSERT_TRUE(slot.empty()) << slot.text();
-  EXPECT_EQ(FileBytes(path), before);
+  EXPECT_EQ(ReadBytes(path), before);
 }
 
 TEST(LongListLoad, RepeatedTileNameInALongListStopsTheLoadWithTheOrdinaryReports) {
@@ -110,7 +109,7 @@ pm_Project *ProjectWithLongList(LongKind kind, int n) {
 }
 
 TEST(LongListLoad, LongPFAArgumentAndProcessListsLoadInLinearTime) {
-  if (pm::slow_paths_wanted(std::getenv("KESTRUM_SLOW_PATHS"))) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
   TempDir dir;
   const char *names[] = {"pfa", "arguments", "processes"};
   for (LongKind kind : {LongKind::kPFAFiles, LongKind::kArguments, LongKind::kProcesses}) {
@@ -164,7 +163,7 @@ size_t WriteLongPFARoot(const std::string &path, int count, Name name) {
     EXPECT_TRUE(tree.Write(":", "Root Files", "PM_PFA_Root", &record));
     EXPECT_TRUE(tree.Close());
   }
-  return FileBytes(path).size();
+  return ReadBytes(path).size();
 }
 
 // The peak (KiB) of a child process that loads `path`; *loaded whether it
@@ -187,6 +186,7 @@ long PeakKibOfLoad(const std::string &path, bool *loaded) {
 // 2 to 7 bytes an element.
 TEST(LongListLoad, AHugePFAListLoadsInMemoryInProportionToTheFileAndTheProject) {
   if (kSanitizedHeap) GTEST_SKIP() << "a sanitized heap holds freed memory back";
+  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
   TempDir dir;
   const int count = 500000;
   static char names[count][8];
@@ -206,7 +206,7 @@ TEST(LongListLoad, AHugePFAListLoadsInMemoryInProportionToTheFileAndTheProject) 
     ReportSlot slot;
     pm_ProjectSave(project.get(), 0, slot.out());
     EXPECT_TRUE(slot.empty()) << slot.text();
-    return FileBytes(plain).size();
+    return ReadBytes(plain).size();
   };
   size_t one = plain_bytes(1), per_tile = std::max<size_t>((plain_bytes(5) - one) / 4, 1);
   size_t plain_size = plain_bytes(static_cast<int>(empty_bytes / per_tile) + 1);

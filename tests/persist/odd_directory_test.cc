@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "full_project.h"
 #include "persist/designs.h"
 #include "persist_fixture.h"
 #include "project_builder.h"

@@ -6,11 +6,9 @@
 #include <cerrno>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "full_project.h"
 #include "persist_fixture.h"
 #include "project_builder.h"
 #include "project_compare.h"
@@ -70,10 +68,10 @@ TEST(ProjectRoundTrip, RichProjectComesBackFieldForFieldSavedAgainAndLoadedAgain
   // Loaded, changed in nothing and saved: the same file, nothing to save.
   ProjectPtr loaded(Load(path, slot));
   ASSERT_TRUE(loaded) << slot.text();
-  std::string first_bytes = FileBytes(path);
+  std::string first_bytes = ReadBytes(path);
   pm_ProjectSave(loaded.get(), 0, slot.out());
   ASSERT_TRUE(slot.empty()) << slot.text();
-  EXPECT_EQ(FileBytes(path), first_bytes) << "an unchanged project is written the same";
+  EXPECT_EQ(ReadBytes(path), first_bytes) << "an unchanged project is written the same";
   EXPECT_EQ(pm_ProjectDirty(loaded.get()), 0);
   EXPECT_EQ(LoadedDifference(path, original.get(), {true, true}), "");
 }
@@ -180,7 +178,7 @@ TEST(ProjectSaveFailures, UnstorableNamesFailTheSaveAndKeepTheOldFile) {
   ProjectPtr project(SavedFullProject(path, FullShape()));
   ASSERT_TRUE(project);
   ReportSlot slot;
-  const std::string saved = FileBytes(path);
+  const std::string saved = ReadBytes(path);
   ProjectPtr reference(BuildFullProject(path));
 
   for (const Case &c : cases) {
@@ -201,7 +199,7 @@ TEST(ProjectSaveFailures, UnstorableNamesFailTheSaveAndKeepTheOldFile) {
     ASSERT_FALSE(slot.empty());
     EXPECT_EQ(slot.functions().front(), "pm_ProjectSave");
     EXPECT_EQ(slot.functions().back(), "tk_TreeObjectWrite") << slot.text();
-    EXPECT_EQ(FileBytes(path), saved);
+    EXPECT_EQ(ReadBytes(path), saved);
     EXPECT_EQ(StateOf(project->tiles), before) << "nothing was saved, nothing is marked saved";
     EXPECT_EQ(pm_ProjectDirty(project.get()), 1);
     if (c.tile) {
@@ -290,7 +288,7 @@ TEST(ProjectSaveIntoFile, OnlyTheRecordsTheSaveKeepsAreChecked) {
       }
       SCOPED_TRACE("round " + std::to_string(round) + (sound ? ", nothing damaged" : ", damaged " + raw.nodes[k].name));
       const std::string bytes = damaged.Bytes();
-      std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+      WriteBytes(path, bytes);
       pm_ProjectSave(project.get(), 0, slot.out());
       if (sound || !nodes[k].kept) {
         ASSERT_TRUE(slot.empty()) << slot.text();
@@ -306,7 +304,7 @@ TEST(ProjectSaveIntoFile, OnlyTheRecordsTheSaveKeepsAreChecked) {
         ASSERT_FALSE(slot.empty());
         EXPECT_EQ(slot.messages().front(), "Error opening QDX Project Manager file " + path);
         EXPECT_NE(slot.messages().back().find("damaged at offset"), std::string::npos) << slot.text();
-        EXPECT_EQ(FileBytes(path), bytes) << "the refused save leaves the file as it was";
+        EXPECT_EQ(ReadBytes(path), bytes) << "the refused save leaves the file as it was";
         ProjectPtr loaded(Load(path, slot));
         EXPECT_FALSE(loaded) << "a load refuses the same damage";
       }
@@ -321,7 +319,7 @@ TEST(ProjectSaveFailures, FileThatCannotBeWrittenAtCloseIsAFailedSave) {
   ProjectPtr project(SavedFullProject(path, FullShape()));
   ASSERT_TRUE(project);
   ReportSlot slot;
-  const std::string saved = FileBytes(path);
+  const std::string saved = ReadBytes(path);
   pm_ProjectSetType(project.get(), 1 - project->type);
 
   bool close_failed = false;
@@ -331,7 +329,7 @@ TEST(ProjectSaveFailures, FileThatCannotBeWrittenAtCloseIsAFailedSave) {
     tk_FaultInject(0, 0, 0);
     ASSERT_FALSE(slot.empty()) << "every operation fails from the " << nth << "th on";
     close_failed = slot.messages().front() == "Cannot write QDX file " + path;
-    EXPECT_EQ(FileBytes(path), saved);
+    EXPECT_EQ(ReadBytes(path), saved);
     EXPECT_EQ(pm_ProjectDirty(project.get()), 1);
   }
   EXPECT_TRUE(close_failed);

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "full_project.h"
 #include "persist/designs.h"
 #include "persist_fixture.h"
 #include "project_builder.h"
@@ -185,7 +184,7 @@ TEST(StrayNodes, SavingIntoADeepFileCostsNoMoreThanIntoAFlatOneOfTheSameSize) {
   const int levels = 120, leaves = 100;
   std::string flat = LongNamedStrays(dir, "flat.qdx", false, levels, leaves);
   std::string deep = LongNamedStrays(dir, "deep.qdx", true, levels, leaves);
-  const long file_kb = static_cast<long>(FileBytes(deep).size() / 1024);
+  const long file_kb = static_cast<long>(ReadBytes(deep).size() / 1024);
   ASSERT_GT(file_kb, 400);
   long flat_growth = SaveGrowth(flat);
   long deep_growth = SaveGrowth(deep);

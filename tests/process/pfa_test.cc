@@ -26,13 +26,9 @@ Texts Strings(const tk_StringList *list) {
   return out;
 }
 
-struct RootDeleter {
-  void operator()(pm_ProcFiles *root) const { pm_ProcFilesDestroy(root); }
-};
-using RootPtr = std::unique_ptr<pm_ProcFiles, RootDeleter>;
 
 TEST(Containers, ClearEmptiesEveryLevelAndProcFilesReadsChanged) {
-  RootPtr root(pm_ProcFilesCreate());
+  ProcFilesPtr root(pm_ProcFilesCreate());
   pm_ProcessLists *lists = pm_ProcessListsCreate();
   ASSERT_TRUE(root && lists);
   EXPECT_EQ((State{root->state->changed, root->state->saved}), kChanged);
@@ -118,7 +114,7 @@ TEST(PFAListCopy, FreshChangedCopiesInOrderUpToADuplicateName) {
 }
 
 TEST(PFAFileFindLevel, LowestDefiningLevelWinsAndMissingNameIsReported) {
-  RootPtr root(pm_ProcFilesCreate());
+  ProcFilesPtr root(pm_ProcFilesCreate());
   root->lists[0] = PFAList({{"site", 0}});
   root->lists[1] = PFAList({{"dem", 0}, {"plot", 2}});
   root->lists[2] = PFAList({{"plot", 2}, {"photo", 0}});

@@ -21,7 +21,6 @@
 #include <string>
 
 #include "disk_helpers.h"
-#include "full_project.h"
 #include "project_builder.h"
 #include "report_slot.h"
 
@@ -33,30 +32,14 @@ long EnvNumber(const char *name, long fallback) {
   return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : fallback;
 }
 
-// A directory in memory when the system has one. A killed process leaves
+// Where the scratch directory goes: in memory when the system has one. A killed process leaves
 // the same file behind on any file system, but a kill cannot land while the
 // process waits for a disk flush, so on disk each kill waits for the flush
 // and the test needs much longer for the same number of kills.
-class ScratchDir {
- public:
-  ScratchDir() {
-    const char *base = std::getenv("KESTRUM_CRASH_DIR");
-    std::string parent = base != nullptr ? base : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = parent + "/kestrum-crash-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir &) = delete;
-  ScratchDir &operator=(const ScratchDir &) = delete;
-  const std::string &path() const { return path_; }
-  std::string Path(const std::string &name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+std::string ScratchParent() {
+  const char *base = std::getenv("KESTRUM_CRASH_DIR");
+  return base != nullptr ? base : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+}
 
 // What the saving child tells the parent through shared memory.
 struct ChildLog {
@@ -95,7 +78,7 @@ TEST(CrashKill, FileAlwaysHoldsOneCompleteVersion) {
   const long wanted_kills = EnvNumber("KESTRUM_CRASH_KILLS", 200);
   const long seconds = EnvNumber("KESTRUM_CRASH_SECONDS", 30);
   const unsigned seed = static_cast<unsigned>(EnvNumber("KESTRUM_CRASH_SEED", 20240611));
-  ScratchDir dir;
+  TempDir dir(ScratchParent());
   ASSERT_FALSE(dir.path().empty());
   const std::string path = dir.Path("site.kpr");
 

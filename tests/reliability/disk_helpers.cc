@@ -4,33 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "project_compare.h"
 
 namespace kestrum_test {
-
-std::optional<std::string> ReadBytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
-bool WriteBytes(const std::string &path, const std::string &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
-}
-
-bool WriteNewFile(const std::string &path, const std::string &bytes) {
-  unlink(path.c_str());
-  return WriteBytes(path, bytes);
-}
 
 std::set<std::string> ListDir(const std::string &directory) {
   std::set<std::string> names;

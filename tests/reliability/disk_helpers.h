@@ -1,26 +1,19 @@
-// Helpers of the reliability tests: raw file contents, directory listings,
-// loading a project file and comparing it with an expected project, and a
-// guard that disarms fault injection however a test ends.
+// Helpers of the reliability tests, beside the file readers and writers of
+// temp_dir.h (included): directory listings, loading a project file and
+// comparing it with an expected project, and a guard that disarms fault
+// injection however a test ends.
 #ifndef KESTRUM_TEST_RELIABILITY_DISK_HELPERS_H
 #define KESTRUM_TEST_RELIABILITY_DISK_HELPERS_H
 
 #include <functional>
-#include <optional>
 #include <set>
 #include <string>
 
 #include "include/kestrum.h"
+#include "temp_dir.h"
 
 namespace kestrum_test {
 
-// The file's bytes; nullopt when it cannot be read.
-std::optional<std::string> ReadBytes(const std::string &path);
-// Rewrites the file in place (same inode, so mode and links stay).
-bool WriteBytes(const std::string &path, const std::string &bytes);
-// Replaces the file by a new one. Much faster than WriteBytes for a test
-// that rewrites a file thousands of times: the file system flushes a file
-// that was cut to nothing and written again when it is closed.
-bool WriteNewFile(const std::string &path, const std::string &bytes);
 // Names in the directory, without "." and "..".
 std::set<std::string> ListDir(const std::string &directory);
 

@@ -16,7 +16,6 @@
 #include <string>
 
 #include "disk_helpers.h"
-#include "full_project.h"
 #include "project_builder.h"
 #include "report_slot.h"
 #include "temp_dir.h"
@@ -184,7 +183,7 @@ TEST(FileMetadata, ReadOnlyDirectoryMakesSaveFailAndKeepsOldFile) {
   // The file itself may be written; only the directory is closed.
   ASSERT_EQ(chmod(path.c_str(), 0666), 0);
   ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-  std::string old_bytes = ReadBytes(path).value_or("");
+  std::string old_bytes = ReadBytes(path);
 
   // Permissions do not bind the superuser: save as an ordinary user then.
   bool as_root = geteuid() == 0;

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "disk_helpers.h"
-#include "full_project.h"
 #include "project_builder.h"
 #include "report_slot.h"
 #include "temp_dir.h"

@@ -11,7 +11,7 @@
 #include <climits>
 #include <string>
 
-#include "full_project.h"
+#include "project_builder.h"
 #include "project_compare.h"
 #include "report_slot.h"
 

@@ -1,6 +1,6 @@
 // Builds the full test project described in the header, through the public
 // interface only, the way a host would.
-#include "full_project.h"
+#include "project_builder.h"
 
 #include <string>
 

@@ -24,30 +24,47 @@ void rebuild_files(void *owner, const std::vector<std::string> &names, tk_ErrorR
   pm_PFAFileDestroyList(pfa);
 }
 
-class Tiles : public ListHolder {
+// The names as the C interface takes them (valid while `names` lives).
+std::vector<const char *> Pointers(const std::vector<std::string> &names) {
+  std::vector<const char *> pointers;
+  for (const std::string &name : names) pointers.push_back(name.c_str());
+  return pointers;
+}
+
+// What every kind does alike: its record type with the kind's exported
+// destroy and rename.
+template <typename T, auto Destroy, auto Rename>
+class Kind : public ListHolder {
  public:
-  Tiles() : ListHolder(ListKind::kTiles), p_(pm_ProjectCreate()) {}
+  void destroy(pm_Node *n) const override { Destroy(As(n)); }
+  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
+    return Rename(As(n), name, slot);
+  }
+
+ protected:
+  using ListHolder::ListHolder;
+  static T *As(pm_Node *n) { return reinterpret_cast<T *>(n); }
+};
+
+class Tiles : public Kind<pm_Tile, pm_TileDestroy, pm_TileSetName> {
+ public:
+  Tiles() : Kind(ListKind::kTiles), p_(pm_ProjectCreate()) {}
   ~Tiles() override { pm_ProjectDestroy(p_); }
   pm_Node *first() const override { return N(p_->tiles); }
   pm_Node *create(const char *name) const override { return N(pm_TileCreate(name)); }
   void append(pm_Node *n, tk_ErrorReport **slot) override {
-    pm_ProjectAppendTile(p_, reinterpret_cast<pm_Tile *>(n), slot);
+    pm_ProjectAppendTile(p_, As(n), slot);
   }
   std::vector<std::string> refusal(const std::string &name) const override {
     return {"Cannot append tile " + name + " to project node", "Error appending tile " + name};
   }
-  void remove(pm_Node *n) override { pm_TileRemove(reinterpret_cast<pm_Tile *>(n)); }
-  void destroy(pm_Node *n) const override { pm_TileDestroy(reinterpret_cast<pm_Tile *>(n)); }
-  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
-    return pm_TileSetName(reinterpret_cast<pm_Tile *>(n), name, slot);
-  }
+  void remove(pm_Node *n) override { pm_TileRemove(As(n)); }
   bool sort() override {
     pm_ProjectSortTiles(p_);
     return true;
   }
   bool rebuild(const std::vector<std::string> &names, tk_ErrorReport **slot) override {
-    std::vector<const char *> v;
-    for (const auto &n : names) v.push_back(n.c_str());
+    std::vector<const char *> v = Pointers(names);
     pm_ProjectSetTileList(p_, static_cast<int>(v.size()), v.data(), slot);
     return true;
   }
@@ -56,30 +73,25 @@ class Tiles : public ListHolder {
   pm_Project *p_;
 };
 
-class Samples : public ListHolder {
+class Samples : public Kind<pm_Sample, pm_SampleDestroy, pm_SampleSetName> {
  public:
-  explicit Samples(const std::string &name) : ListHolder(ListKind::kSamples), t_(pm_TileCreate(name.c_str())) {}
+  explicit Samples(const std::string &name) : Kind(ListKind::kSamples), t_(pm_TileCreate(name.c_str())) {}
   ~Samples() override { pm_TileDestroy(t_); }
   pm_Node *first() const override { return N(t_->samples); }
   pm_Node *create(const char *name) const override { return N(pm_SampleCreate(name)); }
   void append(pm_Node *n, tk_ErrorReport **slot) override {
-    pm_TileAppendSample(t_, reinterpret_cast<pm_Sample *>(n), slot);
+    pm_TileAppendSample(t_, As(n), slot);
   }
   std::vector<std::string> refusal(const std::string &name) const override {
     return {"Cannot append sample " + name + " to tile " + S(t_->node.name), "Error appending sample " + name};
   }
-  void remove(pm_Node *n) override { pm_SampleRemove(reinterpret_cast<pm_Sample *>(n)); }
-  void destroy(pm_Node *n) const override { pm_SampleDestroy(reinterpret_cast<pm_Sample *>(n)); }
-  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
-    return pm_SampleSetName(reinterpret_cast<pm_Sample *>(n), name, slot);
-  }
+  void remove(pm_Node *n) override { pm_SampleRemove(As(n)); }
   bool sort() override {
     pm_TileSortSamples(t_);
     return true;
   }
   bool rebuild(const std::vector<std::string> &names, tk_ErrorReport **slot) override {
-    std::vector<const char *> v;
-    for (const auto &n : names) v.push_back(n.c_str());
+    std::vector<const char *> v = Pointers(names);
     pm_TileSetSampleList(t_, static_cast<int>(v.size()), v.data(), slot);
     return true;
   }
@@ -90,9 +102,9 @@ class Samples : public ListHolder {
 
 // Data files of a project, a tile or a sample, appended through
 // pm_ParentAppendFile as hosts and the loader do.
-class Files : public ListHolder {
+class Files : public Kind<pm_File, pm_FileDestroy, pm_FileSetType> {
  public:
-  Files(ListKind kind, const std::string &name) : ListHolder(kind) {
+  Files(ListKind kind, const std::string &name) : Kind(kind) {
     if (kind == ListKind::kProjectFiles) owner_ = N(pm_ProjectCreate());
     if (kind == ListKind::kTileFiles) owner_ = N(pm_TileCreate(name.c_str()));
     if (kind == ListKind::kSampleFiles) owner_ = N(pm_SampleCreate(name.c_str()));
@@ -109,7 +121,7 @@ class Files : public ListHolder {
   }
   pm_Node *create(const char *name) const override { return N(pm_FileCreate(name, "d", 0, nullptr, nullptr)); }
   void append(pm_Node *n, tk_ErrorReport **slot) override {
-    pm_ParentAppendFile(owner_, reinterpret_cast<pm_File *>(n), slot);
+    pm_ParentAppendFile(owner_, As(n), slot);
   }
   std::vector<std::string> refusal(const std::string &name) const override {
     std::string owner;
@@ -118,11 +130,7 @@ class Files : public ListHolder {
     if (kind() == ListKind::kSampleFiles) owner = "Error adding file " + name + " to sample " + S(owner_->name);
     return {"Cannot append file to parent node", owner, "Error appending file " + name};
   }
-  void remove(pm_Node *n) override { pm_FileRemove(reinterpret_cast<pm_File *>(n)); }
-  void destroy(pm_Node *n) const override { pm_FileDestroy(reinterpret_cast<pm_File *>(n)); }
-  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
-    return pm_FileSetType(reinterpret_cast<pm_File *>(n), name, slot);
-  }
+  void remove(pm_Node *n) override { pm_FileRemove(As(n)); }
   bool rebuild(const std::vector<std::string> &names, tk_ErrorReport **slot) override {
     rebuild_files(owner_, names, slot);
     return true;
@@ -132,72 +140,60 @@ class Files : public ListHolder {
   pm_Node *owner_ = nullptr;
 };
 
-class PFAFiles : public ListHolder {
+class PFAFiles : public Kind<pm_PFAFile, pm_PFAFileDestroy, pm_PFAFileSetName> {
  public:
-  PFAFiles() : ListHolder(ListKind::kPFAFiles) {}
+  PFAFiles() : Kind(ListKind::kPFAFiles) {}
   ~PFAFiles() override { pm_PFAFileDestroyList(list_); }
   pm_Node *first() const override { return N(list_); }
   pm_Node *create(const char *name) const override { return N(pm_PFAFileCreate(name, PM_VECTOR)); }
   void append(pm_Node *n, tk_ErrorReport **slot) override {
-    list_ = pm_PFAFileAppend(list_, reinterpret_cast<pm_PFAFile *>(n), slot);
+    list_ = pm_PFAFileAppend(list_, As(n), slot);
   }
   std::vector<std::string> refusal(const std::string &name) const override {
     return {"Error appending pfa_file " + name};
   }
-  void remove(pm_Node *n) override { list_ = pm_PFAFileRemove(reinterpret_cast<pm_PFAFile *>(n)); }
-  void destroy(pm_Node *n) const override { pm_PFAFileDestroy(reinterpret_cast<pm_PFAFile *>(n)); }
-  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
-    return pm_PFAFileSetName(reinterpret_cast<pm_PFAFile *>(n), name, slot);
-  }
+  void remove(pm_Node *n) override { list_ = pm_PFAFileRemove(As(n)); }
 
  private:
   pm_PFAFile *list_ = nullptr;
 };
 
-class Processes : public ListHolder {
+class Processes : public Kind<pm_Process, pm_ProcessDestroy, pm_ProcessSetName> {
  public:
-  Processes() : ListHolder(ListKind::kProcesses) {}
+  Processes() : Kind(ListKind::kProcesses) {}
   ~Processes() override { pm_ProcessDestroyList(list_); }
   pm_Node *first() const override { return N(list_); }
   pm_Node *create(const char *name) const override {
     return N(pm_ProcessCreate(name, "title", nullptr, nullptr, "_x", 1));
   }
   void append(pm_Node *n, tk_ErrorReport **slot) override {
-    list_ = pm_ProcessAppend(list_, reinterpret_cast<pm_Process *>(n), slot);
+    list_ = pm_ProcessAppend(list_, As(n), slot);
   }
   std::vector<std::string> refusal(const std::string &name) const override {
     return {"Error appending process " + name};
   }
-  void remove(pm_Node *n) override { list_ = pm_ProcessRemove(reinterpret_cast<pm_Process *>(n)); }
-  void destroy(pm_Node *n) const override { pm_ProcessDestroy(reinterpret_cast<pm_Process *>(n)); }
-  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
-    return pm_ProcessSetName(reinterpret_cast<pm_Process *>(n), name, slot);
-  }
+  void remove(pm_Node *n) override { list_ = pm_ProcessRemove(As(n)); }
 
  private:
   pm_Process *list_ = nullptr;
 };
 
-class Arguments : public ListHolder {
+class Arguments : public Kind<pm_Argument, pm_ArgumentDestroy, pm_ArgumentSetName> {
  public:
   explicit Arguments(const std::string &name)
-      : ListHolder(ListKind::kArguments), p_(pm_ProcessCreate(name.c_str(), "title", nullptr, nullptr, "_x", 1)) {}
+      : Kind(ListKind::kArguments), p_(pm_ProcessCreate(name.c_str(), "title", nullptr, nullptr, "_x", 1)) {}
   ~Arguments() override { pm_ProcessDestroy(p_); }
   pm_Node *first() const override { return N(p_->arguments); }
   pm_Node *create(const char *name) const override {
     return N(pm_ArgumentCreate(name, "value", PM_RASTER, PM_STRICT_INPUT, 0));
   }
   void append(pm_Node *n, tk_ErrorReport **slot) override {
-    pm_ProcessAppendArgument(p_, reinterpret_cast<pm_Argument *>(n), slot);
+    pm_ProcessAppendArgument(p_, As(n), slot);
   }
   std::vector<std::string> refusal(const std::string &name) const override {
     return {"Error appending argument " + name + " to process " + S(p_->node.name), "Error appending argument " + name};
   }
-  void remove(pm_Node *n) override { pm_ArgumentRemove(reinterpret_cast<pm_Argument *>(n)); }
-  void destroy(pm_Node *n) const override { pm_ArgumentDestroy(reinterpret_cast<pm_Argument *>(n)); }
-  int rename(pm_Node *n, const char *name, tk_ErrorReport **slot) const override {
-    return pm_ArgumentSetName(reinterpret_cast<pm_Argument *>(n), name, slot);
-  }
+  void remove(pm_Node *n) override { pm_ArgumentRemove(As(n)); }
 
  private:
   pm_Process *p_;

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 namespace kestrum_test {
 
 namespace {
@@ -80,11 +77,6 @@ std::string TakeItem(tk_StringItem &item) {
 std::vector<std::string> NodePaths(const std::string &path, const char *design) {
   TreeFile tree(path, "rb");
   return tree.get() ? tree.List(":", design) : std::vector<std::string>{};
-}
-
-std::string FileBytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace kestrum_test

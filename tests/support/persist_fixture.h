@@ -1,6 +1,6 @@
 // Helpers for the tests of project files: an open tree file that a test can
-// inspect or doctor with the toolkit directly, raw string items, node
-// listings and whole-file bytes.
+// inspect or doctor with the toolkit directly, raw string items and node
+// listings (whole-file bytes: ReadBytes of temp_dir.h).
 //
 //   kestrum_test::TreeFile tree(path, "rb+");
 //   pm::NamedRecord tile{kestrum_test::Item("twin"), 0};
@@ -50,8 +50,6 @@ std::string TakeItem(tk_StringItem &item);
 
 // Every node path of the file, in file order (one open and close).
 std::vector<std::string> NodePaths(const std::string &path, const char *design = "");
-// The whole file; "" when it cannot be read.
-std::string FileBytes(const std::string &path);
 
 }  // namespace kestrum_test
 

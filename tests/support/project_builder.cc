@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "report_slot.h"
+#include "tree_helpers.h"
 
 namespace kestrum_test {
 
@@ -70,10 +71,7 @@ void AddProcessing(pm_Project *project, int level) {
 
 template <typename T>
 void CleanList(T *list) {
-  for (T *n = list; n; n = reinterpret_cast<T *>(n->node.next)) {
-    n->node.state->changed = 0;
-    n->node.state->saved = 0;
-  }
+  for (T *n = list; n; n = reinterpret_cast<T *>(n->node.next)) SetState(n, kClean);
 }
 
 }  // namespace
@@ -113,8 +111,7 @@ pm_Project *BuildProject(const ProjectShape &shape) {
 
 void MarkAllUnchanged(pm_Project *project) {
   if (!project) return;
-  project->node.state->changed = 0;
-  project->node.state->saved = 0;
+  SetState(project, kClean);
   CleanList(project->files);
   CleanList(project->tiles);
   for (pm_Tile *t = project->tiles; t; t = reinterpret_cast<pm_Tile *>(t->node.next)) {
@@ -123,8 +120,7 @@ void MarkAllUnchanged(pm_Project *project) {
     for (pm_Sample *s = t->samples; s; s = reinterpret_cast<pm_Sample *>(s->node.next)) CleanList(s->files);
   }
   if (project->pfa_root) {
-    project->pfa_root->state->changed = 0;
-    project->pfa_root->state->saved = 0;
+    SetState(project->pfa_root, kClean);
     for (pm_PFAFile *list : project->pfa_root->lists) CleanList(list);
   }
   if (project->process_lists) {

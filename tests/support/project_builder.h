@@ -1,11 +1,16 @@
-// Builds whole projects for tests, through the public interface only.
+// Builds whole projects for tests, through the public interface only, the
+// way a host would. Two builders:
+// - BuildProject, a small regular project whose names and descriptors a
+//   test can predict (TileName, DescriptorFor...);
+// - BuildFullProject, a project with something in every place a project
+//   file can hold, for round trips and fault loops.
 //
 //   kestrum_test::ProjectPtr project(kestrum_test::BuildProject());
 //   pm_Tile *tile = pm_TileFind(project->tiles, kestrum_test::TileName(2).c_str());
 //
-// The default project has 3 tiles ("tile1".."tile3") of 2 samples each
-// ("sample1", "sample2"), and on each of the three levels (0 project,
-// 1 tiles, 2 samples):
+// BuildProject: the default project has 3 tiles ("tile1".."tile3") of 2
+// samples each ("sample1", "sample2"), and on each of the three levels
+// (0 project, 1 tiles, 2 samples):
 //  - two PFA files named kFileTypes[level][0..1], of the kinds
 //    kFileKinds[level][0..1];
 //  - a data file of each of those types on every node of the level, whose
@@ -20,10 +25,10 @@
 #ifndef KESTRUM_TEST_PROJECT_BUILDER_H
 #define KESTRUM_TEST_PROJECT_BUILDER_H
 
-#include <memory>
 #include <string>
 
 #include "include/kestrum.h"
+#include "owned_records.h"  // ProjectPtr
 
 namespace kestrum_test {
 
@@ -53,10 +58,31 @@ pm_Project *BuildProject(const ProjectShape &shape = ProjectShape());
 // their arguments. Walks the records directly.
 void MarkAllUnchanged(pm_Project *project);
 
-struct ProjectDeleter {
-  void operator()(pm_Project *project) const { pm_ProjectDestroy(project); }
+// BuildFullProject: tiles, samples, data files on all three levels, PFA
+// files and processes with arguments on all three levels, absent and empty
+// texts, fractional times, descriptors inside and outside the project
+// directory. Building is deterministic: the same shape and variant give
+// projects that ProjectDifference finds equal, so a test can build a
+// reference copy to check that an operation left a project intact.
+// Different variants differ in values and in structure. It reports nothing
+// to GoogleTest (the fuzz targets use it): a failed step gives null.
+struct FullShape {
+  int tiles = 3;
+  int samples = 2;     // per tile
+  int files = 2;       // per project, tile and sample
+  int processes = 2;   // per level
+  int arguments = 3;   // per process
+  int variant = 1;     // changes names, values and counts
 };
-using ProjectPtr = std::unique_ptr<pm_Project, ProjectDeleter>;
+
+// A new project bound to `filename` (pm_ProjectSetFilename, which creates the
+// directory when missing); null when any step fails. Data-file descriptors,
+// parameter and label files lie partly under the project's directory.
+pm_Project *BuildFullProject(const std::string &filename, const FullShape &shape = {});
+
+// The same contents without a file name (for a save-as into a new file).
+pm_Project *BuildUnboundFullProject(const std::string &directory, const FullShape &shape = {});
+
 
 }  // namespace kestrum_test
 

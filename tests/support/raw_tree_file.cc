@@ -8,6 +8,10 @@
 
 namespace kestrum_test {
 
+void PutU32(std::string &out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+}
+
 void PutVarint(std::string &out, uint64_t value) {
   while (value >= 0x80) {
     out.push_back(static_cast<char>(value | 0x80));
@@ -21,8 +25,15 @@ void PutText(std::string &out, std::string_view text) {
   out.append(text);
 }
 
+std::string RawHeader() {
+  std::string out = "KSTMTREE";
+  PutU32(out, 1);
+  PutU32(out, 0);
+  return out;
+}
+
 std::string RawTreeFile::Bytes() const {
-  std::string out("KSTMTREE\x01\0\0\0\0\0\0\0", 16);
+  std::string out = RawHeader();
   PutVarint(out, designs.size());
   for (const RawDesign &design : designs) {
     PutText(out, design.name);

@@ -53,8 +53,13 @@ struct RawTreeFile {
   std::string Bytes() const;
 };
 
+// The pieces of the format: a little-endian 32-bit number, a varint, a
+// text (its length as a varint, then its bytes), and the 16-byte header of
+// a version 1 file.
+void PutU32(std::string &out, uint32_t value);
 void PutVarint(std::string &out, uint64_t value);
 void PutText(std::string &out, std::string_view text);
+std::string RawHeader();
 
 // The eight designs of a project file as kestrum registers them.
 std::vector<RawDesign> ProjectDesigns();

@@ -13,8 +13,20 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdlib>
+
+#include "node/slow_paths.h"
+#include "toolkit/toolkit.h"
 
 namespace kestrum_test {
+
+// Whether the library under test takes its plain paths everywhere
+// (KESTRUM_SLOW_PATHS, honoured by a build with the test hooks, which come
+// with the toolkit's fault injection): a check of how a fast path scales
+// skips then. Asking disarms fault injection, so ask before arming.
+inline bool SlowPathsForced() {
+  return pm::slow_paths_wanted(std::getenv("KESTRUM_SLOW_PATHS")) && tk_FaultInject(0, 0, 0) >= 0;
+}
 
 inline constexpr double kLinearBound = 8.0;
 

@@ -22,10 +22,21 @@ State StateOf(const void *record) {
   return State{state->changed, state->saved};
 }
 
-void SetState(void *record, State state) {
-  pm_ChangeState *s = static_cast<pm_Node *>(record)->state;
+namespace {
+void set(pm_ChangeState *s, State state) {
   s->changed = state.changed;
   s->saved = state.saved;
+}
+}  // namespace
+
+void SetState(void *record, State state) { set(static_cast<pm_Node *>(record)->state, state); }
+
+State StateOf(const pm_ProcFiles *root) { return State{root->state->changed, root->state->saved}; }
+
+void SetState(pm_ProcFiles *root, State state) { set(root->state, state); }
+
+std::ostream &operator<<(std::ostream &out, const State &state) {
+  return out << "{" << state.changed << ", " << state.saved << "}";
 }
 
 void ForceName(void *record, const char *name) {

@@ -1,18 +1,18 @@
 // Small helpers for tests that look at records and lists directly.
 //
 // Records are plain structs beginning with pm_Node, so every helper takes the
-// record as `const void *` / `void *` and reads its header. Owning pointers
-// (TilePtr, SamplePtr, FilePtr) destroy a detached record that a test still
-// holds when it ends, so a failed assertion does not turn into a leak report.
+// record as `const void *` / `void *` and reads its header. The owning
+// pointers (TilePtr...) come with it, from owned_records.h.
 #ifndef KESTRUM_TEST_TREE_HELPERS_H
 #define KESTRUM_TEST_TREE_HELPERS_H
 
 #include <initializer_list>
-#include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "include/kestrum.h"
+#include "owned_records.h"
 
 namespace kestrum_test {
 
@@ -28,6 +28,10 @@ struct State {
 };
 State StateOf(const void *record);
 void SetState(void *record, State state);
+// The same for the PFA root, which keeps its state without a node header.
+State StateOf(const pm_ProcFiles *root);
+void SetState(pm_ProcFiles *root, State state);
+std::ostream &operator<<(std::ostream &out, const State &state);
 inline constexpr State kClean{0, 0};
 inline constexpr State kChanged{1, 0};
 
@@ -43,19 +47,6 @@ pm_Tile *TileWithSamples(const char *tile_name, std::initializer_list<const char
 
 // Copies a text the library handed out and frees it.
 std::string TakeText(char *text);
-
-struct TileDeleter {
-  void operator()(pm_Tile *tile) const { pm_TileDestroy(tile); }
-};
-struct SampleDeleter {
-  void operator()(pm_Sample *sample) const { pm_SampleDestroy(sample); }
-};
-struct FileDeleter {
-  void operator()(pm_File *file) const { pm_FileDestroy(file); }
-};
-using TilePtr = std::unique_ptr<pm_Tile, TileDeleter>;
-using SamplePtr = std::unique_ptr<pm_Sample, SampleDeleter>;
-using FilePtr = std::unique_ptr<pm_File, FileDeleter>;
 
 }  // namespace kestrum_test
 

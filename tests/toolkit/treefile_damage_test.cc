@@ -26,13 +26,13 @@ class TreeFileDamage : public TreeFileTest {
     Holder h{{2, title}, 12.5, 1, {2, elements}};
     EXPECT_TRUE(tk_TreeObjectWrite(file, ":T:S", "F", "Holder", TK_WRITE_NEW, &h, holder_, nullptr));
     EXPECT_TRUE(tk_TreeFileClose(file, nullptr));
-    return read_bytes(path("good.kpf"));
+    return ReadBytes(path("good.kpf"));
   }
 
   // Opens `bytes` as a file. Returns "" when it opened, after reading every
   // node with every design that might fit; otherwise the report.
   std::string try_open(const Bytes &bytes) {
-    write_bytes(path("test.kpf"), bytes);
+    WriteBytes(path("test.kpf"), bytes);
     tk_ErrorReport *report = nullptr;
     tk_TreeFile *file = tk_TreeFileOpen(path("test.kpf").c_str(), "rb", 0, &report, 0);
     if (!file) {
@@ -90,11 +90,11 @@ class TreeFileDamage : public TreeFileTest {
 // One design "D" with a string item "S".
 Bytes one_string_design() {
   Bytes d;
-  put_varint(d, 1);
-  put_text(d, "D");
-  put_varint(d, 1);
-  put_varint(d, TK_ITEM_STRING);
-  put_text(d, "S");
+  PutVarint(d, 1);
+  PutText(d, "D");
+  PutVarint(d, 1);
+  PutVarint(d, TK_ITEM_STRING);
+  PutText(d, "S");
   return d;
 }
 
@@ -102,11 +102,11 @@ Bytes one_string_design() {
 // holding the string `text`.
 Bytes string_node(uint64_t distance, const std::string &name, const std::string &text) {
   Bytes n;
-  put_varint(n, distance);
-  put_varint(n, 0);
-  put_text(n, name);
-  put_varint(n, text.size() + 1);  // the record: its count byte and the text
-  put_varint(n, text.size() + 1);
+  PutVarint(n, distance);
+  PutVarint(n, 0);
+  PutText(n, name);
+  PutVarint(n, text.size() + 1);  // the record: its count byte and the text
+  PutVarint(n, text.size() + 1);
   n += text;
   return n;
 }
@@ -121,10 +121,10 @@ TEST_F(TreeFileDamage, TheFormatIsLittleEndianVarintsSealedByCrc32c) {
   ASSERT_TRUE(tk_TreeObjectWrite(file, ":", "N", "D", 4, &s, d, nullptr));
   ASSERT_TRUE(tk_TreeObjectWrite(file, ":N", "M", "D", 4, &s, d, nullptr));
   ASSERT_TRUE(tk_TreeFileClose(file, nullptr));
-  Bytes expected = header() + one_string_design();
-  put_varint(expected, 2);
+  Bytes expected = RawHeader() + one_string_design();
+  PutVarint(expected, 2);
   expected += string_node(1, "N", "hi") + string_node(1, "M", "hi");
-  EXPECT_EQ(read_bytes(path("pin.kpf")), sealed(expected));
+  EXPECT_EQ(ReadBytes(path("pin.kpf")), sealed(expected));
   // The known CRC-32C check value, so the checksum is the standard one.
   EXPECT_EQ(crc32c("123456789", 9), 0xE3069283u);
 }
@@ -178,89 +178,89 @@ TEST_F(TreeFileDamage, EveryFlippedByteIsReportedOrHarmless) {
 
 TEST_F(TreeFileDamage, HugeCountsAndLengthsAreRefusedBeforeAnyAllocation) {
   const uint64_t huge = uint64_t{1} << 60;
-  auto damaged = [&](const Bytes &body) { return try_open(sealed(header() + body)); };
+  auto damaged = [&](const Bytes &body) { return try_open(sealed(RawHeader() + body)); };
   Bytes designs;
-  put_varint(designs, huge);
+  PutVarint(designs, huge);
   EXPECT_NE(damaged(designs).find("damaged at offset 16: more designs"), std::string::npos);
 
   Bytes items;
-  put_varint(items, 1);
-  put_text(items, "D");
-  put_varint(items, huge);
+  PutVarint(items, 1);
+  PutText(items, "D");
+  PutVarint(items, huge);
   EXPECT_NE(damaged(items).find("more items"), std::string::npos);
 
   Bytes values;
-  put_varint(values, 1);
-  put_text(values, "D");
-  put_varint(values, 1);
-  put_varint(values, TK_ITEM_ENUM);
-  put_text(values, "E");
-  put_varint(values, huge);
+  PutVarint(values, 1);
+  PutText(values, "D");
+  PutVarint(values, 1);
+  PutVarint(values, TK_ITEM_ENUM);
+  PutText(values, "E");
+  PutVarint(values, huge);
   EXPECT_NE(damaged(values).find("more enumeration values"), std::string::npos);
 
   Bytes long_name;
-  put_varint(long_name, 1);
-  put_varint(long_name, huge);  // a design name longer than the file
+  PutVarint(long_name, 1);
+  PutVarint(long_name, huge);  // a design name longer than the file
   EXPECT_NE(damaged(long_name).find("bad design name"), std::string::npos);
 
   Bytes nodes = one_string_design();
-  put_varint(nodes, huge);
+  PutVarint(nodes, huge);
   EXPECT_NE(damaged(nodes).find("more nodes"), std::string::npos);
 
   auto record_of_size = [&](uint64_t size) {
     Bytes record = one_string_design();
-    put_varint(record, 1);
-    put_varint(record, 1);
-    put_varint(record, 0);
-    put_text(record, "N");
-    put_varint(record, size);
+    PutVarint(record, 1);
+    PutVarint(record, 1);
+    PutVarint(record, 0);
+    PutText(record, "N");
+    PutVarint(record, size);
     return damaged(record + "\x01");
   };
   EXPECT_NE(record_of_size(huge).find("record too large"), std::string::npos);
   EXPECT_NE(record_of_size(1 << 20).find("record runs past"), std::string::npos);
 
   Bytes text = one_string_design();
-  put_varint(text, 1);
+  PutVarint(text, 1);
   Bytes node;
-  put_varint(node, 1);
-  put_varint(node, 0);
-  put_text(node, "N");
+  PutVarint(node, 1);
+  PutVarint(node, 0);
+  PutText(node, "N");
   Bytes rec;
-  put_varint(rec, uint64_t{1} << 30);  // a string longer than its record
+  PutVarint(rec, uint64_t{1} << 30);  // a string longer than its record
   rec += "xy";
-  put_varint(node, rec.size());
+  PutVarint(node, rec.size());
   node += rec;
   EXPECT_NE(damaged(text + node).find("string runs past"), std::string::npos);
 
   // A record list claiming two billion elements in a few bytes.
   Bytes list_design;
-  put_varint(list_design, 2);
-  put_text(list_design, "E");
-  put_varint(list_design, 1);
-  put_varint(list_design, TK_ITEM_TIME);
-  put_text(list_design, "T");
-  put_text(list_design, "L");
-  put_varint(list_design, 1);
-  put_varint(list_design, TK_ITEM_RECORD_LIST);
-  put_text(list_design, "Items");
-  put_varint(list_design, 0);
-  put_varint(list_design, 1);
-  put_varint(list_design, 1);
-  put_varint(list_design, 1);
-  put_text(list_design, "N");
+  PutVarint(list_design, 2);
+  PutText(list_design, "E");
+  PutVarint(list_design, 1);
+  PutVarint(list_design, TK_ITEM_TIME);
+  PutText(list_design, "T");
+  PutText(list_design, "L");
+  PutVarint(list_design, 1);
+  PutVarint(list_design, TK_ITEM_RECORD_LIST);
+  PutText(list_design, "Items");
+  PutVarint(list_design, 0);
+  PutVarint(list_design, 1);
+  PutVarint(list_design, 1);
+  PutVarint(list_design, 1);
+  PutText(list_design, "N");
   Bytes list_record;
-  put_varint(list_record, 2000000000);
+  PutVarint(list_record, 2000000000);
   list_record += Bytes(16, '\0');
-  put_varint(list_design, list_record.size());
+  PutVarint(list_design, list_record.size());
   EXPECT_NE(damaged(list_design + list_record).find("more list elements"), std::string::npos);
 }
 
 TEST_F(TreeFileDamage, StructuralDamageIsReportedWithItsOffset) {
   auto with_nodes = [&](const std::vector<Bytes> &nodes) {
     Bytes body = one_string_design();
-    put_varint(body, nodes.size());
+    PutVarint(body, nodes.size());
     for (const Bytes &n : nodes) body += n;
-    return try_open(sealed(header() + body));
+    return try_open(sealed(RawHeader() + body));
   };
   // 16 header bytes and 8 of dictionary: the node count is at 24, the
   // first node at 25.
@@ -282,12 +282,12 @@ TEST_F(TreeFileDamage, StructuralDamageIsReportedWithItsOffset) {
   trailing += 'x';
   EXPECT_NE(with_nodes({trailing}).find("record longer than its design"), std::string::npos);
   Bytes extra = one_string_design();
-  put_varint(extra, 0);
+  PutVarint(extra, 0);
   extra += "junk";
-  EXPECT_NE(try_open(sealed(header() + extra)).find("unexpected bytes"), std::string::npos);
+  EXPECT_NE(try_open(sealed(RawHeader() + extra)).find("unexpected bytes"), std::string::npos);
   Bytes overlong = one_string_design();
   overlong += Bytes(11, '\x80');  // a varint that never ends within ten bytes
-  EXPECT_NE(try_open(sealed(header() + overlong)).find("damaged at offset 24"), std::string::npos);
+  EXPECT_NE(try_open(sealed(RawHeader() + overlong)).find("damaged at offset 24"), std::string::npos);
 }
 
 // Children of one parent must have distinct names in whatever order the
@@ -306,7 +306,7 @@ TEST_F(TreeFileDamage, SiblingsSharingANameAreFoundInAnyOrderOfNodes) {
     const uint64_t twin = 1 + random() % count;  // the node that repeats a sibling's name, when planted
     std::vector<uint64_t> children(count + 1, 0);
     Bytes body = one_string_design();
-    put_varint(body, count);
+    PutVarint(body, count);
     bool repeated = false;
     for (uint64_t k = 1; k <= count; ++k) {
       // Nodes 1 to 3 hang under the root; later ones mostly under one of
@@ -319,9 +319,9 @@ TEST_F(TreeFileDamage, SiblingsSharingANameAreFoundInAnyOrderOfNodes) {
       }
       body += string_node(k - parent, "c" + std::to_string(place), "x");
     }
-    const Bytes bytes = sealed(header() + body);
+    const Bytes bytes = sealed(RawHeader() + body);
     const std::string read = try_open(bytes);
-    write_bytes(path("update.kpf"), bytes);
+    WriteBytes(path("update.kpf"), bytes);
     tk_ErrorReport *report = nullptr;
     tk_TreeFile *file = tk_TreeFileOpen(path("update.kpf").c_str(), "rb+", 0, &report, 0);
     const std::string update = file ? "" : take_report(report);
@@ -346,15 +346,15 @@ TEST_F(TreeFileDamage, RecordsOfDesignsOfAnySizeReadBackWhatTheFileHolds) {
     const int items = 1 + static_cast<int>(random() % 150);
     std::vector<int> kinds;
     Bytes body;
-    put_varint(body, 1);
-    put_text(body, "D");
-    put_varint(body, items);
+    PutVarint(body, 1);
+    PutText(body, "D");
+    PutVarint(body, items);
     for (int i = 0; i < items; ++i) {
       const int kind = std::vector<int>{TK_ITEM_STRING, TK_ITEM_ENUM, TK_ITEM_TIME}[random() % 3];
       kinds.push_back(kind);
-      put_varint(body, kind);
-      put_text(body, "i" + std::to_string(i));
-      if (kind == TK_ITEM_ENUM) put_varint(body, 0);
+      PutVarint(body, kind);
+      PutText(body, "i" + std::to_string(i));
+      if (kind == TK_ITEM_ENUM) PutVarint(body, 0);
     }
     // Values: texts of 0 to 5 letters or absent, enumeration values
     // zigzagged, times as whole numbers.
@@ -365,20 +365,20 @@ TEST_F(TreeFileDamage, RecordsOfDesignsOfAnySizeReadBackWhatTheFileHolds) {
       if (kinds[i] == TK_ITEM_STRING) {
         const int length = static_cast<int>(random() % 7) - 1;  // -1: absent
         texts[i] = length < 0 ? "<absent>" : std::string(static_cast<size_t>(length), static_cast<char>('a' + i % 26));
-        put_varint(record, length < 0 ? 0 : static_cast<uint64_t>(length) + 1);
+        PutVarint(record, length < 0 ? 0 : static_cast<uint64_t>(length) + 1);
         if (length > 0) record += texts[i];
       } else {
         numbers[i] = static_cast<int64_t>(random() % 2001) - 1000;
         const uint64_t zigzag = (static_cast<uint64_t>(numbers[i]) << 1) ^ static_cast<uint64_t>(numbers[i] >> 63);
-        put_varint(record, kinds[i] == TK_ITEM_TIME ? zigzag << 1 : zigzag);
+        PutVarint(record, kinds[i] == TK_ITEM_TIME ? zigzag << 1 : zigzag);
       }
     }
-    put_varint(body, 1);
-    put_varint(body, 1);
-    put_varint(body, 0);
-    put_text(body, "N");
-    put_text(body, record);
-    write_bytes(path("sized.kpf"), sealed(header() + body));
+    PutVarint(body, 1);
+    PutVarint(body, 1);
+    PutVarint(body, 0);
+    PutText(body, "N");
+    PutText(body, record);
+    WriteBytes(path("sized.kpf"), sealed(RawHeader() + body));
     tk_ErrorReport *report = nullptr;
     tk_TreeFile *file = tk_TreeFileOpen(path("sized.kpf").c_str(), "rb", 0, &report, 0);
     ASSERT_NE(file, nullptr) << take_report(report);
@@ -434,10 +434,10 @@ TEST_F(TreeFileDamage, RecordsCheckedLaterAreCheckedForWhatTheWriterKeeps) {
   cut.resize(cut.size() - 2);
   for (const Bytes &bad : {trailing, cut}) {
     Bytes body = one_string_design();
-    put_varint(body, 3);
+    PutVarint(body, 3);
     body += string_node(1, "K", "k") + bad + string_node(2, "B", "b");  // B lies under K
-    const Bytes file = sealed(header() + body);
-    write_bytes(name, file);
+    const Bytes file = sealed(RawHeader() + body);
+    WriteBytes(name, file);
     const std::string refused = damage_of(open_failure("later.kpf", "rb+"));
 
     tk_ErrorReport *report = nullptr;
@@ -453,7 +453,7 @@ TEST_F(TreeFileDamage, RecordsCheckedLaterAreCheckedForWhatTheWriterKeeps) {
     EXPECT_EQ(list(f, ":", nullptr), (std::vector<std::string>{":K", ":K:B"}));
     tk_TreeFileAbandon(f);
 
-    write_bytes(name, file);
+    WriteBytes(name, file);
     f = open_later("rb+");
     ASSERT_NE(f, nullptr);
     d = tk_DictionarySearchByName(tk_TreeFileGetDictionary(f), "D", nullptr);
@@ -464,7 +464,7 @@ TEST_F(TreeFileDamage, RecordsCheckedLaterAreCheckedForWhatTheWriterKeeps) {
     EXPECT_FALSE(tk_TreeFileClose(f, &report));
     std::string closed = take_report(report);
     EXPECT_NE(closed.find("Cannot write " + name + ": " + refused), std::string::npos) << closed;
-    EXPECT_EQ(read_bytes(name), file) << "nothing was written";
+    EXPECT_EQ(ReadBytes(name), file) << "nothing was written";
   }
   std::string failure;
   EXPECT_EQ(open_later("rb", &failure), nullptr);
@@ -474,9 +474,9 @@ TEST_F(TreeFileDamage, RecordsCheckedLaterAreCheckedForWhatTheWriterKeeps) {
 TEST_F(TreeFileDamage, DeepNestingOfNodesAndDesignsIsRefused) {
   auto chain = [&](int depth) {
     Bytes body = one_string_design();
-    put_varint(body, depth);
+    PutVarint(body, depth);
     for (int i = 0; i < depth; ++i) body += string_node(1, "n", "");
-    return try_open(sealed(header() + body));
+    return try_open(sealed(RawHeader() + body));
   };
   EXPECT_EQ(chain(255), "");
   EXPECT_NE(chain(256).find("nested too deeply"), std::string::npos);
@@ -484,33 +484,33 @@ TEST_F(TreeFileDamage, DeepNestingOfNodesAndDesignsIsRefused) {
 
   auto designs = [&](int depth) {
     Bytes body;
-    put_varint(body, depth);
-    put_text(body, "D0");
-    put_varint(body, 1);
-    put_varint(body, TK_ITEM_TIME);
-    put_text(body, "T");
+    PutVarint(body, depth);
+    PutText(body, "D0");
+    PutVarint(body, 1);
+    PutVarint(body, TK_ITEM_TIME);
+    PutText(body, "T");
     for (int i = 1; i < depth; ++i) {
-      put_text(body, std::string("D").append(std::to_string(i)));
-      put_varint(body, 1);
-      put_varint(body, TK_ITEM_RECORD_LIST);
-      put_text(body, "L");
-      put_varint(body, i - 1);
+      PutText(body, std::string("D").append(std::to_string(i)));
+      PutVarint(body, 1);
+      PutVarint(body, TK_ITEM_RECORD_LIST);
+      PutText(body, "L");
+      PutVarint(body, i - 1);
     }
-    put_varint(body, 0);
-    return try_open(sealed(header() + body));
+    PutVarint(body, 0);
+    return try_open(sealed(RawHeader() + body));
   };
   EXPECT_EQ(designs(16), "");
   EXPECT_NE(designs(17).find("too deeply"), std::string::npos);
   // An element design may only be one defined before it.
   Bytes forward;
-  put_varint(forward, 1);
-  put_text(forward, "D");
-  put_varint(forward, 1);
-  put_varint(forward, TK_ITEM_RECORD_LIST);
-  put_text(forward, "L");
-  put_varint(forward, 0);  // itself
-  put_varint(forward, 0);
-  EXPECT_NE(try_open(sealed(header() + forward)).find("unknown element design"), std::string::npos);
+  PutVarint(forward, 1);
+  PutText(forward, "D");
+  PutVarint(forward, 1);
+  PutVarint(forward, TK_ITEM_RECORD_LIST);
+  PutText(forward, "L");
+  PutVarint(forward, 0);  // itself
+  PutVarint(forward, 0);
+  EXPECT_NE(try_open(sealed(RawHeader() + forward)).find("unknown element design"), std::string::npos);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_P(TreeFileCloseFaults, AFailingFileOperationLeavesTheOldFileAndNoTemporary)
   if (tk_FaultInject(0, 0, 0) < 0) GTEST_SKIP() << "built without fault injection";
   const int error = GetParam();
   make_file();
-  const Bytes old_bytes = read_bytes(path("f.kpf"));
+  const Bytes old_bytes = ReadBytes(path("f.kpf"));
   long nth = 1;
   for (;; ++nth) {
     ASSERT_LT(nth, 100) << "close never completed";
@@ -45,14 +45,14 @@ TEST_P(TreeFileCloseFaults, AFailingFileOperationLeavesTheOldFileAndNoTemporary)
     int ok = tk_TreeFileClose(file, &report);
     long used = tk_FaultInject(0, 0, 0);
     std::string message = take_report(report);
-    Bytes now = read_bytes(path("f.kpf"));
+    Bytes now = ReadBytes(path("f.kpf"));
     EXPECT_EQ(entries(), std::vector<std::string>{"f.kpf"}) << "fault at operation " << nth;
     if (ok) {
       EXPECT_EQ(message, "");
       EXPECT_NE(now, old_bytes);
       if (used < nth) break;  // no operation was left to fail
       // The fault fell where failing is harmless (releasing the lock).
-      write_bytes(path("f.kpf"), old_bytes);
+      WriteBytes(path("f.kpf"), old_bytes);
       continue;
     }
     EXPECT_NE(message, "") << "failure without report at operation " << nth;
@@ -61,7 +61,7 @@ TEST_P(TreeFileCloseFaults, AFailingFileOperationLeavesTheOldFileAndNoTemporary)
       // Only the flush of the directory comes after the rename.
       EXPECT_NE(message.find("the new file is in place"), std::string::npos) << message;
     }
-    write_bytes(path("f.kpf"), old_bytes);
+    WriteBytes(path("f.kpf"), old_bytes);
     // The failed close released the writer's lock.
     EXPECT_EQ(open_failure("f.kpf", "rb+"), "") << "fault at operation " << nth;
   }

@@ -22,21 +22,16 @@
 
 #include "file_seal.h"
 #include "peak_memory.h"
+#include "raw_tree_file.h"
+#include "temp_dir.h"
 #include "toolkit/toolkit.h"
 
 namespace treefile_test {
 
 using Bytes = std::string;
 
-inline Bytes read_bytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void write_bytes(const std::string &path, const Bytes &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using kestrum_test::ReadBytes;
+using kestrum_test::WriteBytes;
 
 // The whole chain of a report as text, freeing the report.
 inline std::string take_report(tk_ErrorReport *&report) {
@@ -50,30 +45,10 @@ inline std::string take_report(tk_ErrorReport *&report) {
 
 inline uint32_t crc32c(const Bytes &bytes, size_t size) { return kestrum_test::BitwiseCrc32c(bytes.data(), size); }
 
-inline void put_u32(Bytes &out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-
-inline void put_varint(Bytes &out, uint64_t v) {
-  while (v >= 0x80) {
-    out.push_back(static_cast<char>(v | 0x80));
-    v >>= 7;
-  }
-  out.push_back(static_cast<char>(v));
-}
-
-inline void put_text(Bytes &out, const std::string &text) {
-  put_varint(out, text.size());
-  out += text;
-}
-
-// The 16-byte header of a version 1 file.
-inline Bytes header() {
-  Bytes out = "KSTMTREE";
-  put_u32(out, 1);
-  put_u32(out, 0);
-  return out;
-}
+using kestrum_test::PutText;
+using kestrum_test::PutU32;
+using kestrum_test::PutVarint;
+using kestrum_test::RawHeader;
 
 // The peak resident memory (KiB) of a child process that opens `path` for
 // reading, and whether it opened; -1 when the child failed.
@@ -89,7 +64,7 @@ inline long peak_kib_of_open(const std::string &path, bool *opened) {
 
 // Appends the checksum that seals `body`.
 inline Bytes sealed(Bytes body) {
-  put_u32(body, crc32c(body, body.size()));
+  PutU32(body, crc32c(body, body.size()));
   return body;
 }
 
@@ -114,26 +89,15 @@ struct Holder {
 
 class TreeFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "treefile-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    ASSERT_NE(mkdtemp(buffer.data()), nullptr);
-    dir_ = buffer.data();
-  }
-  void TearDown() override {
-    tk_FaultInject(0, 0, 0);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void TearDown() override { tk_FaultInject(0, 0, 0); }
 
-  std::string path(const std::string &name) const { return dir_ + "/" + name; }
+  std::string path(const std::string &name) const { return dir_.Path(name); }
 
   // Every entry of the scratch directory, for checking that no temporary
   // file was left behind.
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
-    for (const auto &e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    for (const auto &e : std::filesystem::directory_iterator(dir_.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -221,7 +185,7 @@ class TreeFileTest : public ::testing::Test {
     return result;
   }
 
-  std::string dir_;
+  kestrum_test::TempDir dir_;
   tk_Design *entry_ = nullptr;
   tk_Design *holder_ = nullptr;
 };

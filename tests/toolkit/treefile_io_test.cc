@@ -19,15 +19,15 @@ namespace {
 
 TEST_F(TreeFileDisk, ChangesReachTheDiskOnlyAtClose) {
   make_file();
-  Bytes before = read_bytes(path("f.kpf"));
+  Bytes before = ReadBytes(path("f.kpf"));
   tk_TreeFile *file = open("f.kpf", "rb+");
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
   ASSERT_TRUE(tk_TreeObjectDelete(file, ":", "A", TK_DELETE_TREE, nullptr));
-  EXPECT_EQ(read_bytes(path("f.kpf")), before);  // open and changed, not yet closed
+  EXPECT_EQ(ReadBytes(path("f.kpf")), before);  // open and changed, not yet closed
   tk_ErrorReport *report = nullptr;
   ASSERT_TRUE(tk_TreeFileClose(file, &report)) << take_report(report);
-  EXPECT_NE(read_bytes(path("f.kpf")), before);
+  EXPECT_NE(ReadBytes(path("f.kpf")), before);
   file = open("f.kpf", "rb");
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(list(file, ":", nullptr), std::vector<std::string>{":B"});
@@ -37,7 +37,7 @@ TEST_F(TreeFileDisk, ChangesReachTheDiskOnlyAtClose) {
 
 TEST_F(TreeFileDisk, AbandonAndReadersWriteNothing) {
   make_file();
-  Bytes before = read_bytes(path("f.kpf"));
+  Bytes before = ReadBytes(path("f.kpf"));
   struct stat old = stat_of("f.kpf");
 
   tk_TreeFile *file = open("f.kpf", "rb+");
@@ -45,7 +45,7 @@ TEST_F(TreeFileDisk, AbandonAndReadersWriteNothing) {
   ASSERT_EQ(write_entry(file, ":", "B", "b"), "");
   ASSERT_NE(tk_DesignCreate(tk_TreeFileGetDictionary(file), "Extra", nullptr, TK_ITEM_TIME, "T", TK_ITEM_END), nullptr);
   tk_TreeFileAbandon(file);
-  EXPECT_EQ(read_bytes(path("f.kpf")), before);
+  EXPECT_EQ(ReadBytes(path("f.kpf")), before);
 
   // A reader can change nothing, and closing it leaves the very same file.
   file = open("f.kpf", "rb");
@@ -62,7 +62,7 @@ TEST_F(TreeFileDisk, AbandonAndReadersWriteNothing) {
   struct stat now = stat_of("f.kpf");
   EXPECT_EQ(now.st_ino, old.st_ino);
   EXPECT_EQ(now.st_mtim.tv_nsec, old.st_mtim.tv_nsec);
-  EXPECT_EQ(read_bytes(path("f.kpf")), before);
+  EXPECT_EQ(ReadBytes(path("f.kpf")), before);
   EXPECT_EQ(entries(), std::vector<std::string>{"f.kpf"});
 }
 
@@ -228,13 +228,13 @@ TEST_F(TreeFileDisk, LongFileNamesCanBeSavedAndKeepTheirOwnTemporaries) {
 // costs no disk) is refused with as little memory as a file of 20 bytes.
 TEST_F(TreeFileDisk, AForeignFileIsRefusedAfterItsHeaderWhateverItsSize) {
   Bytes version_2 = "KSTMTREE";
-  put_u32(version_2, 2);
-  put_u32(version_2, 0);
-  Bytes flagged = header();
+  PutU32(version_2, 2);
+  PutU32(version_2, 0);
+  Bytes flagged = RawHeader();
   flagged[12] = 1;
   for (const Bytes &start : {Bytes("NOTATREE\1\0\0\0\0\0\0\0", 16), version_2, flagged}) {
-    write_bytes(path("small"), start + Bytes(4, '\0'));
-    write_bytes(path("large"), start);
+    WriteBytes(path("small"), start + Bytes(4, '\0'));
+    WriteBytes(path("large"), start);
     ASSERT_EQ(truncate(path("large").c_str(), off_t{1} << 30), 0);
     auto reason = [&](const std::string &name) {
       std::string text = open_failure(name, "rb");
@@ -290,7 +290,7 @@ TEST_F(TreeFileDisk, MissingFilesBadModesAndBadPlacesAreReported) {
 
 TEST_F(TreeFileDisk, ARelativePathIsBoundToTheDirectoryItWasOpenedIn) {
   char *cwd = getcwd(nullptr, 0);
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  ASSERT_EQ(chdir(dir_.path().c_str()), 0);
   tk_ErrorReport *report = nullptr;
   tk_TreeFile *file = tk_TreeFileCreate("rel.kpf", 0, &report);
   ASSERT_EQ(chdir(cwd), 0);
@@ -309,7 +309,7 @@ TEST_F(TreeFileDisk, AWriterRemovesTemporariesLeftByKilledWriters) {
   const std::string dead = ".f.kpf.tmp-" + std::to_string(child) + "-1";
   const std::string alive = ".f.kpf.tmp-" + std::to_string(getppid()) + "-1";
   const std::string other = ".g.kpf.tmp-" + std::to_string(child) + "-1";
-  for (const std::string &name : {dead, alive, other}) write_bytes(path(name), "partial");
+  for (const std::string &name : {dead, alive, other}) WriteBytes(path(name), "partial");
 
   tk_TreeFile *file = open("f.kpf", "rb+");
   ASSERT_NE(file, nullptr);

@@ -82,10 +82,10 @@ Bytes file_of_designs(size_t size, const std::function<void(Bytes &, int)> &desi
   Bytes designs;
   int count = 0;
   while (designs.size() < size) design(designs, count++);
-  Bytes out = header();
-  put_varint(out, static_cast<uint64_t>(count));
+  Bytes out = RawHeader();
+  PutVarint(out, static_cast<uint64_t>(count));
   out += designs;
-  put_varint(out, 0);  // no nodes
+  PutVarint(out, 0);  // no nodes
   return sealed(std::move(out));
 }
 
@@ -100,48 +100,48 @@ TEST_F(TreeFileScale, ADictionaryTakesMemoryInProportionToItsBytes) {
   const std::vector<std::pair<std::string, std::function<Bytes()>>> shapes = {
       {"4096 items a design", [&] {
          return file_of_designs(size, [](Bytes &out, int d) {
-           put_text(out, "D" + std::to_string(d));
-           put_varint(out, 4096);
+           PutText(out, "D" + std::to_string(d));
+           PutVarint(out, 4096);
            for (int i = 0; i < 4096; ++i) {
-             put_varint(out, TK_ITEM_TIME);
-             put_text(out, "");
+             PutVarint(out, TK_ITEM_TIME);
+             PutText(out, "");
            }
          });
        }},
       {"65536 enumeration values a design", [&] {
          return file_of_designs(size, [](Bytes &out, int d) {
-           put_text(out, "E" + std::to_string(d));
-           put_varint(out, 1);
-           put_varint(out, TK_ITEM_ENUM);
-           put_text(out, "");
-           put_varint(out, 65536);
+           PutText(out, "E" + std::to_string(d));
+           PutVarint(out, 1);
+           PutVarint(out, TK_ITEM_ENUM);
+           PutText(out, "");
+           PutVarint(out, 65536);
            out += Bytes(65536, '\0');  // empty value names
          });
        }},
       {"plain", [&] {
          // One design, nodes with 40-byte texts.
-         Bytes plain = header();
-         put_varint(plain, 1);
-         put_text(plain, "Plain");
-         put_varint(plain, 1);
-         put_varint(plain, TK_ITEM_STRING);
-         put_text(plain, "Text");
+         Bytes plain = RawHeader();
+         PutVarint(plain, 1);
+         PutText(plain, "Plain");
+         PutVarint(plain, 1);
+         PutVarint(plain, TK_ITEM_STRING);
+         PutText(plain, "Text");
          Bytes nodes;
          uint64_t count = 0;
          for (; nodes.size() < size; ++count) {
-           put_varint(nodes, count + 1);  // a child of the root
-           put_varint(nodes, 0);
-           put_text(nodes, "node" + std::to_string(count));
+           PutVarint(nodes, count + 1);  // a child of the root
+           PutVarint(nodes, 0);
+           PutText(nodes, "node" + std::to_string(count));
            Bytes record;
-           put_varint(record, 41);
+           PutVarint(record, 41);
            record += std::string(40, 't');
-           put_text(nodes, record);
+           PutText(nodes, record);
          }
-         put_varint(plain, count);
+         PutVarint(plain, count);
          return sealed(plain + nodes);
        }},
   };
-  for (const auto &[name, make] : shapes) write_bytes(path(name), make());
+  for (const auto &[name, make] : shapes) WriteBytes(path(name), make());
   bool opened = false;
   long plain_peak = peak_kib_of_open(path("plain"), &opened);
   ASSERT_TRUE(opened);
@@ -156,12 +156,12 @@ TEST_F(TreeFileScale, ADictionaryTakesMemoryInProportionToItsBytes) {
   // Designs are few in any real dictionary; their count is bounded, so that
   // their bookkeeping stays small too.
   Bytes many = file_of_designs(8 * 4097, [](Bytes &out, int d) {
-    put_text(out, std::to_string(d));
-    put_varint(out, 1);
-    put_varint(out, TK_ITEM_TIME);
-    put_text(out, "");
+    PutText(out, std::to_string(d));
+    PutVarint(out, 1);
+    PutVarint(out, TK_ITEM_TIME);
+    PutText(out, "");
   });
-  write_bytes(path("many"), many);
+  WriteBytes(path("many"), many);
   EXPECT_NE(open_failure("many", "rb").find("too many designs"), std::string::npos);
 }
 

@@ -181,7 +181,7 @@ TEST_F(DumpDesigns, EveryDesignIsDecodedAsTheFileDescribesItOrRefused) {
     bool well_formed = false;
     const RawTreeFile raw = generate.MutatedProjectFile(&well_formed);
     const std::string file = path("mutant.kpf");
-    write_file(file, raw.Bytes());
+    WriteBytes(file, raw.Bytes());
     std::ostringstream out;
     std::string failure;
     int status = 2;
@@ -240,8 +240,8 @@ TEST_F(DumpMemory, DeepChainOfLongNamesCostsWhatTheSameNodesSideBySideCost) {
     deep.nodes.push_back({254, tile, "leaf" + std::to_string(leaf), record});
     flat.nodes.push_back({0, tile, "leaf" + std::to_string(leaf), record});
   }
-  write_file(path("deep.kpf"), deep.Bytes());
-  write_file(path("flat.kpf"), flat.Bytes());
+  WriteBytes(path("deep.kpf"), deep.Bytes());
+  WriteBytes(path("flat.kpf"), flat.Bytes());
   const Outcome deep_dump = run({"dump", path("deep.kpf")});
   const Outcome flat_dump = run({"dump", path("flat.kpf")});
   ASSERT_EQ(deep_dump.status, 0) << deep_dump.err;

@@ -73,16 +73,16 @@ TEST_F(DemoCommand, WithoutDirectoryCreatesNewOneInCurrentDirectory) {
 TEST_F(DemoCommand, WritesOnlyIntoNewOrEmptyDirectoryAndChangesNothingElse) {
   // A directory that holds anything is the user's: refused, left as it was.
   const std::string project = make_demo();
-  write_file(path("demo/data/overview.img"), "the user's own image\n");
-  const std::string saved = read_file(project);
+  WriteBytes(path("demo/data/overview.img"), "the user's own image\n");
+  const std::string saved = ReadBytes(project);
   const Outcome again = run({"demo", path("demo")});
   EXPECT_EQ(again.status, 2);
   EXPECT_THAT(again.err, HasSubstr(path("demo") + " is not empty"));
-  EXPECT_EQ(read_file(path("demo/data/overview.img")), "the user's own image\n");
-  EXPECT_EQ(read_file(project), saved);
-  write_file(path("other/notes.txt"), "keep\n");
+  EXPECT_EQ(ReadBytes(path("demo/data/overview.img")), "the user's own image\n");
+  EXPECT_EQ(ReadBytes(project), saved);
+  WriteBytes(path("other/notes.txt"), "keep\n");
   EXPECT_EQ(run({"demo", path("other")}).status, 2);
-  EXPECT_EQ(read_file(path("other/notes.txt")), "keep\n");
+  EXPECT_EQ(ReadBytes(path("other/notes.txt")), "keep\n");
   EXPECT_FALSE(fs::exists(path("other/survey.kpf")));
   EXPECT_EQ(run({"demo", path("other/notes.txt")}).status, 2);
   // An existing empty directory is as good as a new one.
@@ -122,7 +122,7 @@ TEST_F(ReadyCommand, ExitStatusSaysWhetherEverythingIsReady) {
   EXPECT_EQ(run({"ready", file, "--node", "T3/S2"}).status, 1);
   EXPECT_EQ(run({"ready", file, "--node", "/"}).status, 1);
   // The one project-level input that was missing now exists.
-  write_file(path("demo/data/report.txt"), "report\n");
+  WriteBytes(path("demo/data/report.txt"), "report\n");
   EXPECT_EQ(run({"ready", file, "--node", "/"}).status, 0);
 }
 
@@ -154,7 +154,7 @@ TEST_F(CheckCommand, ListsDescriptorsThatNameNoFile) {
   EXPECT_THAT(check.out, HasSubstr("3 of 15 descriptors name no file:"));
   EXPECT_THAT(check.out, HasSubstr("T3  photo: $PROJECT/tiles/T3/photo.img does not exist"));
   for (const char *missing : {"data/report.txt", "tiles/T3/photo.img", "tiles/T3/S2/plot.img"})
-    write_file(path(std::string("demo/") + missing), "now here\n");
+    WriteBytes(path(std::string("demo/") + missing), "now here\n");
   const Outcome again = run({"check", file});
   EXPECT_EQ(again.status, 0) << again.out;
   EXPECT_THAT(again.out, HasSubstr("every descriptor names an existing file"));
@@ -162,20 +162,20 @@ TEST_F(CheckCommand, ListsDescriptorsThatNameNoFile) {
 
 TEST_F(CheckCommand, DamagedFileFailsWithTheLoadChain) {
   const std::string file = make_demo();
-  std::string bytes = read_file(file);
+  std::string bytes = ReadBytes(file);
   ASSERT_GT(bytes.size(), 64u);
   // One flipped byte in the middle of the content.
   bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5a);
-  write_file(path("damaged.kpf"), bytes);
+  WriteBytes(path("damaged.kpf"), bytes);
   const Outcome damaged = run({"check", path("damaged.kpf")});
   EXPECT_EQ(damaged.status, 2);
   EXPECT_THAT(damaged.err, HasSubstr("kestrum: cannot load"));
   EXPECT_THAT(damaged.err, HasSubstr("  pm_ProjectLoad: "));
   EXPECT_EQ(damaged.out, "");
 
-  write_file(path("truncated.kpf"), read_file(file).substr(0, 40));
+  WriteBytes(path("truncated.kpf"), ReadBytes(file).substr(0, 40));
   EXPECT_EQ(run({"check", path("truncated.kpf")}).status, 2);
-  write_file(path("text.kpf"), "not a project file at all\n");
+  WriteBytes(path("text.kpf"), "not a project file at all\n");
   EXPECT_EQ(run({"check", path("text.kpf")}).status, 2);
 }
 
@@ -198,7 +198,7 @@ TEST_F(DumpCommand, PrintsNodeTreeWithDesignsAndRecords) {
 }
 
 TEST_F(DumpCommand, FileThatIsNoTreeFileIsAnError) {
-  write_file(path("text.kpf"), "plain text\n");
+  WriteBytes(path("text.kpf"), "plain text\n");
   const Outcome dump = run({"dump", path("text.kpf")});
   EXPECT_EQ(dump.status, 2);
   EXPECT_THAT(dump.err, HasSubstr("kestrum: cannot open"));
@@ -232,7 +232,7 @@ static std::string project_with_processes(const std::string &processes) {
 }
 
 TEST_F(ReadyCommand, ProjectLevelInputsAreExplainedForEverySampleLackingThem) {
-  write_file(path("p.json"), project_with_processes(R"([
+  WriteBytes(path("p.json"), project_with_processes(R"([
       {"name": "sum", "arguments": [{"name": "in", "value": "plot"}]},
       {"name": "UniRes", "arguments": [{"name": "a", "value": "photo", "mode": "Optional_Input"},
                                        {"name": "b", "value": "plot", "mode": "Optional_Input"}]}])"));
@@ -247,7 +247,7 @@ TEST_F(ReadyCommand, ProjectLevelInputsAreExplainedForEverySampleLackingThem) {
 }
 
 TEST_F(ReadyCommand, InputOfNoKnownKindIsAnErrorWithItsChain) {
-  write_file(path("p.json"), project_with_processes(R"([
+  WriteBytes(path("p.json"), project_with_processes(R"([
       {"name": "odd", "arguments": [{"name": "in", "value": "nothing-defines-this"}]}])"));
   ASSERT_EQ(run({"import", path("p.json"), path("p.kpf")}).status, 0);
   const Outcome ready = run({"ready", path("p.kpf")});

@@ -63,7 +63,7 @@ static std::string project_of(int n) {
 TEST_F(CommandLine, CountsAgreeWithTheirNouns) {
   for (int n : {1, 2}) {
     const std::string one = n == 1 ? "1 tile" : "2 tiles";
-    write_file(path("p.json"), project_of(n));
+    WriteBytes(path("p.json"), project_of(n));
     const Outcome imported = run({"import", "--force", path("p.json"), path("p.kpf")});
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_THAT(imported.out, HasSubstr("Imported " + one + (n == 1 ? " and 1 sample" : " and 2 samples")));
@@ -83,7 +83,7 @@ TEST_F(CommandLine, CountsAgreeWithTheirNouns) {
 // arguments that write `target`.
 TEST_F(WritingCommands, RefuseExistingFilesUnlessForcedAndSayHow) {
   const std::string project = make_demo();
-  write_file(path("in.json"), R"({"kestrum_project": 1, "tiles": [{"name": "Only"}]})");
+  WriteBytes(path("in.json"), R"({"kestrum_project": 1, "tiles": [{"name": "Only"}]})");
   const struct {
     std::vector<std::string> args;
     std::string target;
@@ -93,35 +93,35 @@ TEST_F(WritingCommands, RefuseExistingFilesUnlessForcedAndSayHow) {
       {{"demo", path("again")}, path("again/survey.kpf")},
   };
   for (const auto &writer : writers) {
-    write_file(writer.target, "the user's own\n");
+    WriteBytes(writer.target, "the user's own\n");
     const Outcome refused = run(writer.args);
     EXPECT_EQ(refused.status, 2) << writer.target;
     EXPECT_THAT(refused.err, HasSubstr("use --force"));
     EXPECT_THAT(refused.err, HasSubstr(fs::path(writer.target).parent_path().string()));
-    EXPECT_EQ(read_file(writer.target), "the user's own\n");
+    EXPECT_EQ(ReadBytes(writer.target), "the user's own\n");
 
     std::vector<std::string> forced = writer.args;
     forced.insert(forced.begin() + 1, "--force");
     const Outcome replaced = run(forced);
     EXPECT_EQ(replaced.status, 0) << replaced.err;
-    EXPECT_NE(read_file(writer.target), "the user's own\n");
+    EXPECT_NE(ReadBytes(writer.target), "the user's own\n");
     // A forced write is a write all the same: the result is complete.
     EXPECT_EQ(run({"export", project, "-o", path("check.json"), "--force"}).status, 0);
   }
   // Export names the file itself.
   const Outcome again = run({"export", project, "-o", path("out.json")});
   EXPECT_THAT(again.err, HasSubstr("kestrum: " + path("out.json") + " already exists (use --force to replace it)"));
-  EXPECT_EQ(read_file(path("out.json")), run({"export", project}).out);
+  EXPECT_EQ(ReadBytes(path("out.json")), run({"export", project}).out);
 }
 
 TEST_F(WritingCommands, ForcedExportReplacesTheFileALinkNamesAndKeepsItsPermissions) {
   const std::string project = make_demo();
-  write_file(path("real.json"), "old\n");
+  WriteBytes(path("real.json"), "old\n");
   ASSERT_EQ(chmod(path("real.json").c_str(), 0640), 0);
   fs::create_symlink(path("real.json"), path("link.json"));
   ASSERT_EQ(run({"export", project, "-o", path("link.json"), "--force"}).status, 0);
   EXPECT_TRUE(fs::is_symlink(path("link.json")));
-  EXPECT_EQ(read_file(path("real.json")), run({"export", project}).out);
+  EXPECT_EQ(ReadBytes(path("real.json")), run({"export", project}).out);
   EXPECT_EQ(fs::status(path("real.json")).permissions() & fs::perms::mask,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   // Nothing is left beside it.
@@ -171,7 +171,7 @@ TEST_F(JsonOutput, ShowReadyAndCheckGiveDocumentsOfTheirShapeAndTheTextsExitStat
   EXPECT_EQ(check["problems"][0]["descriptor"], "$PROJECT/data/report.txt");
 
   // A file that does not load: the usual error, and nothing on standard output.
-  write_file(path("broken.kpf"), "not a project\n");
+  WriteBytes(path("broken.kpf"), "not a project\n");
   for (const char *command : {"show", "ready", "check"}) {
     const Outcome broken = run({command, "--json", path("broken.kpf")});
     EXPECT_EQ(broken.status, 2);
@@ -183,7 +183,7 @@ TEST_F(JsonOutput, ShowReadyAndCheckGiveDocumentsOfTheirShapeAndTheTextsExitStat
 TEST_F(JsonOutput, TextsThatAreNotUtf8TravelAsHexAndErrorsAsTheirChain) {
   // A tile named "Caf\xe9" (Latin-1), with one sample lacking its input,
   // and a process whose input no level defines.
-  write_file(path("p.json"), R"({"kestrum_project": 1,
+  WriteBytes(path("p.json"), R"({"kestrum_project": 1,
     "tiles": [{"name": {"hex": "436166e9"}, "samples": [{"name": "S"}]}],
     "levels": [{"processes": [{"name": "odd", "arguments": [{"name": "in", "value": "undefined-kind"}]}]}, {},
                {"pfa_files": [{"name": "plot"}], "processes": [{"name": "count", "arguments": [{"name": "in", "value": "plot"}]}]}]})");

@@ -6,39 +6,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
-
-void ToolTest::SetUp() {
-  std::string pattern = (fs::temp_directory_path() / "kestrum-tool-test-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  dir_ = pattern;
-}
-
-void ToolTest::TearDown() {
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
-
-std::string ToolTest::read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void ToolTest::write_file(const std::string &path, const std::string &text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 Outcome ToolTest::run(const std::vector<std::string> &args, const std::string &input, std::string cwd) {
   if (cwd.empty()) cwd = dir_.string();
   const std::string in_path = path(".stdin"), out_path = path(".stdout"), err_path = path(".stderr");
-  write_file(in_path, input);
+  WriteBytes(in_path, input);
   std::vector<std::string> words{KESTRUM_TOOL};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char *> argv;
@@ -63,8 +37,8 @@ Outcome ToolTest::run(const std::vector<std::string> &args, const std::string &i
     outcome.status = WEXITSTATUS(status);
     outcome.peak_kb = usage.ru_maxrss;
   }
-  outcome.out = read_file(out_path);
-  outcome.err = read_file(err_path);
+  outcome.out = ReadBytes(out_path);
+  outcome.err = ReadBytes(err_path);
   return outcome;
 }
 

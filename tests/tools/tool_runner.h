@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
+using kestrum_test::ReadBytes;
+using kestrum_test::WriteBytes;
+
 struct Outcome {
   int status = -1;
   std::string out;
@@ -19,19 +24,15 @@ struct Outcome {
 
 class ToolTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-
   // Runs the tool with `args`, in `cwd` (the test directory by default),
   // with `input` on standard input.
   Outcome run(const std::vector<std::string> &args, const std::string &input = {}, std::string cwd = {});
   // Builds the bundled example in <dir>/demo and returns its project file.
   std::string make_demo();
   std::string path(const std::string &name) const { return (dir_ / name).string(); }
-  static std::string read_file(const std::string &path);
-  static void write_file(const std::string &path, const std::string &text);
 
-  std::filesystem::path dir_;
+  kestrum_test::TempDir scratch_;
+  std::filesystem::path dir_{scratch_.path()};
 };
 
 #endif

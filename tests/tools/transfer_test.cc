@@ -25,7 +25,7 @@ TEST_F(ExportImport, ExportImportExportGivesIdenticalBytes) {
   const Outcome first = run({"export", file});
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(run({"export", file}).out, first.out);
-  write_file(path("demo.json"), first.out);
+  WriteBytes(path("demo.json"), first.out);
 
   // Into another directory: "$PROJECT" names follow the project file.
   const Outcome imported = run({"import", path("demo.json"), path("copy/copy.kpf")});
@@ -44,7 +44,7 @@ TEST_F(ExportImport, ExportImportExportGivesIdenticalBytes) {
 TEST_F(ExportImport, ExportToFileAndImportFromStandardInput) {
   const std::string file = make_demo();
   ASSERT_EQ(run({"export", file, "-o", path("out.json")}).status, 0);
-  const std::string text = read_file(path("out.json"));
+  const std::string text = ReadBytes(path("out.json"));
   EXPECT_THAT(text, HasSubstr("\"kestrum_project\": 1"));
   ASSERT_EQ(run({"import", "-", path("piped.kpf")}, text).status, 0);
   EXPECT_EQ(run({"export", path("piped.kpf")}).out, text);
@@ -62,7 +62,7 @@ TEST_F(ExportImport, ValuesWithoutNamesAndEmptyTextsSurviveTheProjectFile) {
              {"processes": [{"name": "p", "output": "Generate",
                              "arguments": [{"name": "x", "value": "notes", "mode": 12}]}]}]
 })";
-  write_file(path("odd.json"), document);
+  WriteBytes(path("odd.json"), document);
   const Outcome imported = run({"import", path("odd.json"), path("odd.kpf")});
   ASSERT_EQ(imported.status, 0) << imported.err;
   const Outcome first = run({"export", path("odd.kpf")});
@@ -74,14 +74,14 @@ TEST_F(ExportImport, ValuesWithoutNamesAndEmptyTextsSurviveTheProjectFile) {
   EXPECT_THAT(first.out, HasSubstr("\"time\": 1234.5"));
   EXPECT_THAT(first.out, HasSubstr("\"mode\": 12"));
   EXPECT_THAT(first.out, HasSubstr("\"selection\": \"Manual\""));  // the sample took the default
-  write_file(path("odd2.json"), first.out);
+  WriteBytes(path("odd2.json"), first.out);
   ASSERT_EQ(run({"import", path("odd2.json"), path("odd2.kpf")}).status, 0);
   EXPECT_EQ(run({"export", path("odd2.kpf")}).out, first.out);
 }
 
 TEST_F(ExportImport, ImportRefusesToReplaceFileUnlessForced) {
   const std::string file = make_demo();
-  write_file(path("empty.json"), R"({"kestrum_project": 1})");
+  WriteBytes(path("empty.json"), R"({"kestrum_project": 1})");
   const Outcome refused = run({"import", path("empty.json"), file});
   EXPECT_EQ(refused.status, 2);
   EXPECT_THAT(refused.err, HasSubstr("already exists (use --force to replace it)"));
@@ -97,7 +97,7 @@ TEST_F(ExportImport, ForcedImportReplacesLikeEverySave) {
   // stays, the other writer's lock is honoured, and nothing is left behind.
   const std::string file = make_demo();
   const fs::path directory = fs::path(file).parent_path();
-  write_file(path("one.json"), R"({"kestrum_project": 1, "tiles": [{"name": "Only"}]})");
+  WriteBytes(path("one.json"), R"({"kestrum_project": 1, "tiles": [{"name": "Only"}]})");
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
   const std::string link = path("link.kpf");
   fs::create_symlink(file, link);
@@ -115,7 +115,7 @@ TEST_F(ExportImport, ForcedImportReplacesLikeEverySave) {
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(listing(), before);
 
-  const std::string held = read_file(file);
+  const std::string held = ReadBytes(file);
   const int writer = open(file.c_str(), O_RDWR);
   ASSERT_GE(writer, 0);
   ASSERT_EQ(flock(writer, LOCK_EX | LOCK_NB), 0);
@@ -124,16 +124,16 @@ TEST_F(ExportImport, ForcedImportReplacesLikeEverySave) {
   EXPECT_EQ(locked.status, 2);
   EXPECT_THAT(locked.err, HasSubstr("in use by another writer"));
   EXPECT_THAT(locked.err, Not(HasSubstr(".tmp")));
-  EXPECT_EQ(read_file(file), held);
+  EXPECT_EQ(ReadBytes(file), held);
   EXPECT_EQ(listing(), before);
 }
 
 TEST_F(ExportImport, FailedForcedImportKeepsTheOldFile) {
   const std::string file = make_demo();
-  const std::string before = read_file(file);
-  write_file(path("twins.json"), R"({"kestrum_project": 1, "tiles": [{"name": "A"}, {"name": "A"}]})");
+  const std::string before = ReadBytes(file);
+  WriteBytes(path("twins.json"), R"({"kestrum_project": 1, "tiles": [{"name": "A"}, {"name": "A"}]})");
   EXPECT_EQ(run({"import", "--force", path("twins.json"), file}).status, 2);
-  EXPECT_EQ(read_file(file), before);
+  EXPECT_EQ(ReadBytes(file), before);
 }
 
 TEST_F(ExportImport, PeakMemoryStaysNearACheckOfTheSameProject) {
@@ -212,7 +212,7 @@ TEST_F(BadJson, MessageNamesThePointerOfTheBadValue) {
   };
   for (const BadDocument &bad : cases) {
     SCOPED_TRACE(bad.json);
-    write_file(path("bad.json"), bad.json);
+    WriteBytes(path("bad.json"), bad.json);
     const Outcome imported = run({"import", path("bad.json"), path("bad.kpf")});
     EXPECT_EQ(imported.status, 2);
     EXPECT_THAT(imported.err, HasSubstr(bad.message));
@@ -221,7 +221,7 @@ TEST_F(BadJson, MessageNamesThePointerOfTheBadValue) {
 }
 
 TEST_F(BadJson, LibraryRefusalIsReportedAtThePlaceWithItsChain) {
-  write_file(path("twins.json"),
+  WriteBytes(path("twins.json"),
              R"({"kestrum_project": 1, "tiles": [{"name": "T1"}, {"name": "T2", "samples": [{"name": "S"}, {"name": "S"}]}]})");
   const Outcome imported = run({"import", path("twins.json"), path("twins.kpf")});
   EXPECT_EQ(imported.status, 2);
@@ -231,7 +231,7 @@ TEST_F(BadJson, LibraryRefusalIsReportedAtThePlaceWithItsChain) {
 }
 
 TEST_F(BadJson, SyntaxErrorGivesLineAndColumn) {
-  write_file(path("broken.json"), "{\n  \"kestrum_project\": 1,\n  \"tiles\": [,]\n}\n");
+  WriteBytes(path("broken.json"), "{\n  \"kestrum_project\": 1,\n  \"tiles\": [,]\n}\n");
   const Outcome imported = run({"import", path("broken.json"), path("broken.kpf")});
   EXPECT_EQ(imported.status, 2);
   EXPECT_THAT(imported.err, HasSubstr("bad JSON in " + path("broken.json") + ": parse error at line 3, column"));

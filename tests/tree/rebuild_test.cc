@@ -15,6 +15,7 @@ namespace {
 
 using kestrum_test::BuildProject;
 using kestrum_test::MarkAllUnchanged;
+using kestrum_test::PFAPtr;
 using kestrum_test::ProjectPtr;
 using kestrum_test::ProjectShape;
 using kestrum_test::ReportSlot;
@@ -41,11 +42,6 @@ pm_PFAFile *PfaList(const Names &names) {
   return list;
 }
 
-struct PfaListDeleter {
-  void operator()(pm_PFAFile *list) const { pm_PFAFileDestroyList(list); }
-};
-using PfaListPtr = std::unique_ptr<pm_PFAFile, PfaListDeleter>;
-
 // A tile of its own (no project) with data files of the given types; the
 // first gets a descriptor so that a test can tell the record apart.
 pm_Tile *TileWithFiles(const Names &types) {
@@ -62,7 +58,7 @@ pm_Tile *TileWithFiles(const Names &types) {
 TEST(SetFileListFromPfa, ReusesSurvivingFilesInAssociationOrderAndDestroysTheRest) {
   pm_Tile *tile = TileWithFiles({"a", "x"});
   pm_File *a = tile->files;
-  PfaListPtr pfa(PfaList({"b", "a"}));
+  PFAPtr pfa(PfaList({"b", "a"}));
   ReportSlot slot;
   pm_SetFileListFromPFA(pfa.get(), tile, slot.out());
   EXPECT_TRUE(slot.empty()) << slot.text();
@@ -89,7 +85,7 @@ TEST(SetFileListFromPfa, NullAssociationsLeaveTheNodeWithoutFiles) {
 }
 
 TEST(SetFileListFromPfa, WorksOnProjectAndSampleAndIgnoresOtherRecords) {
-  PfaListPtr pfa(PfaList({"one", "two"}));
+  PFAPtr pfa(PfaList({"one", "two"}));
   pm_Project *project = pm_ProjectCreate();
   pm_Sample *sample = pm_SampleCreate("s");
   pm_File *file = pm_FileCreate("f", nullptr, 0, nullptr, nullptr);
@@ -109,7 +105,7 @@ TEST(SetFileListFromPfa, WorksOnProjectAndSampleAndIgnoresOtherRecords) {
 TEST(SetFileListFromPfa, StopsAtAKindNamedTwiceKeepingWhatWasPlacedAndReleasingTheRest) {
   pm_Tile *tile = TileWithFiles({"a", "z"});
   pm_File *a = tile->files;
-  PfaListPtr pfa(PfaList({"a", "b", "a", "c"}));
+  PFAPtr pfa(PfaList({"a", "b", "a", "c"}));
   ReportSlot slot;
   pm_SetFileListFromPFA(pfa.get(), tile, slot.out());
   EXPECT_EQ(slot.messages(),
@@ -123,7 +119,7 @@ TEST(SetFileListFromPfa, StopsAtAKindNamedTwiceKeepingWhatWasPlacedAndReleasingT
 }
 
 TEST(SetFileListFromPfa, NamelessAssociationGetsNoFile) {
-  PfaListPtr pfa(PfaList({"a", "b"}));
+  PFAPtr pfa(PfaList({"a", "b"}));
   ASSERT_EQ(pm_PFAFileSetName(pfa.get(), nullptr, nullptr), 1);
   pm_Sample *sample = pm_SampleCreate("s");
   ReportSlot slot;
