@@ -98,7 +98,7 @@ int pfa_nodes_write(tk_TreeFile *file, pm_PFAFile *list, const char *level_name,
     elements[filled++] = PFAFileRecord{string_item(pfa->node.name), pfa->type};
   PFARootRecord record{tk_RecordList{filled, elements}};
   InnerSlot inner;
-  tk_TreeObjectWrite(file, ":", level_name, kDesignNames[kPFARootDesign], TK_WRITE_NEW, &record,
+  tk_TreeObjectWrite(file, ":", level_name, kDesigns[kPFARootDesign].name, TK_WRITE_NEW, &record,
                      table->design[kPFARootDesign], &inner);
   tk_HeapFree(elements);
   if (inner) {
@@ -189,7 +189,7 @@ int process_save(tk_TreeFile *file, const char *directory, pm_Process *process, 
     r.push(inner.take(), "Error saving values for process '%s'", title);
     return 0;
   }
-  if (!rewind_and_write(file, parent, process->node.name, kDesignNames[kProcessDesign], &values.record,
+  if (!rewind_and_write(file, parent, process->node.name, kDesigns[kProcessDesign].name, &values.record,
                         table->design[kProcessDesign], &inner) ||
       inner) {
     r.push(inner.take(), "Error saving process '%s'", title);
