@@ -1,6 +1,6 @@
-// The eight record designs: registration in a new file, lookup in an
-// existing one, and the string items and record releases every record
-// function shares, all driven by the table in persist/schema.h.
+// The eight record designs: registration in a new file and lookup in an
+// existing one, both driven by the table in persist/schema.h, and the string
+// items every record function shares.
 //
 // One function registers the designs into any dictionary. Saving into a new
 // file registers them in the file's dictionary; opening a file registers
@@ -184,25 +184,6 @@ void string_item_free(tk_StringItem *item) noexcept {
   // Loaders take most texts out before the record is released: those cost
   // no call.
   if (char *text = string_item_take(item)) tk_HeapFree(text);
-}
-
-void record_release(const Design &design, void *record) noexcept {
-  auto *bytes = static_cast<unsigned char *>(record);
-  for (const Item &item : design.items) {
-    if (item.kind == TK_ITEM_STRING) {
-      string_item_free(reinterpret_cast<tk_StringItem *>(bytes + item.offset));
-    } else if (item.kind == TK_ITEM_RECORD_LIST) {
-      // The element array read from a file, and what each element owns.
-      auto *list = reinterpret_cast<tk_RecordList *>(bytes + item.offset);
-      auto *elements = static_cast<unsigned char *>(list->elements);
-      const Design &element = kDesigns[item.element];
-      for (int32_t i = 0; elements && i < list->count; ++i)
-        record_release(element, elements + static_cast<std::size_t>(i) * element.size);
-      tk_HeapFree(elements);
-      list->elements = nullptr;
-      list->count = 0;
-    }
-  }
 }
 
 }  // namespace pm
