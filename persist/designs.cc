@@ -1,6 +1,6 @@
-// The eight record designs: registration in a new file, lookup in an
-// existing one, and the string items and record releases every record
-// function shares.
+// The eight record designs: registration in a new file and lookup in an
+// existing one, both driven by the table in persist/schema.h, and the string
+// items every record function shares.
 //
 // One function registers the designs into any dictionary. Saving into a new
 // file registers them in the file's dictionary; opening a file registers
@@ -9,87 +9,70 @@
 // file can never make the library read a record larger than its own struct.
 #include "persist/designs.h"
 
+#include <array>
+#include <tuple>
+#include <utility>
+
 #include "node/report.h"
 
 namespace pm {
 
-const char *const kDesignNames[kDesignCount] = {"PM_Root",    "PM_Tile",     "PM_Sample",
-                                                "PM_File",    "PM_PFAFile",  "PM_PFA_Root",
-                                                "PM_Argument", "PM_Process"};
-
 namespace {
 
-// Ends the value names of an enumeration item in the variadic item list.
-const char *const kEndValues = nullptr;
-
-const size_t kRecordSizes[kDesignCount] = {sizeof(RootRecord),    sizeof(NamedRecord),
-                                           sizeof(NamedRecord),   sizeof(FileRecord),
-                                           sizeof(PFAFileRecord), sizeof(PFARootRecord),
-                                           sizeof(ArgumentRecord), sizeof(ProcessRecord)};
-
-const char *const kCreateFailures[kDesignCount] = {
-    "Cannot create design for root node", "Cannot create tile design",
-    "Cannot create sample design",        "Cannot create file design",
-    "Cannot create design for root node", "Cannot create design for root node",
-    "Cannot create argument design",      "Cannot create process design"};
-
-// Registers design `index` with the items of its record, in item order. The
-// list designs name their element designs, which `made` already holds.
-tk_Design *create_one(tk_Dictionary *dictionary, int index, tk_Design *const *made,
-                      tk_ErrorReport **slot) noexcept {
-  const char *name = kDesignNames[index];
-  switch (index) {
-    case kRootDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_ENUM, "Project_Type", "Single_Sampling", "Double_Sampling", kEndValues,
-                             TK_ITEM_ENUM, "Dot_Grid_Analysis", "Disabled", "Enabled", kEndValues,
-                             TK_ITEM_ENUM, "Poly_Tool_Analysis", "Disabled", "Enabled", kEndValues,
-                             TK_ITEM_END);
-    case kTileDesign:
-    case kSampleDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_STRING, "Name",
-                             TK_ITEM_ENUM, "Selection", "Manual", "Automatic", kEndValues,
-                             TK_ITEM_END);
-    case kFileDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_STRING, "Type",
-                             TK_ITEM_STRING, "Descriptor",
-                             TK_ITEM_TIME, "Time",
-                             TK_ITEM_STRING, "Verified",
-                             TK_ITEM_STRING, "Comment",
-                             TK_ITEM_END);
-    case kPFAFileDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_STRING, "String",
-                             TK_ITEM_ENUM, "Type", "Raster", "Vector", "Text", "Annotation", "AOI", kEndValues,
-                             TK_ITEM_END);
-    case kPFARootDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_RECORD_LIST, "Files", made[kPFAFileDesign],
-                             TK_ITEM_END);
-    case kArgumentDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_STRING, "Name",
-                             TK_ITEM_STRING, "Value",
-                             TK_ITEM_ENUM, "Type", "Raster", "Vector", "Text", "Annotation", "AOI", kEndValues,
-                             TK_ITEM_ENUM, "Mode", "Strict_Input", "Strict_Output", "Optional_Input",
-                             "Optional_Output", "Editable_Output", kEndValues,
-                             TK_ITEM_ENUM, "Hide", "Show", "Hide", kEndValues,
-                             TK_ITEM_END);
-    case kProcessDesign:
-      return tk_DesignCreate(dictionary, name, slot,
-                             TK_ITEM_STRING, "Name",
-                             TK_ITEM_STRING, "Title",
-                             TK_ITEM_STRING, "Parameter File",
-                             TK_ITEM_STRING, "Label File",
-                             TK_ITEM_STRING, "File Suffix",
-                             TK_ITEM_ENUM, "Output", "Request", "Generate", kEndValues,
-                             TK_ITEM_RECORD_LIST, "Arguments", made[kArgumentDesign],
-                             TK_ITEM_END);
-    default:
-      return nullptr;
+// The toolkit takes a design's items as a variadic list; each row of the
+// table becomes its operands here, at compile time, so the call has exactly
+// the argument types the toolkit reads. An enumeration's value names end
+// with a null name; a list names its element design, which `made` already
+// holds.
+template <int D, std::size_t I>
+auto item_operands(tk_Design *const *made) noexcept {
+  constexpr const Item &item = kDesigns[D].items[I];
+  if constexpr (item.kind == TK_ITEM_ENUM) {
+    return [&]<std::size_t... V>(std::index_sequence<V...>) {
+      return std::tuple(item.kind, item.name, kDesigns[D].items[I].values[V]..., static_cast<const char *>(nullptr));
+    }(std::make_index_sequence<item.values.size()>());
+  } else if constexpr (item.kind == TK_ITEM_RECORD_LIST) {
+    return std::tuple(item.kind, item.name, made[item.element]);
+  } else {
+    return std::tuple(item.kind, item.name);
   }
+}
+
+template <int D>
+tk_Design *create_design(tk_Dictionary *dictionary, tk_Design *const *made, tk_ErrorReport **slot) noexcept {
+  return [&]<std::size_t... I>(std::index_sequence<I...>) {
+    return std::apply(
+        [&](auto... operands) { return tk_DesignCreate(dictionary, kDesigns[D].name, slot, operands..., TK_ITEM_END); },
+        std::tuple_cat(item_operands<D, I>(made)...));
+  }(std::make_index_sequence<kDesigns[D].items.size()>());
+}
+
+using CreateDesign = tk_Design *(tk_Dictionary *, tk_Design *const *, tk_ErrorReport **) noexcept;
+
+// create_design for each position of the table.
+constexpr auto kCreate = []<int... D>(std::integer_sequence<int, D...>) {
+  return std::array<CreateDesign *, kDesignCount>{&create_design<D>...};
+}(std::make_integer_sequence<int, kDesignCount>());
+
+// Whether the toolkit laid design `index` out as the library's struct: the
+// same size and every item of the same kind at its member's offset.
+bool laid_out_as_struct(const tk_Design *design, int index, Reporter &r) noexcept {
+  const Design &wanted = kDesigns[index];
+  size_t size = tk_DesignRecordSize(design);
+  if (size != wanted.size) {
+    r.push(nullptr, "Design %s lays out %zu bytes, the library expects %zu", wanted.name, size, wanted.size);
+    return false;
+  }
+  for (std::size_t i = 0; i < wanted.items.size(); ++i) {
+    tk_DesignItem item{};
+    if (!tk_DesignItemGet(design, i, &item) || item.kind != wanted.items[i].kind ||
+        item.offset != wanted.items[i].offset) {
+      r.push(nullptr, "Design %s lays out item %s apart from the library's struct", wanted.name,
+             wanted.items[i].name);
+      return false;
+    }
+  }
+  return true;
 }
 
 // Registers the eight designs in order into `dictionary`, storing each handle
@@ -99,17 +82,12 @@ tk_Design *create_one(tk_Dictionary *dictionary, int index, tk_Design *const *ma
 void register_designs(tk_Dictionary *dictionary, tk_Design **out, Reporter &r) noexcept {
   for (int i = 0; i < kDesignCount; ++i) {
     InnerSlot inner;
-    out[i] = create_one(dictionary, i, out, &inner);
+    out[i] = kCreate[i](dictionary, out, &inner);
     if (inner || !out[i]) {
-      r.push(inner.take(), "%s", kCreateFailures[i]);
+      r.push(inner.take(), "%s", kDesigns[i].create_failure);
       return;
     }
-    size_t size = tk_DesignRecordSize(out[i]);
-    if (size != kRecordSizes[i]) {
-      r.push(nullptr, "Design %s lays out %zu bytes, the library expects %zu", kDesignNames[i], size,
-             kRecordSizes[i]);
-      return;
-    }
+    if (!laid_out_as_struct(out[i], i, r)) return;
   }
 }
 
@@ -180,8 +158,8 @@ DesignTable *designs_read(tk_TreeFile *file, tk_ErrorReport **slot) noexcept {
   register_designs(expected, wanted, r);
   for (int i = 0; i < kDesignCount && !r.failed(); ++i) {
     InnerSlot inner;
-    int found = design_get(file, &table->design[i], kDesignNames[i], wanted[i], &inner);
-    if (!found || inner) r.push(inner.take(), "Error reading design %s from QDX file", kDesignNames[i]);
+    int found = design_get(file, &table->design[i], kDesigns[i].name, wanted[i], &inner);
+    if (!found || inner) r.push(inner.take(), "Error reading design %s from QDX file", kDesigns[i].name);
   }
   tk_DictionaryDelete(expected);
   return table;
@@ -206,50 +184,6 @@ void string_item_free(tk_StringItem *item) noexcept {
   // Loaders take most texts out before the record is released: those cost
   // no call.
   if (char *text = string_item_take(item)) tk_HeapFree(text);
-}
-
-void record_release(NamedRecord *record) noexcept {
-  if (record) string_item_free(&record->name);
-}
-
-void record_release(FileRecord *record) noexcept {
-  if (!record) return;
-  string_item_free(&record->type);
-  string_item_free(&record->descriptor);
-  string_item_free(&record->verified);
-  string_item_free(&record->comment);
-}
-
-namespace {
-
-// Frees an element array read from a file, and what each element owns.
-template <typename Element, typename Release>
-void release_list(tk_RecordList *list, Release release) noexcept {
-  auto *elements = static_cast<Element *>(list->elements);
-  for (int32_t i = 0; elements && i < list->count; ++i) release(&elements[i]);
-  tk_HeapFree(elements);
-  list->elements = nullptr;
-  list->count = 0;
-}
-
-}  // namespace
-
-void record_release(PFARootRecord *record) noexcept {
-  if (!record) return;
-  release_list<PFAFileRecord>(&record->files, [](PFAFileRecord *e) { string_item_free(&e->string); });
-}
-
-void record_release(ProcessRecord *record) noexcept {
-  if (!record) return;
-  string_item_free(&record->name);
-  string_item_free(&record->title);
-  string_item_free(&record->params);
-  string_item_free(&record->labels);
-  string_item_free(&record->suffix);
-  release_list<ArgumentRecord>(&record->arguments, [](ArgumentRecord *e) {
-    string_item_free(&e->name);
-    string_item_free(&e->value);
-  });
 }
 
 }  // namespace pm

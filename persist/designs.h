@@ -1,94 +1,24 @@
-// The record designs of the project file and the C records they lay out.
-//
-// Every node of a project file holds one record of one of eight designs,
-// registered in the file's dictionary when the file is first created and
-// looked up by name whenever it is opened again. The structs below are the
-// in-memory form of each design (natural alignment, item order); the
-// registration checks that the toolkit agrees with them byte for byte, and
-// the reading side refuses any file design that differs from the one this
-// library registers, so a record read from a file always fits its buffer.
+// The designs of one open file: registering the schema's eight designs in
+// a new file, looking them up in an existing one, and the string items and
+// record releases every record function shares. The designs themselves, and
+// the C records they lay out, are in persist/schema.h; the reading side
+// refuses any file design that differs from the one this library registers,
+// so a record read from a file always fits its buffer.
 #ifndef KESTRUM_PERSIST_DESIGNS_H
 #define KESTRUM_PERSIST_DESIGNS_H
 
 #include <cstring>
 #include <cstdint>
+#include <utility>
 
-#include "include/kestrum.h"
+#include "persist/schema.h"
 
 namespace pm {
-
-// Positions in the design table; also the order of registration (an element
-// design is registered before the design whose list holds it).
-enum DesignIndex {
-  kRootDesign = 0,
-  kTileDesign,
-  kSampleDesign,
-  kFileDesign,
-  kPFAFileDesign,
-  kPFARootDesign,
-  kArgumentDesign,
-  kProcessDesign,
-  kDesignCount
-};
-
-// "PM_Root", "PM_Tile", ... by position.
-extern const char *const kDesignNames[kDesignCount];
 
 // The design handles of one open file. The handles belong to the file's
 // dictionary; the table itself is freed with designs_free.
 struct DesignTable {
   tk_Design *design[kDesignCount];
-};
-
-// PM_Root: the project's own settings, enumeration indices as stored.
-struct RootRecord {
-  int32_t project_type;
-  int32_t dot_grid;
-  int32_t poly_tool;
-};
-
-// PM_Tile and PM_Sample share one layout.
-struct NamedRecord {
-  tk_StringItem name;
-  int32_t selection;
-};
-
-struct FileRecord {
-  tk_StringItem type;
-  tk_StringItem descriptor;  // "$PROJECT" form where it lies in the project directory
-  double time;
-  tk_StringItem verified;
-  tk_StringItem comment;
-};
-
-// PM_PFAFile: one element of a level's association list.
-struct PFAFileRecord {
-  tk_StringItem string;
-  int32_t type;
-};
-
-// PM_PFA_Root: elements are PFAFileRecord.
-struct PFARootRecord {
-  tk_RecordList files;
-};
-
-struct ArgumentRecord {
-  tk_StringItem name;
-  tk_StringItem value;
-  int32_t type;
-  int32_t mode;
-  int32_t hide;
-};
-
-// PM_Process: elements of `arguments` are ArgumentRecord.
-struct ProcessRecord {
-  tk_StringItem name;
-  tk_StringItem title;
-  tk_StringItem params;
-  tk_StringItem labels;
-  tk_StringItem suffix;
-  int32_t output;
-  tk_RecordList arguments;
 };
 
 // pm_DesginsCreate: registers the eight designs in the dictionary of a newly
@@ -114,14 +44,49 @@ char *string_item_take(tk_StringItem *item) noexcept;
 // Frees the text of a read item.
 void string_item_free(tk_StringItem *item) noexcept;
 
+namespace release_detail {
+
+template <int D>
+void release_items(unsigned char *record) noexcept;
+
+// One item of a design D record: a text is freed, a list frees each
+// element's own items and then its element array.
+template <int D, std::size_t I>
+void release_item(unsigned char *record) noexcept {
+  constexpr const Item &item = kDesigns[D].items[I];
+  if constexpr (item.kind == TK_ITEM_STRING) {
+    string_item_free(reinterpret_cast<tk_StringItem *>(record + item.offset));
+  } else if constexpr (item.kind == TK_ITEM_RECORD_LIST) {
+    auto *list = reinterpret_cast<tk_RecordList *>(record + item.offset);
+    auto *elements = static_cast<unsigned char *>(list->elements);
+    for (int32_t i = 0; elements && i < list->count; ++i)
+      release_items<item.element>(elements + static_cast<std::size_t>(i) * kDesigns[item.element].size);
+    tk_HeapFree(elements);
+    list->elements = nullptr;
+    list->count = 0;
+  }
+}
+
+// Unrolled at compile time: a record released per node read costs no more
+// than the frees it needs.
+template <int D>
+void release_items(unsigned char *record) noexcept {
+  [record]<std::size_t... I>(std::index_sequence<I...>) {
+    (release_item<D, I>(record), ...);
+  }(std::make_index_sequence<kDesigns[D].items.size()>());
+}
+
+}  // namespace release_detail
+
 // Release everything a read record owns (its texts and element arrays with
-// their texts) and leave it empty, so a loader can free a record at any
-// point whatever it has already taken out of it.
-inline void record_release(RootRecord *) noexcept {}
-void record_release(NamedRecord *record) noexcept;
-void record_release(FileRecord *record) noexcept;
-void record_release(PFARootRecord *record) noexcept;
-void record_release(ProcessRecord *record) noexcept;
+// their texts, as its design's items give them) and leave it empty, so a
+// loader can free a record at any point whatever it has already taken out
+// of it.
+template <typename R>
+void record_release(R *record) noexcept {
+  static_assert(kDesignOf<R> != kDesignCount, "a record struct of the design table");
+  if (record) release_detail::release_items<kDesignOf<R>>(reinterpret_cast<unsigned char *>(record));
+}
 
 // A zeroed record of type R for one read; on leaving scope whatever the
 // record still owns is released with it.

@@ -42,12 +42,12 @@ constexpr int32_t kElementChunk = 1024;
 
 // Hands the elements of `list` to `take` in order until it returns false:
 // from its array when the record was read whole, otherwise from the file
-// through `cursor` a chunk at a time, each chunk freed (with `release`)
-// before the next is read, so that nothing after a refused element is
-// decoded. False when `take` stopped or a chunk could not be read (r then
-// holds `read_failure` over the cause).
-template <typename E, typename Release, typename Take>
-bool each_element(const tk_RecordList &list, tk_ListCursor *cursor, Release release, Take take, Reporter &r,
+// through `cursor` a chunk at a time, each chunk released before the next
+// is read, so that nothing after a refused element is decoded. False when
+// `take` stopped or a chunk could not be read (r then holds `read_failure`
+// over the cause).
+template <typename E, typename Take>
+bool each_element(const tk_RecordList &list, tk_ListCursor *cursor, Take take, Reporter &r,
                   const char *read_failure) noexcept {
   if (!cursor) {
     const auto *elements = static_cast<const E *>(list.elements);
@@ -74,7 +74,7 @@ bool each_element(const tk_RecordList &list, tk_ListCursor *cursor, Release rele
     if (got == 0) break;
     for (int32_t i = 0; i < got; ++i) {
       if (whole && !take(static_cast<const E &>(chunk[i]))) whole = false;
-      release(&chunk[i]);
+      record_release(&chunk[i]);
     }
   }
   tk_HeapFree(chunk);
@@ -98,7 +98,7 @@ int pfa_nodes_write(tk_TreeFile *file, pm_PFAFile *list, const char *level_name,
     elements[filled++] = PFAFileRecord{string_item(pfa->node.name), pfa->type};
   PFARootRecord record{tk_RecordList{filled, elements}};
   InnerSlot inner;
-  tk_TreeObjectWrite(file, ":", level_name, kDesignNames[kPFARootDesign], TK_WRITE_NEW, &record,
+  tk_TreeObjectWrite(file, ":", level_name, kDesigns[kPFARootDesign].name, TK_WRITE_NEW, &record,
                      table->design[kPFARootDesign], &inner);
   tk_HeapFree(elements);
   if (inner) {
@@ -117,7 +117,7 @@ pm_PFAFile *pfa_root_node_get_values(const PFARootRecord *record, tk_ErrorReport
   // takes the ordinary append, which refuses it with the usual reports.
   ListAppender files(nullptr, nullptr);
   each_element<PFAFileRecord>(
-      record->files, cursor, [](PFAFileRecord *e) { string_item_free(&e->string); },
+      record->files, cursor,
       [&](const PFAFileRecord &e) {
         const char *name = e.string.text;
         pm_PFAFile *pfa = pm_PFAFileCreate(name, e.type);
@@ -189,7 +189,7 @@ int process_save(tk_TreeFile *file, const char *directory, pm_Process *process, 
     r.push(inner.take(), "Error saving values for process '%s'", title);
     return 0;
   }
-  if (!rewind_and_write(file, parent, process->node.name, kDesignNames[kProcessDesign], &values.record,
+  if (!rewind_and_write(file, parent, process->node.name, kDesigns[kProcessDesign].name, &values.record,
                         table->design[kProcessDesign], &inner) ||
       inner) {
     r.push(inner.take(), "Error saving process '%s'", title);
@@ -239,10 +239,6 @@ pm_Process *process_node_get_values(const char *directory, const ProcessRecord *
   ListAppender arguments(as_node(process), nullptr);
   bool whole = each_element<ArgumentRecord>(
       record->arguments, cursor,
-      [](ArgumentRecord *e) {
-        string_item_free(&e->name);
-        string_item_free(&e->value);
-      },
       [&](const ArgumentRecord &e) {
         pm_Argument *argument = pm_ArgumentCreate(e.name.text, e.value.text, e.type, e.mode, e.hide);
         bool appended = argument && append_loaded(argument, r, "Error reading process arguments",

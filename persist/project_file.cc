@@ -37,7 +37,7 @@ int root_save(tk_TreeFile *file, const char *directory, pm_Project *project, con
   RootRecord record{pm_ProjectGetType(project), pm_ProjectGetUseDotGrid(project),
                     pm_ProjectGetUsePolyTool(project)};
   InnerSlot inner;
-  tk_TreeObjectWrite(file, ":", "Project", kDesignNames[kRootDesign], TK_WRITE_NEW, &record,
+  tk_TreeObjectWrite(file, ":", "Project", kDesigns[kRootDesign].name, TK_WRITE_NEW, &record,
                      table->design[kRootDesign], &inner);
   if (inner) {
     r.push(inner.take(), "Error saving root node");

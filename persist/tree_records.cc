@@ -16,7 +16,7 @@ namespace {
 int write_node(tk_TreeFile *file, const Listed &parent, const char *name, int index, const void *record,
                const DesignTable *table, Reporter &r, const char *failure, int64_t *written = nullptr) noexcept {
   InnerSlot inner;
-  if (rewind_and_write(file, parent, name, kDesignNames[index], record, table->design[index], &inner, written) &&
+  if (rewind_and_write(file, parent, name, kDesigns[index].name, record, table->design[index], &inner, written) &&
       !inner)
     return 1;
   r.push(inner.take(), "%s", failure);

@@ -1,12 +1,39 @@
 // PFA file types as text, lists of PFA file names by type, copies of PFA
 // lists, and the level whose PFA list defines a name.
+#include <string_view>
+
+#include "persist/schema.h"
 #include "process/process_internal.h"
 
 namespace {
 
-// Upper-case type names, indexed by PFAType.
-constexpr const char *kTypeNames[] = {"RASTER", "VECTOR", "TEXT", "ANNOTATION", "AOI"};
-constexpr int kTypeCount = sizeof(kTypeNames) / sizeof(kTypeNames[0]);
+constexpr int kTypeCount = static_cast<int>(std::size(pm::kPFATypeNames));
+
+// The file schema's type names in upper case, indexed by PFAType: the form
+// in which callers spell PFA types.
+struct UpperNames {
+  static constexpr std::size_t kLongest = 16;
+  char text[kTypeCount][kLongest];
+};
+
+constexpr bool type_names_fit() {
+  for (const char *name : pm::kPFATypeNames)
+    if (std::string_view(name).size() >= UpperNames::kLongest) return false;
+  return true;
+}
+static_assert(type_names_fit(), "a PFA type name longer than UpperNames holds");
+
+constexpr UpperNames upper_type_names() {
+  UpperNames names{};
+  for (int type = 0; type < kTypeCount; ++type) {
+    const char *name = pm::kPFATypeNames[type];
+    for (std::size_t i = 0; name[i]; ++i)
+      names.text[type][i] = name[i] >= 'a' && name[i] <= 'z' ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
+  }
+  return names;
+}
+
+constexpr UpperNames kTypeNames = upper_type_names();
 
 pm_PFAFile *copy_pfa(pm_PFAFile *pfa, tk_ErrorReport **) noexcept {
   return pm_PFAFileCreate(pfa->node.name, pfa->type);
@@ -21,7 +48,7 @@ extern "C" {
 PM_API pm_PFAType pm_PFATypeEvaluate(const char *text, tk_ErrorReport **slot) {
   pm::Reporter r("pm_PFATypeEvaluate", slot);
   for (int type = 0; type < kTypeCount; ++type)
-    if (pm::names_equal(text, kTypeNames[type])) return type;
+    if (pm::names_equal(text, kTypeNames.text[type])) return type;
   r.push(nullptr, "Cannot match type string\"%s\"", pm::text_or_null(text));
   return PM_AOI;
 }
@@ -31,7 +58,7 @@ PM_API tk_StringList *pm_PFAFileGetTypeString(pm_PFAFile *pfa, tk_ErrorReport **
   pm_PFAType type = pm_PFAFileGetType(pfa);
   if (type < 0 || type >= kTypeCount) return nullptr;
   pm::InnerSlot inner;
-  tk_StringList *list = tk_StringListAppend(nullptr, kTypeNames[type], &inner);
+  tk_StringList *list = tk_StringListAppend(nullptr, kTypeNames.text[type], &inner);
   if (inner || !list) {
     r.push(inner.take(), "Error converting PFA File type for \"%s\" to a string",
            pm::text_or_null(pfa ? pfa->node.name : nullptr));

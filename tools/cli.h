@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -130,22 +131,11 @@ ProjectPtr load_project(const std::string &path);
 void save_project(pm_Project *project, const std::string &path);
 
 // ---- Names of the enumerations, as the project file names them -----------
-// Out-of-range values give an empty string; parse_* give nullopt for an
-// unknown name.
-std::string project_type_name(int value);
-std::string switch_name(int value);
-std::string selection_name(int value);
-std::string pfa_type_name(int value);
-std::string mode_name(int value);
-std::string hide_name(int value);
-std::string output_name(int value);
-const std::vector<std::string> &project_type_names();
-const std::vector<std::string> &switch_names();
-const std::vector<std::string> &selection_names();
-const std::vector<std::string> &pfa_type_names();
-const std::vector<std::string> &mode_names();
-const std::vector<std::string> &hide_names();
-const std::vector<std::string> &output_names();
+// The value names of each enumeration are the file schema's own
+// (pm::kOutputNames and the like in persist/schema.h), in stored order.
+using Names = std::span<const char *const>;
+// The name of `value`; an empty string when it has none (out of range).
+std::string value_name(Names names, int value);
 
 // ---- Nodes of the tree by path ------------------------------------------
 // "/" is the project, "T1" a tile, "T1/S2" a sample of it. Level is the

@@ -20,14 +20,11 @@
 #include <vector>
 
 #include "cli.h"
+#include "persist/schema.h"
 
 namespace kcli {
 
 namespace {
-
-// The designs of a project file; the listing notes any the file lacks.
-const char *const kProjectDesigns[] = {"PM_Root",    "PM_Tile",     "PM_Sample",   "PM_File",
-                                       "PM_PFAFile", "PM_PFA_Root", "PM_Argument", "PM_Process"};
 
 std::string design_name(const tk_Design *design) {
   std::size_t length = 0;
@@ -201,8 +198,9 @@ int dump_file(const std::string &path, std::ostream &out) {
   out << printable(path) << "\n" << "designs:\n";
   const std::size_t designs = tk_DictionaryDesignCount(dictionary);
   for (std::size_t i = 0; i < designs; ++i) print_design(out, tk_DictionaryDesignAt(dictionary, i));
-  for (const char *name : kProjectDesigns)
-    if (!tk_DictionarySearchByName(dictionary, name, nullptr)) out << "  " << name << ": absent\n";
+  // The listing notes any design of a project file that the file lacks.
+  for (const pm::Design &design : pm::kDesigns)
+    if (!tk_DictionarySearchByName(dictionary, design.name, nullptr)) out << "  " << design.name << ": absent\n";
   out << "nodes:\n";
   // Pre-order by number: down to the first child, else on to the next
   // sibling of the node or of the nearest ancestor that has one.

@@ -35,6 +35,7 @@
 
 #include "json.h"
 #include "name_hash.h"
+#include "persist/schema.h"
 
 namespace kcli {
 
@@ -224,7 +225,8 @@ void write_path(Writer &out, pm_Project *project, char *text) {
 }
 
 // An enumeration by name, or as a number when the value has no name.
-void write_enumeration(Writer &out, const std::string &name, int value) {
+void write_enumeration(Writer &out, Names names, int value) {
+  const std::string name = value_name(names, value);
   if (name.empty()) return out.number(static_cast<long long>(value));
   out.string(name);
 }
@@ -270,7 +272,7 @@ void write_process(Writer &out, pm_Project *project, pm_Process *process) {
   out.key("suffix");
   write_text(out, pm_ProcessGetSuffix(process));
   out.key("output");
-  write_enumeration(out, output_name(pm_ProcessGetOutput(process)), pm_ProcessGetOutput(process));
+  write_enumeration(out, pm::kOutputNames, pm_ProcessGetOutput(process));
   out.key("arguments");
   out.begin_array();
   for (pm_Argument *argument = process->arguments; argument;
@@ -282,11 +284,11 @@ void write_process(Writer &out, pm_Project *project, pm_Process *process) {
     out.key("value");
     write_text(out, pm_ArgumentGetValue(argument));
     out.key("type");
-    write_enumeration(out, pfa_type_name(pm_ArgumentGetType(argument)), pm_ArgumentGetType(argument));
+    write_enumeration(out, pm::kPFATypeNames, pm_ArgumentGetType(argument));
     out.key("mode");
-    write_enumeration(out, mode_name(pm_ArgumentGetMode(argument)), pm_ArgumentGetMode(argument));
+    write_enumeration(out, pm::kModeNames, pm_ArgumentGetMode(argument));
     out.key("hide");
-    write_enumeration(out, hide_name(pm_ArgumentGetHide(argument)), pm_ArgumentGetHide(argument));
+    write_enumeration(out, pm::kHideNames, pm_ArgumentGetHide(argument));
     out.end_object();
   }
   out.end_array();
@@ -517,7 +519,7 @@ class Object {
   }
 
   // An enumeration: one of `names`, or a whole number that fits 32 bits.
-  int32_t enumeration(const char *key, const std::vector<std::string> &names) const {
+  int32_t enumeration(const char *key, Names names) const {
     const Field f = field(key);
     if (!f.present()) return 0;
     if (f.value->is_string()) {
@@ -525,7 +527,7 @@ class Object {
       for (std::size_t i = 0; i < names.size(); ++i)
         if (names[i] == name) return static_cast<int32_t>(i);
       std::string known;
-      for (const std::string &candidate : names) known += (known.empty() ? "" : ", ") + candidate;
+      for (const char *candidate : names) known += (known.empty() ? "" : ", ") + std::string(candidate);
       bad(f.where, "unknown value " + in_quotes(name) + " (expected one of " + known + ")");
     }
     if (f.value->is_number_unsigned()) {
@@ -646,16 +648,16 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
   const std::optional<std::string> labels = absolute(directory, fields.text("label_file"));
   pm_Process *process =
       pm_ProcessCreate(c_str(name), c_str(fields.text("title")), c_str(params), c_str(labels),
-                       c_str(fields.text("suffix")), fields.enumeration("output", output_names()));
+                       c_str(fields.text("suffix")), fields.enumeration("output", pm::kOutputNames));
   if (!process) bad(element.where, "out of memory");
   try {
     for (const Field &item : fields.array("arguments")) {
       const Object argument(*item.value, item.where, {"name", "value", "type", "mode", "hide"});
       const std::optional<std::string> argument_name = argument.text("name", true);
       const std::optional<std::string> value = argument.text("value");
-      const int32_t type = argument.enumeration("type", pfa_type_names());
-      const int32_t mode = argument.enumeration("mode", mode_names());
-      const int32_t hide = argument.enumeration("hide", hide_names());
+      const int32_t type = argument.enumeration("type", pm::kPFATypeNames);
+      const int32_t mode = argument.enumeration("mode", pm::kModeNames);
+      const int32_t hide = argument.enumeration("hide", pm::kHideNames);
       at(item.where, [&] {
         append_argument(process, pm_ArgumentCreate(c_str(argument_name), c_str(value), type, mode, hide));
       });
@@ -670,7 +672,7 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
 void read_tile(const Field &tile_field, pm_Project *project, const std::string &directory) {
   const Object tile_plan(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
   const std::optional<std::string> name = tile_plan.text("name", true);
-  const int32_t selection = tile_plan.enumeration("selection", selection_names());
+  const int32_t selection = tile_plan.enumeration("selection", pm::kSelectionNames);
   pm_Tile *tile = nullptr;
   at(tile_field.where / "name", [&] { tile = append_tile(project, pm_TileCreate(name->c_str())); });
   pm_TileSetAutomatic(tile, selection);
@@ -678,7 +680,7 @@ void read_tile(const Field &tile_field, pm_Project *project, const std::string &
   for (const Field &sample_field : tile_plan.array("samples")) {
     const Object sample_plan(*sample_field.value, sample_field.where, {"name", "selection", "files"});
     const std::optional<std::string> sample_name = sample_plan.text("name", true);
-    const int32_t sample_selection = sample_plan.enumeration("selection", selection_names());
+    const int32_t sample_selection = sample_plan.enumeration("selection", pm::kSelectionNames);
     pm_Sample *sample = nullptr;
     at(sample_field.where / "name", [&] { sample = append_sample(tile, pm_SampleCreate(sample_name->c_str())); });
     pm_SampleSetAutomatic(sample, sample_selection);
@@ -691,7 +693,7 @@ void read_level(pm_Level level, const Field &level_field, Processing &processing
   for (const Field &pfa_field : level_entry.array("pfa_files")) {
     const Object pfa(*pfa_field.value, pfa_field.where, {"name", "type"});
     const std::optional<std::string> name = pfa.text("name", true);
-    const int32_t type = pfa.enumeration("type", pfa_type_names());
+    const int32_t type = pfa.enumeration("type", pm::kPFATypeNames);
     at(pfa_field.where, [&] { processing.add_pfa(level, pm_PFAFileCreate(name->c_str(), type)); });
   }
   for (const Field &process_field : level_entry.array("processes")) {
@@ -750,9 +752,9 @@ class Importer {
     const Field settings_field = top.field("settings");
     if (settings_field.present()) {
       const Object settings(*settings_field.value, settings_field.where, {"type", "dot_grid", "poly_tool"});
-      pm_ProjectSetType(p, settings.enumeration("type", project_type_names()));
-      pm_ProjectSetUseDotGrid(p, settings.enumeration("dot_grid", switch_names()));
-      pm_ProjectSetUsePolyTool(p, settings.enumeration("poly_tool", switch_names()));
+      pm_ProjectSetType(p, settings.enumeration("type", pm::kProjectTypeNames));
+      pm_ProjectSetUseDotGrid(p, settings.enumeration("dot_grid", pm::kSwitchNames));
+      pm_ProjectSetUsePolyTool(p, settings.enumeration("poly_tool", pm::kSwitchNames));
     }
     for (std::size_t list = 0; list < std::size(kLists); ++list) {
       const std::size_t length = top.length(kLists[list]);
@@ -790,7 +792,7 @@ void write_member_head(Writer &out, pm_Project *project, char *name, pm_Selectio
   out.key("name");
   write_text(out, name);
   out.key("selection");
-  write_enumeration(out, selection_name(selection), selection);
+  write_enumeration(out, pm::kSelectionNames, selection);
   out.key("files");
   write_files(out, project, files);
 }
@@ -805,11 +807,11 @@ void write_json(pm_Project *project, std::ostream &stream) {
   out.key("settings");
   out.begin_object();
   out.key("type");
-  write_enumeration(out, project_type_name(pm_ProjectGetType(project)), pm_ProjectGetType(project));
+  write_enumeration(out, pm::kProjectTypeNames, pm_ProjectGetType(project));
   out.key("dot_grid");
-  write_enumeration(out, switch_name(pm_ProjectGetUseDotGrid(project)), pm_ProjectGetUseDotGrid(project));
+  write_enumeration(out, pm::kSwitchNames, pm_ProjectGetUseDotGrid(project));
   out.key("poly_tool");
-  write_enumeration(out, switch_name(pm_ProjectGetUsePolyTool(project)), pm_ProjectGetUsePolyTool(project));
+  write_enumeration(out, pm::kSwitchNames, pm_ProjectGetUsePolyTool(project));
   out.end_object();
   out.key("files");
   write_files(out, project, project->files);
@@ -845,7 +847,7 @@ void write_json(pm_Project *project, std::ostream &stream) {
       out.key("name");
       write_text(out, pm_PFAFileGetName(pfa));
       out.key("type");
-      write_enumeration(out, pfa_type_name(pm_PFAFileGetType(pfa)), pm_PFAFileGetType(pfa));
+      write_enumeration(out, pm::kPFATypeNames, pm_PFAFileGetType(pfa));
       out.end_object();
     }
     out.end_array();

@@ -4,6 +4,7 @@
 #include <iomanip>
 
 #include "cli.h"
+#include "persist/schema.h"
 
 namespace kcli {
 
@@ -12,7 +13,8 @@ namespace {
 const char *const kLevelNames[3] = {"project", "tiles", "samples"};
 
 // An enumeration value by name, or its number when it has no name.
-std::string named(const std::string &name, int value) {
+std::string named(Names names, int value) {
+  const std::string name = value_name(names, value);
   return name.empty() ? std::to_string(value) : name;
 }
 
@@ -59,7 +61,7 @@ void print_process(std::ostream &out, pm_Project *project, pm_Process *process) 
   };
   out << "    process " << printable(take(pm_ProcessGetName(process))) << "  "
       << quoted(take_optional(pm_ProcessGetTitle(process))) << ", "
-      << named(output_name(pm_ProcessGetOutput(process)), pm_ProcessGetOutput(process))
+      << named(pm::kOutputNames, pm_ProcessGetOutput(process))
       << ", suffix " << quoted(take_optional(pm_ProcessGetSuffix(process))) << "\n";
   out << "      parameter file " << relative(pm_ProcessGetParams(process)) << "\n";
   out << "      label file     " << relative(pm_ProcessGetLabels(process)) << "\n";
@@ -69,9 +71,9 @@ void print_process(std::ostream &out, pm_Project *project, pm_Process *process) 
     const std::optional<std::string> value = take_optional(pm_ArgumentGetValue(argument));
     out << "      argument " << std::left << std::setw(8) << shown(name) << " = "
         << std::setw(10) << shown(value) << " "
-        << named(pfa_type_name(pm_ArgumentGetType(argument)), pm_ArgumentGetType(argument)) << ", "
-        << named(mode_name(pm_ArgumentGetMode(argument)), pm_ArgumentGetMode(argument)) << ", "
-        << named(hide_name(pm_ArgumentGetHide(argument)), pm_ArgumentGetHide(argument)) << "\n";
+        << named(pm::kPFATypeNames, pm_ArgumentGetType(argument)) << ", "
+        << named(pm::kModeNames, pm_ArgumentGetMode(argument)) << ", "
+        << named(pm::kHideNames, pm_ArgumentGetHide(argument)) << "\n";
   }
 }
 
@@ -83,11 +85,11 @@ void print_tree(std::ostream &out, pm_Project *project) {
   if (file) out << "  (" << printable(*file) << ")";
   out << "\n";
   out << "  settings: type "
-      << named(project_type_name(pm_ProjectGetType(project)), pm_ProjectGetType(project))
+      << named(pm::kProjectTypeNames, pm_ProjectGetType(project))
       << ", dot grid "
-      << named(switch_name(pm_ProjectGetUseDotGrid(project)), pm_ProjectGetUseDotGrid(project))
+      << named(pm::kSwitchNames, pm_ProjectGetUseDotGrid(project))
       << ", poly tool "
-      << named(switch_name(pm_ProjectGetUsePolyTool(project)), pm_ProjectGetUsePolyTool(project))
+      << named(pm::kSwitchNames, pm_ProjectGetUsePolyTool(project))
       << "\n";
   out << "  tiles: " << (pm_ProjectGetTotalNodes(project) - 1 - pm_ProjectGetTotalSamples(project))
       << ", samples: " << pm_ProjectGetTotalSamples(project) << "\n";
@@ -99,7 +101,7 @@ void print_tree(std::ostream &out, pm_Project *project) {
     const int selection = node.level == kLevelTile ? pm_TileGetAutomatic(static_cast<pm_Tile *>(node.node))
                                           : pm_SampleGetAutomatic(static_cast<pm_Sample *>(node.node));
     out << indent << (node.level == kLevelTile ? "tile " : "sample ") << printable(node.path) << " ("
-        << named(selection_name(selection), selection) << ")\n";
+        << named(pm::kSelectionNames, selection) << ")\n";
     print_files(out, project, node.files, indent + "  ");
   }
   out << "Processing\n";
@@ -110,7 +112,7 @@ void print_tree(std::ostream &out, pm_Project *project) {
     if (!pfa) out << " (none)";
     for (; pfa; pfa = reinterpret_cast<pm_PFAFile *>(pfa->node.next))
       out << " " << printable(take(pm_PFAFileGetName(pfa))) << " ("
-          << named(pfa_type_name(pm_PFAFileGetType(pfa)), pm_PFAFileGetType(pfa)) << ")";
+          << named(pm::kPFATypeNames, pm_PFAFileGetType(pfa)) << ")";
     out << "\n";
     pm_Process *process = pm_ProcessListGetByType(project, level);
     if (!process) out << "    (no processes)\n";

@@ -293,51 +293,9 @@ void write_file(const std::string &path, bool replace, const std::function<void(
   sync_path(target.parent_path().string(), O_RDONLY | O_DIRECTORY);
 }
 
-namespace {
-
-std::string name_of(const std::vector<std::string> &names, int value) {
+std::string value_name(Names names, int value) {
   return value >= 0 && static_cast<std::size_t>(value) < names.size() ? names[value] : std::string();
 }
-
-}  // namespace
-
-const std::vector<std::string> &project_type_names() {
-  static const std::vector<std::string> names{"Single_Sampling", "Double_Sampling"};
-  return names;
-}
-const std::vector<std::string> &switch_names() {
-  static const std::vector<std::string> names{"Disabled", "Enabled"};
-  return names;
-}
-const std::vector<std::string> &selection_names() {
-  static const std::vector<std::string> names{"Manual", "Automatic"};
-  return names;
-}
-const std::vector<std::string> &pfa_type_names() {
-  static const std::vector<std::string> names{"Raster", "Vector", "Text", "Annotation", "AOI"};
-  return names;
-}
-const std::vector<std::string> &mode_names() {
-  static const std::vector<std::string> names{"Strict_Input", "Strict_Output", "Optional_Input",
-                                              "Optional_Output", "Editable_Output"};
-  return names;
-}
-const std::vector<std::string> &hide_names() {
-  static const std::vector<std::string> names{"Show", "Hide"};
-  return names;
-}
-const std::vector<std::string> &output_names() {
-  static const std::vector<std::string> names{"Request", "Generate"};
-  return names;
-}
-
-std::string project_type_name(int value) { return name_of(project_type_names(), value); }
-std::string switch_name(int value) { return name_of(switch_names(), value); }
-std::string selection_name(int value) { return name_of(selection_names(), value); }
-std::string pfa_type_name(int value) { return name_of(pfa_type_names(), value); }
-std::string mode_name(int value) { return name_of(mode_names(), value); }
-std::string hide_name(int value) { return name_of(hide_names(), value); }
-std::string output_name(int value) { return name_of(output_names(), value); }
 
 std::vector<NodeRef> all_nodes(pm_Project *project) {
   std::vector<NodeRef> nodes;
