@@ -22,7 +22,7 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "json.h"
+#include "cli.h"
 #include "name_hash.h"
 
 namespace kcli {
@@ -78,6 +78,14 @@ struct Job {
 
 using PathMap = std::unordered_map<std::string, std::size_t, tk::NameHash, std::equal_to<>>;
 
+// Sorted, each once: a project job may read a file at each of a hundred
+// thousand samples, where a search per file would be quadratic.
+template <typename T>
+void unique(std::vector<T> &list) {
+  std::sort(list.begin(), list.end());
+  list.erase(std::unique(list.begin(), list.end()), list.end());
+}
+
 bool is_output(pm_ArgumentMode mode) {
   return mode == PM_STRICT_OUTPUT || mode == PM_OPTIONAL_OUTPUT || mode == PM_EDITABLE_OUTPUT;
 }
@@ -120,6 +128,7 @@ class Planner {
     collect();
     claim_outputs();
     settle();
+    break_circles();
     for (Job &job : jobs_)
       if (job.blocked.empty()) finish(job);
     return std::move(jobs_);
@@ -210,25 +219,32 @@ class Planner {
   // same file are both left out, since neither engine can tell which one
   // should.
   void claim_outputs() {
-    std::vector<std::pair<std::size_t, std::string>> clashes;
+    std::unordered_map<std::string, std::vector<std::size_t>, tk::NameHash, std::equal_to<>> clashes;
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
       for (const Argument &arg : jobs_[i].arguments) {
         for (const std::string &path : arg.outputs) {
           const auto [it, fresh] = makers_.emplace(path, i);
           if (fresh || it->second == i) continue;
-          clashes.emplace_back(i, path);
-          clashes.emplace_back(it->second, path);
+          std::vector<std::size_t> &writers = clashes[path];
+          if (writers.empty()) writers.push_back(it->second);
+          if (writers.back() != i) writers.push_back(i);
         }
       }
     }
-    for (const auto &[i, path] : clashes) {
-      std::string others;
-      for (const auto &[j, other] : clashes)
-        if (j != i && other == path && others.find(describe(jobs_[j])) == std::string::npos)
+    for (const auto &[path, writers] : clashes) {
+      for (const std::size_t i : writers) {
+        std::string others;
+        std::size_t named = 0;
+        for (const std::size_t j : writers) {
+          if (j == i) continue;
+          if (++named > 3) {
+            others += " and " + std::to_string(writers.size() - 4) + " more";
+            break;
+          }
           others += (others.empty() ? "" : ", ") + describe(jobs_[j]);
-      const std::string why = project_relative(project_, path) + " is written by " + others + " as well";
-      if (std::find(jobs_[i].blocked.begin(), jobs_[i].blocked.end(), why) == jobs_[i].blocked.end())
-        jobs_[i].blocked.push_back(why);
+        }
+        jobs_[i].blocked.push_back(project_relative(project_, path) + " is written by " + others + " as well");
+      }
     }
   }
 
@@ -255,7 +271,7 @@ class Planner {
       std::size_t found = 0;
       for (const InputFile &file : arg.files) {
         if (file.on_disk || (!file.path.empty() && maker(file.path, self)) ||
-            (!file.path.empty() && makes(job, file.path))) {
+            (!file.path.empty() && makes(self, file.path))) {
           ++found;
           continue;
         }
@@ -276,10 +292,10 @@ class Planner {
     return why;
   }
 
-  static bool makes(const Job &job, const std::string &path) {
-    for (const Argument &arg : job.arguments)
-      if (std::find(arg.outputs.begin(), arg.outputs.end(), path) != arg.outputs.end()) return true;
-    return false;
+  // Whether the job itself writes `path` (a file it reads and rewrites).
+  bool makes(std::size_t self, const std::string &path) const {
+    const auto it = makers_.find(path);
+    return it != makers_.end() && it->second == self;
   }
 
   // Leaves out every job whose required input is neither on disk nor made
@@ -306,6 +322,44 @@ class Planner {
     }
   }
 
+  // The planned jobs that make what the job reads.
+  std::vector<std::size_t> makers_of(std::size_t self) const {
+    std::vector<std::size_t> from;
+    for (const Argument &arg : jobs_[self].arguments)
+      for (const InputFile &file : arg.files)
+        if (!file.path.empty())
+          if (const std::optional<std::size_t> maker_job = maker(file.path, self)) from.push_back(*maker_job);
+    unique(from);
+    return from;
+  }
+
+  // Jobs that wait for each other in a circle (each reads what the next
+  // makes) can run in no order; neither engine takes them. They are left
+  // out, with every job that waits for one of them.
+  void break_circles() {
+    std::vector<std::vector<std::size_t>> waiting(jobs_.size());  // job -> jobs that wait for it
+    std::vector<std::size_t> pending(jobs_.size(), 0);           // job -> makers not yet ordered
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      if (!jobs_[i].blocked.empty()) continue;
+      for (const std::size_t from : makers_of(i)) {
+        waiting[from].push_back(i);
+        ++pending[i];
+      }
+    }
+    std::vector<std::size_t> ready;
+    for (std::size_t i = 0; i < jobs_.size(); ++i)
+      if (jobs_[i].blocked.empty() && pending[i] == 0) ready.push_back(i);
+    while (!ready.empty()) {
+      const std::size_t job = ready.back();
+      ready.pop_back();
+      for (const std::size_t next : waiting[job])
+        if (--pending[next] == 0) ready.push_back(next);
+    }
+    for (std::size_t i = 0; i < jobs_.size(); ++i)
+      if (jobs_[i].blocked.empty() && pending[i] > 0)
+        jobs_[i].blocked.push_back("it waits for jobs that wait for each other in a circle (each reads what another makes)");
+  }
+
   // The job's inputs, the jobs it waits for, its outputs and its command:
   // the program, then the process's arguments as its command line has them
   // (pm_ProcessCommandLine), with each "$value" that stands for data files
@@ -320,19 +374,19 @@ class Planner {
         for (const InputFile &file : arg.files) {
           if (file.path.empty()) continue;
           const std::optional<std::size_t> from = maker(file.path, self);
-          const bool own = makes(job, file.path);
+          const bool own = makes(self, file.path);
           if (!file.on_disk && !from && !own) continue;
           paths.push_back(file.path);
           if (from)
-            add_once(job.after, *from);
+            job.after.push_back(*from);
           else if (!own)
-            add_once(job.inputs, file.path);
+            job.inputs.push_back(file.path);
         }
         // An optional input that is nowhere leaves no trace on the line.
         if (paths.empty()) continue;
       } else if (arg.output) {
         paths = arg.outputs;
-        for (const std::string &path : paths) add_once(job.outputs, path);
+        job.outputs.insert(job.outputs.end(), paths.begin(), paths.end());
       }
       if (!arg.name.empty()) command += " " + shell_word(arg.name);
       if (!arg.has_value) continue;
@@ -340,11 +394,8 @@ class Planner {
       for (const std::string &path : paths) command += " " + shell_word(path);
     }
     job.command = std::move(command);
-  }
-
-  template <typename T>
-  static void add_once(std::vector<T> &list, const T &item) {
-    if (std::find(list.begin(), list.end(), item) == list.end()) list.push_back(item);
+    for (auto *list : {&job.inputs, &job.outputs}) unique(*list);
+    unique(job.after);
   }
 
   pm_Project *project_;
@@ -392,8 +443,8 @@ std::vector<Job> batch_per_tile(std::vector<Job> jobs, const std::vector<NodeRef
   for (std::size_t i = 0; i < merged.size(); ++i) {
     Job &job = merged[i];
     for (std::size_t &from : job.after) from = target[from];
-    std::sort(job.after.begin(), job.after.end());
-    job.after.erase(std::unique(job.after.begin(), job.after.end()), job.after.end());
+    for (auto *list : {&job.inputs, &job.outputs}) unique(*list);
+    unique(job.after);
     job.after.erase(std::remove(job.after.begin(), job.after.end(), i), job.after.end());
   }
   return merged;
@@ -494,38 +545,62 @@ const std::string &snake_file(const std::string &path) {
   return snake_text(path);
 }
 
-void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::string &stamps) {
-  Json table = Json::object();
-  for (const Job &job : jobs) {
-    if (!job.blocked.empty()) continue;
-    Json inputs = Json::array();
-    for (const std::string &path : job.inputs) inputs.push_back(snake_file(path));
-    for (const std::size_t from : job.after) inputs.push_back(snake_file(stamp_path(stamps, jobs[from])));
-    Json outputs = Json::array();
-    for (const std::string &path : job.outputs) outputs.push_back(snake_text(path));
-    Json entry = Json::object();
-    entry["node"] = snake_text(job.node.path);
-    entry["input"] = std::move(inputs);
-    entry["output"] = std::move(outputs);
-    entry["command"] = snake_text(job.command);
-    if (!table.contains(job.rule)) table[job.rule] = Json::object();
-    table[job.rule]["n" + std::to_string(job.node_index)] = std::move(entry);
-  }
-  out << table.dump() << "\n";
-}
-
-// A Python string literal.
-std::string python_text(const std::string &text) {
+// A string as a JSON string, which Python reads as the same string too.
+// Written by hand rather than through a JSON document: the table of a
+// hundred thousand jobs is written in a fraction of the time.
+std::string quoted_text(const std::string &text) {
   std::string literal = "\"";
   for (const char c : snake_text(text)) {
-    if (c == '"' || c == '\\') literal += '\\';
-    if (c == '\n') {
-      literal += "\\n";
-      continue;
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      literal += '\\';
+      literal += c;
+    } else if (u < 0x20 || u == 0x7f) {
+      static const char kHex[] = "0123456789abcdef";
+      literal += "\\u00";
+      literal += kHex[u >> 4];
+      literal += kHex[u & 15];
+    } else {
+      literal += c;
     }
-    literal += c;
   }
   return literal + "\"";
+}
+
+void write_list(std::ostream &out, const std::vector<std::string> &items) {
+  out << "[";
+  for (std::size_t i = 0; i < items.size(); ++i) out << (i ? "," : "") << quoted_text(items[i]);
+  out << "]";
+}
+
+// {rule: {node key: {node, input, output, command}}}; a job's inputs are the
+// files it reads that no job makes and the stamps of the jobs that make the
+// others.
+void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::string &stamps) {
+  std::map<std::string, std::vector<std::size_t>> rules;
+  for (std::size_t i = 0; i < jobs.size(); ++i)
+    if (jobs[i].blocked.empty()) rules[jobs[i].rule].push_back(i);
+  out << "{";
+  const char *rule_separator = "";
+  for (const auto &[rule, members] : rules) {
+    out << rule_separator << "\n" << quoted_text(rule) << ":{";
+    rule_separator = ",";
+    const char *separator = "";
+    for (const std::size_t i : members) {
+      const Job &job = jobs[i];
+      std::vector<std::string> inputs;
+      for (const std::string &path : job.inputs) inputs.push_back(snake_file(path));
+      for (const std::size_t from : job.after) inputs.push_back(snake_file(stamp_path(stamps, jobs[from])));
+      out << separator << "\n\"n" << job.node_index << "\":{\"node\":" << quoted_text(job.node.path) << ",\"input\":";
+      separator = ",";
+      write_list(out, inputs);
+      out << ",\"output\":";
+      write_list(out, job.outputs);
+      out << ",\"command\":" << quoted_text(job.command) << "}";
+    }
+    out << "}";
+  }
+  out << "\n}\n";
 }
 
 void write_snakefile(std::ostream &out, const std::string &source, const std::vector<Job> &jobs,
@@ -544,13 +619,13 @@ void write_snakefile(std::ostream &out, const std::string &source, const std::ve
       << "# One rule per process; the table beside this file gives each node's inputs and command, and\n"
       << "# each job leaves a stamp file that the jobs reading its outputs wait for.\n"
       << "import json\n\n"
-      << "with open(" << python_text(table) << ", encoding=\"utf-8\") as table:\n"
+      << "with open(" << quoted_text(table) << ", encoding=\"utf-8\") as table:\n"
       << "    JOBS = json.load(table)\n"
-      << "STAMPS = " << python_text(snake_file(stamps)) << "\n\n"
+      << "STAMPS = " << quoted_text(snake_file(stamps)) << "\n\n"
       << "rule all:\n"
       << "    input: [f\"{STAMPS}/{rule}/{node}.done\" for rule, nodes in JOBS.items() for node in nodes]\n";
   for (const auto &[rule, process] : rules) {
-    const std::string key = python_text(rule);
+    const std::string key = quoted_text(rule);
     out << "\n# " << printable(process) << "\n"
         << "rule " << rule << ":\n"
         << "    input: lambda w: JOBS[" << key << "][w.node][\"input\"]\n"
