@@ -172,8 +172,12 @@ class Planner {
     }
     Report report;
     const pm_Level level = pm_PFAFileFindLevel(argument, project_->pfa_root, report.slot());
+    const bool optional = mode == PM_OPTIONAL_INPUT || mode == PM_OPTIONAL_OUTPUT;
     if (report || level < kLevelProject || level > kLevelSample) {
-      job.blocked.push_back(*value + ": no PFA file of that name at any level");
+      // An optional argument that stands for no file is left off the line,
+      // as readiness leaves it untested; a required one cannot be.
+      if (!optional) job.blocked.push_back(*value + ": no PFA file of that name at any level");
+      if (optional) job.arguments.push_back(std::move(arg));
       return;
     }
     for (const Place &place : places_for(project_, level, job.node)) {
@@ -185,7 +189,8 @@ class Planner {
         if (!input.on_disk) input.why = path.empty() ? unnamed_file(*value, place, file) : absence(project_, *value, place);
         arg.files.push_back(std::move(input));
       } else if (path.empty()) {
-        job.blocked.push_back(unnamed_file(*value, place, file) + " to write to");
+        // An optional output with nowhere to go is simply not asked for.
+        if (!optional) job.blocked.push_back(unnamed_file(*value, place, file) + " to write to");
       } else {
         arg.outputs.push_back(std::move(path));
       }
@@ -383,10 +388,11 @@ class Planner {
             job.inputs.push_back(file.path);
         }
         // An optional input that is nowhere leaves no trace on the line.
-        if (paths.empty()) continue;
+        if (arg.has_value && paths.empty()) continue;
       } else if (arg.output) {
         paths = arg.outputs;
         job.outputs.insert(job.outputs.end(), paths.begin(), paths.end());
+        if (arg.has_value && paths.empty()) continue;
       }
       if (!arg.name.empty()) command += " " + shell_word(arg.name);
       if (!arg.has_value) continue;

@@ -254,14 +254,18 @@ TEST_F(WorkflowCommand, RandomProjectsRunToTheEndUnderMake) {
         for (int a = 0, count_of = 1 + static_cast<int>(random() % 3); arguments.empty() && a < count_of; ++a) {
           // Mostly files of the process's own level, sometimes of another.
           const int of = chance(70) ? level : static_cast<int>(random() % 3);
-          arguments.emplace_back(pfa(of, static_cast<int>(random() % 3)),
-                                 std::array{PM_STRICT_INPUT, PM_OPTIONAL_INPUT, PM_STRICT_OUTPUT}[random() % 3]);
+          // Now and then a value that names no PFA file, or none at all.
+          const std::string value = chance(10) ? "nofile" : chance(10) ? "" : pfa(of, static_cast<int>(random() % 3));
+          arguments.emplace_back(value, std::array{PM_STRICT_INPUT, PM_OPTIONAL_INPUT, PM_STRICT_OUTPUT,
+                                                   PM_OPTIONAL_OUTPUT}[random() % 4]);
         }
         if (n == 0) first = arguments;
         for (std::size_t a = 0; a < arguments.size(); ++a) {
           const auto &[value, mode] = arguments[a];
-          const std::string argument = (mode == PM_STRICT_OUTPUT ? "out" : "in") + std::to_string(a);
-          kcli::append_argument(process, pm_ArgumentCreate(argument.c_str(), value.c_str(), PM_RASTER, mode, 0));
+          const bool output = mode == PM_STRICT_OUTPUT || mode == PM_OPTIONAL_OUTPUT;
+          const std::string argument = (output ? "out" : "in") + std::to_string(a);
+          kcli::append_argument(process, pm_ArgumentCreate(argument.c_str(), value.empty() ? nullptr : value.c_str(),
+                                                           PM_RASTER, mode, 0));
         }
         processing.add_process(level, process);
       }
