@@ -205,6 +205,28 @@ struct ReadinessRow {
   std::vector<std::string> missing_one_of;
   std::string command;               // process name and its argument line
 };
+// ---- Where a process's data files are --------------------------------------
+// One node whose data files an argument's file is looked up in, by path.
+struct Place {
+  std::string path;
+  pm_File *files;
+};
+// The nodes whose files an argument naming a PFA file of `level` stands for
+// at `node`: for the project every tile or sample, for a tile its samples,
+// for a sample its own tile; the node itself when the levels match, and the
+// project whatever the node for a project-level file.
+std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node);
+// Why the data file `value` at the place is not present (no such data file,
+// one that names no file, a file not on disk), in the words `kestrum ready`
+// prints; empty when it is present.
+std::string absence(pm_Project *project, const std::string &value, const Place &place);
+// The first two of those reasons, for a data file found as `file` (null
+// when the place has none of that type) whose descriptor is empty.
+std::string unnamed_file(const std::string &value, const Place &place, pm_File *file);
+// Whether the library counts the process ready with any one of its
+// optional inputs (kSpecialProcessNames).
+bool special_process(pm_Process *process);
+
 // Every process of every node's level; only nodes whose path is `only` when
 // that is given.
 std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std::string> &only);
@@ -271,6 +293,7 @@ void add_show_commands(CLI::App &app, Command &selected);   // show, ready
 void add_transfer_commands(CLI::App &app, Command &selected);  // export, import
 void add_check_command(CLI::App &app, Command &selected);
 void add_dump_command(CLI::App &app, Command &selected);
+void add_workflow_command(CLI::App &app, Command &selected);
 
 // What `kestrum dump FILE` prints, into `out`; kExitOk, or a Failure when
 // the file does not open as a tree file. Any bytes at all are safe to give it.

@@ -48,6 +48,7 @@ int main(int argc, char **argv) {
   kcli::add_transfer_commands(app, selected);
   kcli::add_check_command(app, selected);
   kcli::add_dump_command(app, selected);
+  kcli::add_workflow_command(app, selected);
   // Set after the commands are added, which would otherwise repeat it.
   app.footer(
       "Run 'kestrum COMMAND --help' for the options of a command.\n"

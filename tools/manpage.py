@@ -19,7 +19,7 @@ import subprocess
 import sys
 import tempfile
 
-COMMANDS = ["demo", "show", "ready", "export", "import", "check", "dump"]
+COMMANDS = ["demo", "show", "ready", "export", "import", "check", "dump", "workflow"]
 
 
 def roff_literal(text):

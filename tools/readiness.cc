@@ -13,12 +13,6 @@ namespace kcli {
 
 namespace {
 
-// One node whose data files an input is looked up in.
-struct Place {
-  std::string path;
-  pm_File *files;
-};
-
 std::string tile_path(pm_Tile *tile) { return tile->node.name ? tile->node.name : ""; }
 
 void add_samples(std::vector<Place> &places, pm_Tile *tile) {
@@ -26,9 +20,8 @@ void add_samples(std::vector<Place> &places, pm_Tile *tile) {
     places.push_back({tile_path(tile) + "/" + (sample->node.name ? sample->node.name : ""), sample->files});
 }
 
-// The nodes whose files decide an input of `level` at `node`: for the
-// project every tile or sample, for a tile its samples, for a sample its
-// own tile; the node itself when the levels match.
+}  // namespace
+
 std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node) {
   std::vector<Place> places;
   if (level == kLevelProject) {
@@ -52,12 +45,15 @@ std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef
   return places;
 }
 
-// Why the input `value` is not present at the place; empty when it is.
+std::string unnamed_file(const std::string &value, const Place &place, pm_File *file) {
+  if (!file) return value + " at " + place.path + ": no data file of that type";
+  return value + " at " + place.path + ": the data file names no file";
+}
+
 std::string absence(pm_Project *project, const std::string &value, const Place &place) {
   pm_File *file = pm_FileFind(place.files, value.c_str());
-  if (!file) return value + " at " + place.path + ": no data file of that type";
-  const std::string descriptor = take(pm_FileGetDescriptor(file));
-  if (descriptor.empty()) return value + " at " + place.path + ": the data file names no file";
+  const std::string descriptor = file ? take(pm_FileGetDescriptor(file)) : std::string();
+  if (descriptor.empty()) return unnamed_file(value, place, file);
   if (file_present(file)) return {};
   return value + " at " + place.path + ": " + project_relative(project, descriptor) + " is not on disk";
 }
@@ -67,6 +63,8 @@ bool special_process(pm_Process *process) {
     if (tk_StrEqualNoCase(process->node.name, special)) return true;
   return false;
 }
+
+namespace {
 
 // Fills the row's missing inputs.
 void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {

@@ -10,11 +10,15 @@
 namespace fs = std::filesystem;
 
 Outcome ToolTest::run(const std::vector<std::string> &args, const std::string &input, std::string cwd) {
+  std::vector<std::string> words{KESTRUM_TOOL};
+  words.insert(words.end(), args.begin(), args.end());
+  return run_program(std::move(words), input, std::move(cwd));
+}
+
+Outcome ToolTest::run_program(std::vector<std::string> words, const std::string &input, std::string cwd) {
   if (cwd.empty()) cwd = dir_.string();
   const std::string in_path = path(".stdin"), out_path = path(".stdout"), err_path = path(".stderr");
   WriteBytes(in_path, input);
-  std::vector<std::string> words{KESTRUM_TOOL};
-  words.insert(words.end(), args.begin(), args.end());
   std::vector<char *> argv;
   for (std::string &word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -27,7 +31,7 @@ Outcome ToolTest::run(const std::vector<std::string> &args, const std::string &i
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(cwd.c_str()) != 0)
       _exit(127);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   Outcome outcome;

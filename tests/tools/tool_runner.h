@@ -27,6 +27,9 @@ class ToolTest : public ::testing::Test {
   // Runs the tool with `args`, in `cwd` (the test directory by default),
   // with `input` on standard input.
   Outcome run(const std::vector<std::string> &args, const std::string &input = {}, std::string cwd = {});
+  // Runs another program the same way: `command` is the program (looked up
+  // in PATH) and its arguments.
+  Outcome run_program(std::vector<std::string> command, const std::string &input = {}, std::string cwd = {});
   // Builds the bundled example in <dir>/demo and returns its project file.
   std::string make_demo();
   std::string path(const std::string &name) const { return (dir_ / name).string(); }
