@@ -215,6 +215,9 @@ struct ReadinessRow {
   std::vector<std::string> missing_one_of;
   std::string command;               // process name and its argument line
 };
+// One process at one node (the node's own level or not): the library's
+// verdict, and when it is not ready, every missing input and where.
+ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeRef &node);
 // Every process of every node's level; only nodes whose path is `only` when
 // that is given.
 std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std::string> &only);
