@@ -71,21 +71,16 @@ class _Handle:
     def project(self) -> "Project":
         """The project the node is in."""
 
-class TileList(_List["Tile"]):
-    def add(self, name: str) -> "Tile":
-        """Appends a new tile; kestrum.Error when the name is taken."""
+class _TreeList(_List[_H]):
+    def add(self, name: str) -> _H:
+        """Appends a new node; kestrum.Error when the name is taken."""
     def set_names(self, names: Iterable[str]) -> None:
-        """Makes the tiles exactly these, in this order (kept, created, destroyed)."""
+        """Makes the list exactly these, in this order (kept, created, destroyed)."""
     def sort(self) -> None:
-        """Sorts the tiles by name (bytes compared)."""
+        """Sorts by name (bytes compared)."""
 
-class SampleList(_List["Sample"]):
-    def add(self, name: str) -> "Sample":
-        """Appends a new sample; kestrum.Error when the name is taken."""
-    def set_names(self, names: Iterable[str]) -> None:
-        """Makes the samples exactly these, in this order (kept, created, destroyed)."""
-    def sort(self) -> None:
-        """Sorts the samples by name (bytes compared)."""
+class TileList(_TreeList["Tile"]): ...
+class SampleList(_TreeList["Sample"]): ...
 
 class FileList(_List["File"]):
     def add(self, type: str, descriptor: Optional[str] = None, time: float = 0.0,

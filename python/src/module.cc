@@ -59,56 +59,38 @@ struct StaleHandle : std::exception {
 PyObject *g_error_type = nullptr;
 PyObject *g_stale_type = nullptr;
 
-// Owns one report slot; raise_if throws ReportError with the whole chain.
-class Slot {
- public:
-  Slot() = default;
-  ~Slot() { tk_ErrorReportDelete(&report_); }
-  Slot(const Slot &) = delete;
-  Slot &operator=(const Slot &) = delete;
-  tk_ErrorReport **out() {
-    tk_ErrorReportDelete(&report_);
-    return &report_;
-  }
-  explicit operator bool() const { return report_ != nullptr; }
-  ReportError error() const {
-    ReportError error;
-    for (const tk_ErrorReport *r = report_; r; r = tk_ErrorReportGetCause(r)) {
-      const char *function = tk_ErrorReportGetFunction(r);
-      const char *message = tk_ErrorReportGetMessage(r);
-      error.chain.emplace_back(function ? function : "", message ? message : "");
-    }
-    if (!error.chain.empty()) error.message = error.chain.front().second;
-    return error;
-  }
-  void raise_if() const {
-    if (report_) throw error();
-  }
-
- private:
-  tk_ErrorReport *report_ = nullptr;
-};
-
-// The tool's failures (JSON import) carry a summary and printable chain
-// lines "function: message".
-ReportError from_failure(const kcli::Failure &failure) {
+// A chain as the tool's Report::lines or a Failure's chain give it, one
+// "function: message" per report, outermost first.
+ReportError from_lines(const std::vector<std::string> &lines, const std::string &summary = {}) {
   ReportError error;
-  error.message = failure.what();
-  const std::string &chain = failure.chain();
-  std::size_t start = 0;
-  while (start < chain.size()) {
-    std::size_t end = chain.find('\n', start);
-    if (end == std::string::npos) end = chain.size();
-    const std::string line = chain.substr(start, end - start);
+  for (const std::string &line : lines) {
     const std::size_t colon = line.find(": ");
     if (colon == std::string::npos)
       error.chain.emplace_back("", line);
     else
       error.chain.emplace_back(line.substr(0, colon), line.substr(colon + 2));
-    start = end + 1;
   }
+  error.message = !summary.empty() ? summary : error.chain.empty() ? "" : error.chain.front().second;
   if (error.chain.empty()) error.chain.emplace_back("", error.message);
   return error;
+}
+
+// Throws the report held, if any, as kestrum.Error.
+void raise_if(const kcli::Report &report) {
+  if (report) throw from_lines(report.lines());
+}
+
+// The tool's failures (JSON import) carry a summary and chain lines.
+ReportError from_failure(const kcli::Failure &failure) {
+  std::vector<std::string> lines;
+  const std::string &chain = failure.chain();
+  for (std::size_t start = 0; start < chain.size();) {
+    std::size_t end = chain.find('\n', start);
+    if (end == std::string::npos) end = chain.size();
+    lines.push_back(chain.substr(start, end - start));
+    start = end + 1;
+  }
+  return from_lines(lines, failure.what());
 }
 
 py::str decode_display(const std::string &text);
@@ -481,11 +463,11 @@ struct List : ListBase {
   H adopt(Node *node, Append append, Destroy destroy) const {
     if (!node) throw std::bad_alloc();
     const std::string name = node_name(node);
-    Slot slot;
-    append(node, slot.out());
-    if (slot || T::find(T::first(*this), name.c_str()) != node) {
+    kcli::Report report;
+    append(node, report.slot());
+    if (report || T::find(T::first(*this), name.c_str()) != node) {
       destroy(node);
-      slot.raise_if();
+      raise_if(report);
       throw ReportError("the library did not append the node");
     }
     return handle<H>(core, node);
@@ -530,8 +512,8 @@ void rebuild(const List<T> &list, const std::set<std::string> &kept, Forget forg
   for (void *node = T::first(list); node; node = next_of(node))
     (kept.count(node_name(node)) ? staying : leaving).push_back(node);
   for (void *node : leaving) forget(node);
-  Slot slot;
-  call(slot.out());
+  kcli::Report report;
+  call(report.slot());
   std::set<void *> now;
   for (void *node = T::first(list); node; node = next_of(node)) now.insert(node);
   for (void *node : staying)
@@ -539,7 +521,7 @@ void rebuild(const List<T> &list, const std::set<std::string> &kept, Forget forg
       list.core->forget_all();
       break;
     }
-  slot.raise_if();
+  raise_if(report);
 }
 
 std::vector<std::string> name_list(const py::iterable &names) {
@@ -609,6 +591,44 @@ py::class_<List<T>> bind_list(py::module_ &m, const char *name, const char *doc)
   return cls;
 }
 
+// Tiles and samples: adding, rebuilding from names, sorting.
+template <class T, class Owner, class Node>
+void bind_tree_list(py::class_<List<T>> &cls, const std::string &kind, int level, Node *(*create)(const char *),
+                    void (*append)(Owner *, Node *, tk_ErrorReport **), Node *(*destroy)(Node *),
+                    void (Core::*forget)(Node *), void (*set_list)(Owner *, int, const char *const *, tk_ErrorReport **),
+                    Node *(*sort)(Owner *)) {
+  cls.def(
+      "add",
+      [create, append, destroy](const List<T> &self, const py::object &name) {
+        const std::string text = encode(name, "name");
+        Owner *owner = static_cast<Owner *>(self.owner_node());
+        return self.adopt(
+            create(text.c_str()), [&](Node *node, tk_ErrorReport **slot) { append(owner, node, slot); }, destroy);
+      },
+      py::arg("name"), ("Appends a new " + kind + "; kestrum.Error when the name is taken.").c_str());
+  cls.def(
+      "set_names",
+      [forget, set_list](const List<T> &self, const py::iterable &names) {
+        const std::vector<std::string> wanted = name_list(names);
+        std::vector<const char *> pointers;
+        for (const std::string &name : wanted) pointers.push_back(name.c_str());
+        Owner *owner = static_cast<Owner *>(self.owner_node());
+        rebuild(
+            self, std::set<std::string>(wanted.begin(), wanted.end()),
+            [&](void *node) { (self.core.get()->*forget)(static_cast<Node *>(node)); },
+            [&](tk_ErrorReport **slot) { set_list(owner, static_cast<int>(pointers.size()), pointers.data(), slot); });
+        // A reorder alone marks nothing in the library, but the new order is saved.
+        pm_ProjectChanged(self.core->project);
+      },
+      py::arg("names"),
+      ("Makes the " + kind + "s exactly these, in this order: existing ones are kept with what they\n"
+       "hold, new ones get a data file per PFA file of level " + std::to_string(level) +
+       ", the others are destroyed\n(their handles go stale).").c_str());
+  cls.def(
+      "sort", [sort](const List<T> &self) { sort(static_cast<Owner *>(self.owner_node())); },
+      ("Sorts the " + kind + "s by name (bytes compared).").c_str());
+}
+
 template <class H>
 void bind_handle_basics(py::class_<H> &cls) {
   cls.def("__eq__", [](const H &a, const py::object &b) {
@@ -650,9 +670,9 @@ void name_property(py::class_<H> &cls, char *(*getter)(Node *), int (*setter)(No
       "name", [getter](const H &self) { return take_text(getter(self.get())); },
       [setter](const H &self, const py::object &value) {
         const std::string name = encode(value, "name");
-        Slot slot;
-        setter(self.get(), name.c_str(), slot.out());
-        slot.raise_if();
+        kcli::Report report;
+        setter(self.get(), name.c_str(), report.slot());
+        raise_if(report);
       },
       doc);
 }
@@ -750,68 +770,10 @@ PYBIND11_MODULE(_kestrum, m) {
   auto arguments = bind_list<ArgumentTraits>(m, "ArgumentList", "The arguments of a process, in list order; look up by name or index.");
 
   // ---- adding and rebuilding ----
-  tiles.def(
-      "add",
-      [](const List<TileTraits> &self, const py::object &name) {
-        const std::string text = encode(name, "name");
-        pm_Project *project = static_cast<pm_Project *>(self.owner_node());
-        return self.adopt(
-            pm_TileCreate(text.c_str()), [&](pm_Tile *t, tk_ErrorReport **s) { pm_ProjectAppendTile(project, t, s); },
-            pm_TileDestroy);
-      },
-      py::arg("name"), "Appends a new tile; kestrum.Error when the name is taken.");
-  tiles.def(
-      "set_names",
-      [](const List<TileTraits> &self, const py::iterable &names) {
-        const std::vector<std::string> wanted = name_list(names);
-        std::vector<const char *> pointers;
-        for (const std::string &name : wanted) pointers.push_back(name.c_str());
-        pm_Project *project = static_cast<pm_Project *>(self.owner_node());
-        rebuild(
-            self, std::set<std::string>(wanted.begin(), wanted.end()),
-            [&](void *node) { self.core->forget_tile(static_cast<pm_Tile *>(node)); },
-            [&](tk_ErrorReport **slot) {
-              pm_ProjectSetTileList(project, static_cast<int>(pointers.size()), pointers.data(), slot);
-            });
-        // A reorder alone marks nothing in the library; the new order is saved, so mark it.
-        pm_ProjectChanged(project);
-      },
-      py::arg("names"),
-      "Makes the tiles exactly these, in this order: existing ones are kept with what they hold,\n"
-      "new ones get a data file per PFA file of level 1, the others are destroyed.");
-  tiles.def("sort", [](const List<TileTraits> &self) { pm_ProjectSortTiles(static_cast<pm_Project *>(self.owner_node())); },
-            "Sorts the tiles by name (bytes compared).");
-
-  samples.def(
-      "add",
-      [](const List<SampleTraits> &self, const py::object &name) {
-        const std::string text = encode(name, "name");
-        pm_Tile *tile = static_cast<pm_Tile *>(self.owner_node());
-        return self.adopt(
-            pm_SampleCreate(text.c_str()), [&](pm_Sample *s, tk_ErrorReport **r) { pm_TileAppendSample(tile, s, r); },
-            pm_SampleDestroy);
-      },
-      py::arg("name"), "Appends a new sample; kestrum.Error when the name is taken.");
-  samples.def(
-      "set_names",
-      [](const List<SampleTraits> &self, const py::iterable &names) {
-        const std::vector<std::string> wanted = name_list(names);
-        std::vector<const char *> pointers;
-        for (const std::string &name : wanted) pointers.push_back(name.c_str());
-        pm_Tile *tile = static_cast<pm_Tile *>(self.owner_node());
-        rebuild(
-            self, std::set<std::string>(wanted.begin(), wanted.end()),
-            [&](void *node) { self.core->forget_sample(static_cast<pm_Sample *>(node)); },
-            [&](tk_ErrorReport **slot) {
-              pm_TileSetSampleList(tile, static_cast<int>(pointers.size()), pointers.data(), slot);
-            });
-        pm_ProjectChanged(self.core->project);
-      },
-      py::arg("names"),
-      "Makes the samples exactly these, in this order: existing ones are kept with what they hold,\n"
-      "new ones get a data file per PFA file of level 2, the others are destroyed.");
-  samples.def("sort", [](const List<SampleTraits> &self) { pm_TileSortSamples(static_cast<pm_Tile *>(self.owner_node())); },
-              "Sorts the samples by name (bytes compared).");
+  bind_tree_list(tiles, "tile", 1, pm_TileCreate, pm_ProjectAppendTile, pm_TileDestroy, &Core::forget_tile,
+                 pm_ProjectSetTileList, pm_ProjectSortTiles);
+  bind_tree_list(samples, "sample", 2, pm_SampleCreate, pm_TileAppendSample, pm_SampleDestroy, &Core::forget_sample,
+                 pm_TileSetSampleList, pm_TileSortSamples);
 
   files.def(
       "add",
@@ -945,9 +907,9 @@ PYBIND11_MODULE(_kestrum, m) {
       "type", [](const File &self) { return take_text(pm_FileGetType(self.get())); },
       [](const File &self, const py::object &value) {
         const std::string type = encode(value, "type");
-        Slot slot;
-        pm_FileSetType(self.get(), type.c_str(), slot.out());
-        slot.raise_if();
+        kcli::Report report;
+        pm_FileSetType(self.get(), type.c_str(), report.slot());
+        raise_if(report);
       },
       "The file type: the name of its PFA file, unique among its node's data files.");
   text_property(file, "descriptor", pm_FileGetDescriptor, pm_FileSetDescriptor, "Where the file lies on disk, or None.");
@@ -957,9 +919,9 @@ PYBIND11_MODULE(_kestrum, m) {
           "time", [](const File &self) { return pm_FileGetDate(self.get()); },
           [](const File &self, double value) { pm_FileSetDate(self.get(), value); }, "The host's time value.")
       .def_property_readonly("exists", [](const File &self) {
-        Slot slot;
-        const int present = pm_FileDescriptorExists(self.get(), slot.out());
-        slot.raise_if();
+        kcli::Report report;
+        const int present = pm_FileDescriptorExists(self.get(), report.slot());
+        raise_if(report);
         return present != 0;
       }, "Whether the descriptor names an existing file (False without a descriptor).")
       .def_property_readonly("parent", [](const File &self) { return parent_object(self.core, self.get()->node.parent); },
@@ -987,18 +949,18 @@ PYBIND11_MODULE(_kestrum, m) {
         return List<ArgumentTraits>{{self.core, self.ref, 0}};
       }, "The process's arguments.")
       .def_property_readonly("command_line", [](const Process &self) {
-        Slot slot;
-        py::object line = take_text(pm_ProcessCommandLine(self.get(), slot.out()));
-        slot.raise_if();
+        kcli::Report report;
+        py::object line = take_text(pm_ProcessCommandLine(self.get(), report.slot()));
+        raise_if(report);
         return line;
       }, "The argument part of its command line (\"in $photo out $segments\"), or None when no\n"
          "argument contributes.")
       .def("ready", [](const Process &self, const py::object &node) {
         pm_Process *raw = self.get();
         const kcli::NodeRef place = node_ref(self.core, node);
-        Slot slot;
-        const int ready = pm_IsProcessReady(self.core->project, raw, place.node, slot.out());
-        slot.raise_if();
+        kcli::Report report;
+        const int ready = pm_IsProcessReady(self.core->project, raw, place.node, report.slot());
+        raise_if(report);
         return ready != 0;
       }, py::arg("node") = py::none(),
       "Whether the process may run at the node (the project, a tile or a sample; None is the\n"
@@ -1007,15 +969,7 @@ PYBIND11_MODULE(_kestrum, m) {
         pm_Process *raw = self.get();
         const kcli::NodeRef place = node_ref(self.core, node);
         const kcli::ReadinessRow row = kcli::readiness_row(self.core->project, raw, place);
-        if (!row.error.empty()) {
-          ReportError error;
-          for (const std::string &line : row.error) {
-            const std::size_t colon = line.find(": ");
-            error.chain.emplace_back(line.substr(0, colon), colon == std::string::npos ? "" : line.substr(colon + 2));
-          }
-          error.message = error.chain.front().second;
-          throw error;
-        }
+        if (!row.error.empty()) throw from_lines(row.error);
         std::vector<py::str> lines;
         for (const std::string &line : row.missing) lines.push_back(decode(line));
         if (row.lacks_optional)
@@ -1055,10 +1009,10 @@ PYBIND11_MODULE(_kestrum, m) {
   project.def(py::init([]() { return wrap_new(pm_ProjectCreate()); }))
       .def_static("load", [](const py::object &path) {
         const std::string name = encode_path(path);
-        Slot slot;
-        pm_Project *loaded = pm_ProjectLoad(name.c_str(), 0, slot.out());
+        kcli::Report report;
+        pm_Project *loaded = pm_ProjectLoad(name.c_str(), 0, report.slot());
         if (!loaded) {
-          slot.raise_if();
+          raise_if(report);
           throw std::bad_alloc();
         }
         return wrap_new(loaded);
@@ -1075,9 +1029,9 @@ PYBIND11_MODULE(_kestrum, m) {
         const std::string json = encode(text, "document");
         kcli::ProjectPtr built = kcli::import_json(json, "the document", directory);
         if (!filename.empty()) {
-          Slot slot;
-          pm_ProjectSetFilename(built.get(), filename.c_str(), slot.out());
-          slot.raise_if();
+          kcli::Report report;
+          pm_ProjectSetFilename(built.get(), filename.c_str(), report.slot());
+          raise_if(report);
         }
         return wrap_new(built.release());
       }, py::arg("document"), py::arg("path") = py::none(),
@@ -1087,16 +1041,16 @@ PYBIND11_MODULE(_kestrum, m) {
       .def("to_dict", [](const Project &self) { return export_dict(self.get()); },
            "The project as `kestrum export` writes it, as Python values.")
       .def("save", [](const Project &self) {
-        Slot slot;
-        pm_ProjectSave(self.get(), 0, slot.out());
-        slot.raise_if();
+        kcli::Report report;
+        pm_ProjectSave(self.get(), 0, report.slot());
+        raise_if(report);
       }, "Writes the project to its own file; kestrum.Error when it has none or the write fails.")
       .def("save_as", [](const Project &self, const py::object &path) {
         const std::string name = encode_path(path);
         const bool was_dirty = pm_ProjectDirty(self.get()) != 0;
-        Slot slot;
-        pm_ProjectSaveAs(self.get(), name.c_str(), 0, slot.out());
-        slot.raise_if();
+        kcli::Report report;
+        pm_ProjectSaveAs(self.get(), name.c_str(), 0, report.slot());
+        raise_if(report);
         // The copy is written, but the project's own file is as old as before.
         if (was_dirty) pm_ProjectChanged(self.get());
       }, py::arg("path"), "Writes the whole project into another file; the project keeps its own file.")
@@ -1108,9 +1062,9 @@ PYBIND11_MODULE(_kestrum, m) {
           "filename", [](const Project &self) { return take_text(pm_ProjectGetFilename(self.get())); },
           [](const Project &self, const py::object &path) {
             const std::string name = encode_path(path);
-            Slot slot;
-            pm_ProjectSetFilename(self.get(), name.c_str(), slot.out());
-            slot.raise_if();
+            kcli::Report report;
+            pm_ProjectSetFilename(self.get(), name.c_str(), report.slot());
+            raise_if(report);
           },
           "The project's own file (absolute), or None.")
       .def_property(

@@ -1,5 +1,7 @@
 """Shared fixtures of the Python package's tests: the tool, and projects made
 by it (the demo) or through the package."""
+import ctypes
+import gc
 import json
 import os
 import subprocess
@@ -35,3 +37,18 @@ def demo(tool, tmp_path_factory):
 
 def tool_json(tool, *args):
     return json.loads(run_tool(tool, *args)[1])
+
+
+def pytest_sessionfinish(session, exitstatus):
+    """In the sanitizer build, a leak check once every test has run. The
+    check at exit would report the interpreter's own blocks, which it never
+    frees, so it is off there (leak_check_at_exit=0) and this one runs while
+    the interpreter still reaches what it holds: what is left unreachable
+    was lost by the package or the library."""
+    try:
+        check = ctypes.CDLL(None).__lsan_do_recoverable_leak_check
+    except AttributeError:
+        return
+    gc.collect()
+    if check() != 0:
+        session.exitstatus = pytest.ExitCode.TESTS_FAILED
