@@ -6,12 +6,14 @@
 //
 // - A handle holds the project's Core (shared), so a tile handle keeps its
 //   whole project alive; the project is destroyed with the last handle.
-// - A handle does not hold a node pointer directly but a Ref, shared by all
-//   handles of one node and found through Core::refs. Whenever this file
-//   frees nodes (removal, list rebuild) it first empties the Refs of every
-//   node that goes, and drops them from the map, so a stale handle raises
-//   StaleHandleError instead of touching freed memory, and a new node that
-//   the allocator puts where a freed one lived gets a Ref of its own.
+// - A handle holds its node's address and the epoch it was made in. Whenever
+//   this file frees nodes (removal, list rebuild) it first records, for every
+//   node that goes, the epoch of its end and starts a new epoch. A handle is
+//   used only when its node has not ended since the handle was made: a stale
+//   handle raises StaleHandleError instead of touching freed memory, and a
+//   new node that the allocator puts where a freed one lived is valid only
+//   for handles made after it. Nothing is looked up while nothing was freed,
+//   so walking a large project stays cheap.
 // - No raw node pointer is kept across a call back into Python (which may
 //   run arbitrary code, finalizers included): arguments are converted first,
 //   then the library is called, then results are turned into objects.
@@ -192,32 +194,26 @@ int32_t enum_arg(const py::handle &value) {
 
 // ---- the project and its node references ------------------------------------------
 
-struct Ref {
-  void *node;
-};
-
 struct Core {
   pm_Project *project;
-  std::unordered_map<const void *, std::weak_ptr<Ref>> refs;
+  uint64_t epoch = 1;  // handles are made in the current epoch
+  uint64_t floor = 0;  // handles made before it are all stale
+  std::unordered_map<const void *, uint64_t> ended;  // address -> epoch its last node was freed in
 
   explicit Core(pm_Project *owned) : project(owned) {}
   ~Core() { pm_ProjectDestroy(project); }  // no handle is left: each holds the Core
   Core(const Core &) = delete;
   Core &operator=(const Core &) = delete;
 
-  std::shared_ptr<Ref> ref(void *node) {
-    std::weak_ptr<Ref> &slot = refs[node];
-    if (std::shared_ptr<Ref> live = slot.lock()) return live;
-    auto fresh = std::make_shared<Ref>(Ref{node});
-    slot = fresh;
-    return fresh;
+  bool alive(const void *node, uint64_t made) const {
+    if (made < floor) return false;
+    if (ended.empty()) return true;
+    auto found = ended.find(node);
+    return found == ended.end() || found->second < made;
   }
-  void forget(const void *node) {
-    auto found = refs.find(node);
-    if (found == refs.end()) return;
-    if (std::shared_ptr<Ref> live = found->second.lock()) live->node = nullptr;
-    refs.erase(found);
-  }
+  // Called before the node is freed; handles made from now on are of the
+  // next epoch, so they may refer to a new node at the same address.
+  void forget(const void *node) { ended[node] = epoch++; }
   void forget_files(pm_File *list) {
     for (pm_File *file = list; file; file = reinterpret_cast<pm_File *>(file->node.next)) forget(file);
   }
@@ -236,11 +232,7 @@ struct Core {
   }
   // Every handle of the project goes stale (the fallback when the library
   // freed nodes other than the ones it documents).
-  void forget_all() {
-    for (auto &entry : refs)
-      if (std::shared_ptr<Ref> live = entry.second.lock()) live->node = nullptr;
-    refs.clear();
-  }
+  void forget_all() { floor = ++epoch; }
 };
 
 using CorePtr = std::shared_ptr<Core>;
@@ -252,12 +244,14 @@ struct Project {
 
 struct Handle {
   CorePtr core;
-  std::shared_ptr<Ref> ref;
+  void *node = nullptr;
+  uint64_t made = 0;
+  bool alive() const { return core->alive(node, made); }
   void *raw(const char *kind) const {
-    if (!ref->node)
+    if (!alive())
       throw StaleHandle(std::string("this ") + kind +
                         " handle no longer refers to a node: it was removed, or replaced by a list rebuild");
-    return ref->node;
+    return node;
   }
 };
 
@@ -290,7 +284,8 @@ template <class H>
 H handle(const CorePtr &core, void *node) {
   H made;
   made.core = core;
-  made.ref = core->ref(node);
+  made.node = node;
+  made.made = core->epoch;
   return made;
 }
 
@@ -304,15 +299,17 @@ std::string node_name(void *node) {
 // ---- lists ---------------------------------------------------------------------------
 
 // Where a list hangs: the project (owner null), a tile, sample or process
-// (owner's Ref), or a level of the processing model.
+// (the owner's address and epoch), or a level of the processing model.
 struct ListBase {
   CorePtr core;
-  std::shared_ptr<Ref> owner;
+  void *owner = nullptr;  // null: the project
+  uint64_t owner_made = 0;
   int level = 0;
   void *owner_node() const {
     if (!owner) return core->project;
-    if (!owner->node) throw StaleHandle("the node this list belongs to was removed, or replaced by a list rebuild");
-    return owner->node;
+    if (!core->alive(owner, owner_made))
+      throw StaleHandle("the node this list belongs to was removed, or replaced by a list rebuild");
+    return owner;
   }
 };
 
@@ -477,25 +474,25 @@ struct List : ListBase {
 template <class T>
 struct Iterator {
   List<T> list;
-  std::shared_ptr<Ref> last;  // the element given last; null before the first
+  Handle last;  // the element given last; no node before the first
   bool done = false;
   typename T::H next() {
     if (done) throw py::stop_iteration();
     void *node;
-    if (!last) {
+    if (!last.node) {
       node = T::first(list);
     } else {
-      if (!last->node)
+      if (!last.alive())
         throw py::value_error(std::string("the ") + T::kPlural + " changed during iteration: the one given last was removed");
       list.owner_node();
-      node = next_of(last->node);
+      node = next_of(last.node);
     }
     if (!node) {
       done = true;
       throw py::stop_iteration();
     }
     auto made = handle<typename T::H>(list.core, node);
-    last = made.ref;
+    last = made;
     return made;
   }
 };
@@ -578,7 +575,7 @@ py::class_<List<T>> bind_list(py::module_ &m, const char *name, const char *doc)
       .def("__next__", &I::next);
   py::class_<L> cls(m, name, doc);
   cls.def("__len__", &L::size)
-      .def("__iter__", [](const L &self) { return I{self, nullptr, false}; })
+      .def("__iter__", [](const L &self) { return I{self, Handle{self.core}, false}; })
       .def("__getitem__", &L::get, py::arg("key"))
       .def("__contains__", &L::contains)
       .def("__delitem__", &L::remove)
@@ -632,10 +629,14 @@ void bind_tree_list(py::class_<List<T>> &cls, const std::string &kind, int level
 template <class H>
 void bind_handle_basics(py::class_<H> &cls) {
   cls.def("__eq__", [](const H &a, const py::object &b) {
-       return py::isinstance<H>(b) && b.template cast<const H &>().ref == a.ref;
+       if (!py::isinstance<H>(b)) return false;
+       const H &other = b.template cast<const H &>();
+       // Handles of one node are equal; a stale one equals only those made with it.
+       return other.core == a.core && other.node == a.node &&
+              (a.alive() && other.alive() ? true : other.made == a.made);
      })
-      .def("__hash__", [](const H &self) { return std::hash<const void *>()(self.ref.get()); })
-      .def_property_readonly("alive", [](const H &self) { return self.ref->node != nullptr; },
+      .def("__hash__", [](const H &self) { return std::hash<const void *>()(self.node); })
+      .def_property_readonly("alive", [](const H &self) { return self.alive(); },
                              "False once the node was removed or replaced by a list rebuild.")
       .def_property_readonly("project", [](const H &self) { return Project{self.core}; }, "The project the node is in.");
 }
@@ -678,13 +679,26 @@ void name_property(py::class_<H> &cls, char *(*getter)(Node *), int (*setter)(No
 }
 
 std::string handle_repr(const Handle &self, const char *type) {
-  if (!self.ref->node) return std::string("<kestrum.") + type + " (removed)>";
-  return std::string("<kestrum.") + type + " " + py::repr(decode(node_name(self.ref->node))).cast<std::string>() + ">";
+  if (!self.alive()) return std::string("<kestrum.") + type + " (removed)>";
+  return std::string("<kestrum.") + type + " " + py::repr(decode(node_name(self.node))).cast<std::string>() + ">";
 }
 
+// The export's JSON as Python values. The cyclic collector is held off
+// while json.loads makes its millions of containers (none of them can be
+// garbage yet), which would otherwise scan them again and again.
 py::object export_dict(pm_Project *project) {
   const std::string text = kcli::export_text(project);
-  return py::module_::import("json").attr("loads")(decode(text));
+  py::module_ gc = py::module_::import("gc");
+  const bool enabled = gc.attr("isenabled")().cast<bool>();
+  gc.attr("disable")();
+  try {
+    py::object document = py::module_::import("json").attr("loads")(decode(text));
+    if (enabled) gc.attr("enable")();
+    return document;
+  } catch (...) {
+    if (enabled) gc.attr("enable")();
+    throw;
+  }
 }
 
 // A level of the processing model, as project.levels gives it.
@@ -875,11 +889,11 @@ PYBIND11_MODULE(_kestrum, m) {
       "How the tile was selected (Selection).");
   tile.def_property_readonly("samples", [](const Tile &self) {
         self.get();
-        return List<SampleTraits>{{self.core, self.ref, 0}};
+        return List<SampleTraits>{{self.core, self.node, self.made, 0}};
       }, "The tile's samples.")
       .def_property_readonly("files", [](const Tile &self) {
         self.get();
-        return List<FileTraits>{{self.core, self.ref, 1}};
+        return List<FileTraits>{{self.core, self.node, self.made, 1}};
       }, "The tile's data files.")
       .def("__repr__", [](const Tile &self) { return handle_repr(self, "Tile"); });
 
@@ -895,7 +909,7 @@ PYBIND11_MODULE(_kestrum, m) {
       "How the sample was selected (Selection).");
   sample.def_property_readonly("files", [](const Sample &self) {
           self.get();
-          return List<FileTraits>{{self.core, self.ref, 2}};
+          return List<FileTraits>{{self.core, self.node, self.made, 2}};
         }, "The sample's data files.")
       .def_property_readonly("tile", [](const Sample &self) { return parent_object(self.core, self.get()->node.parent); },
                              "The tile holding the sample.")
@@ -946,7 +960,7 @@ PYBIND11_MODULE(_kestrum, m) {
   process
       .def_property_readonly("arguments", [](const Process &self) {
         self.get();
-        return List<ArgumentTraits>{{self.core, self.ref, 0}};
+        return List<ArgumentTraits>{{self.core, self.node, self.made, 0}};
       }, "The process's arguments.")
       .def_property_readonly("command_line", [](const Process &self) {
         kcli::Report report;
@@ -995,9 +1009,9 @@ PYBIND11_MODULE(_kestrum, m) {
 
   py::class_<Level>(m, "Level", "A level of the processing model: 0 the project, 1 tiles, 2 samples.")
       .def_readonly("index", &Level::index, "0, 1 or 2.")
-      .def_property_readonly("pfa_files", [](const Level &self) { return List<PFAFileTraits>{{self.core, nullptr, self.index}}; },
+      .def_property_readonly("pfa_files", [](const Level &self) { return List<PFAFileTraits>{{self.core, nullptr, 0, self.index}}; },
                              "The level's PFA files.")
-      .def_property_readonly("processes", [](const Level &self) { return List<ProcessTraits>{{self.core, nullptr, self.index}}; },
+      .def_property_readonly("processes", [](const Level &self) { return List<ProcessTraits>{{self.core, nullptr, 0, self.index}}; },
                              "The level's processes.")
       .def("__repr__", [](const Level &self) { return "<kestrum.Level " + std::to_string(self.index) + ">"; });
 
@@ -1079,9 +1093,9 @@ PYBIND11_MODULE(_kestrum, m) {
           "use_poly_tool", [](const Project &self) { return enum_value(kSwitch, pm_ProjectGetUsePolyTool(self.get())); },
           [](const Project &self, const py::object &value) { pm_ProjectSetUsePolyTool(self.get(), enum_arg(value)); },
           "The polygon-tool analysis switch (Switch).")
-      .def_property_readonly("tiles", [](const Project &self) { return List<TileTraits>{{self.core, nullptr, 0}}; },
+      .def_property_readonly("tiles", [](const Project &self) { return List<TileTraits>{{self.core, nullptr, 0, 0}}; },
                              "The project's tiles.")
-      .def_property_readonly("files", [](const Project &self) { return List<FileTraits>{{self.core, nullptr, 0}}; },
+      .def_property_readonly("files", [](const Project &self) { return List<FileTraits>{{self.core, nullptr, 0, 0}}; },
                              "The project's own data files.")
       .def_property_readonly("levels", [](const Project &self) {
         return py::make_tuple(Level{self.core, 0}, Level{self.core, 1}, Level{self.core, 2});
