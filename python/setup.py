@@ -45,7 +45,10 @@ extension = Pybind11Extension(
     "kestrum._kestrum",
     [os.path.relpath(os.path.join(HERE, "src", "module.cc"), HERE)]
     + [os.path.relpath(os.path.join(TOOLS, name), HERE) for name in TOOL_SOURCES],
-    include_dirs=[TOOLS] + [flag[2:] for flag in pkg_config("--cflags-only-I")],
+    # The installed headers first; the tool's sources and the header-only
+    # name hash they use come from the source tree.
+    include_dirs=[flag[2:] for flag in pkg_config("--cflags-only-I")]
+    + [TOOLS, os.path.join(os.path.dirname(HERE), "toolkit")],
     library_dirs=libdirs,
     libraries=[flag[2:] for flag in pkg_config("--libs-only-l")],
     runtime_library_dirs=libdirs,

@@ -23,8 +23,12 @@ print(kestrum.__file__)
 """
 
 
+WORK = None
+
+
 def run(*args, env=None):
-    done = subprocess.run(args, capture_output=True, text=True, env=env)
+    # Run from an empty place: the current directory comes first on sys.path.
+    done = subprocess.run(args, capture_output=True, text=True, env=env, cwd=os.path.join(WORK, "empty"))
     if done.returncode != 0:
         sys.exit("failed: %s\n%s%s" % (" ".join(map(str, args)), done.stdout, done.stderr))
     return done.stdout
@@ -32,7 +36,10 @@ def run(*args, env=None):
 
 def main():
     build, source, work = sys.argv[1:4]
+    global WORK
+    WORK = work
     shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(os.path.join(work, "empty"))
     prefix = os.path.join(work, "prefix")
     run("cmake", "--install", build, "--prefix", prefix)
 
@@ -52,8 +59,15 @@ def main():
         if os.path.isdir(os.path.join(prefix, libdir, "pkgconfig")):
             env["PKG_CONFIG_PATH"] = os.path.join(prefix, libdir, "pkgconfig")
     env["CFLAGS"] = "-O0 -g0"  # this checks the packaging; keep the compile short
+    # pip builds in the tree it is given: a copy of python/ beside links to
+    # the parts of the source it reads, so that the checkout stays clean.
+    tree = os.path.join(work, "source")
+    shutil.copytree(os.path.join(source, "python"), os.path.join(tree, "python"),
+                    ignore=shutil.ignore_patterns("build", "*.egg-info"))
+    for part in ("include", "toolkit", "tools"):
+        os.symlink(os.path.join(source, part), os.path.join(tree, part))
     run(python, "-m", "pip", "install", "--no-build-isolation", "--no-index", "--quiet",
-        os.path.join(source, "python"), env=env)
+        os.path.join(tree, "python"), env=env)
     where = run(python, "-c", SMOKE, env=env).strip()
     assert where.startswith(venv), where
     stubs = os.path.join(os.path.dirname(where), "__init__.pyi")

@@ -8,9 +8,13 @@ set(kestrum_pytest_env
   KESTRUM_TOOL=$<TARGET_FILE:kestrum_tool>
   PYTHONDONTWRITEBYTECODE=1)
 if(KESTRUM_SANITIZE)
+  # libstdc++ is preloaded too: ASan finds the C++ runtime's throw only
+  # when it is there from the start, and python3 itself is not C++.
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
     OUTPUT_VARIABLE kestrum_libasan OUTPUT_STRIP_TRAILING_WHITESPACE)
-  list(APPEND kestrum_pytest_env LD_PRELOAD=${kestrum_libasan}
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.so
+    OUTPUT_VARIABLE kestrum_libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+  list(APPEND kestrum_pytest_env "LD_PRELOAD=${kestrum_libasan} ${kestrum_libstdcxx}" PYTHONMALLOC=malloc
     ASAN_OPTIONS=detect_leaks=1:leak_check_at_exit=0:abort_on_error=1)
 endif()
 add_test(NAME python.Package
