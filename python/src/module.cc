@@ -1032,7 +1032,9 @@ PYBIND11_MODULE(_kestrum, m) {
         return wrap_new(loaded);
       }, py::arg("path"), "Reads a project file; kestrum.Error with the library's chain when it does not load.")
       .def_static("from_dict", [](const py::object &document, const py::object &path) {
-        std::string directory = ".";
+        // "$PROJECT/..." names become absolute: under the file's directory,
+        // or without a file under the current one.
+        std::string directory = encode_path(py::module_::import("os").attr("getcwd")());
         std::string filename;
         if (!path.is_none()) {
           filename = encode_path(path);
@@ -1050,8 +1052,8 @@ PYBIND11_MODULE(_kestrum, m) {
         return wrap_new(built.release());
       }, py::arg("document"), py::arg("path") = py::none(),
       "Builds a project from what to_dict() gives (the JSON of `kestrum export`). With a path, the\n"
-      "project is bound to that file (not yet written) and \"$PROJECT/...\" names are taken\n"
-      "relative to its directory; without, relative to the current directory.")
+      "project is bound to that file (not yet written) and \"$PROJECT/...\" names are made\n"
+      "absolute under its directory; without, under the current directory.")
       .def("to_dict", [](const Project &self) { return export_dict(self.get()); },
            "The project as `kestrum export` writes it, as Python values.")
       .def("save", [](const Project &self) {

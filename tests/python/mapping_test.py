@@ -2,6 +2,7 @@
 JSON of export, readiness. The library's own behaviour is tested in C++;
 these check that the package hands it over unchanged."""
 import json
+import os
 
 import pytest
 
@@ -111,6 +112,7 @@ def test_dicts_are_the_export_json_and_round_trip(tool, demo, tmp_path):
     rebuilt = kestrum.Project.from_dict(document, tmp_path / "rebuilt.kpf")
     assert rebuilt.to_dict() == document
     rebuilt.save()
+    assert kestrum.Project.from_dict(document).files[0].descriptor.startswith(os.getcwd() + "/data/")
     assert run_tool(tool, "export", str(tmp_path / "rebuilt.kpf"))[1] == run_tool(tool, "export", str(demo))[1]
 
 
