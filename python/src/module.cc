@@ -352,49 +352,44 @@ struct FileTraits {
     pm_FileDestroy(static_cast<pm_File *>(node));
   }
 };
-struct PFAFileTraits {
-  using H = PFAFile;
-  static constexpr const char *kPlural = "PFA files";
-  static pm_PFAFile **head(const ListBase &list) {
-    pm_ProcFiles *root = list.core->project->pfa_root;
-    return root ? &root->lists[list.level] : nullptr;
+// The level lists (PFA files, processes) have no owner the library could
+// update: the new first element is stored here. Removing from them marks
+// nothing in the library, so the project is marked here, as a host must.
+template <class Node, class Container, Container *pm_Project::*kContainer, Node *(*kFind)(Node *, const char *),
+          Node *(*kRemove)(Node *), Node *(*kDestroy)(Node *), void (*kForget)(Core &, Node *),
+          void (*kMark)(pm_Project *)>
+struct LevelTraits {
+  static Node **head(const ListBase &list) {
+    Container *container = list.core->project->*kContainer;
+    return container ? &container->lists[list.level] : nullptr;
   }
   static void *first(const ListBase &list) {
-    pm_PFAFile **at = head(list);
+    Node **at = head(list);
     return at ? *at : nullptr;
   }
-  static void *find(void *first, const char *name) { return pm_PFAFileFind(static_cast<pm_PFAFile *>(first), name); }
-  // The level lists have no owner the library could update: the new first
-  // element is stored here. Removing a PFA file marks nothing, so the
-  // PFA root is marked, as a host must.
+  static void *find(void *first, const char *name) { return kFind(static_cast<Node *>(first), name); }
   static void destroy(const ListBase &list, void *node) {
-    list.core->forget(node);
-    pm_PFAFile **at = head(list);
-    *at = pm_PFAFileRemove(static_cast<pm_PFAFile *>(node));
-    pm_PFAFileDestroy(static_cast<pm_PFAFile *>(node));
-    pm_ProcFilesChanged(list.core->project->pfa_root);
+    kForget(*list.core, static_cast<Node *>(node));
+    Node **at = head(list);
+    *at = kRemove(static_cast<Node *>(node));
+    kDestroy(static_cast<Node *>(node));
+    kMark(list.core->project);
   }
 };
-struct ProcessTraits {
+void forget_pfa(Core &core, pm_PFAFile *pfa) { core.forget(pfa); }
+void forget_process(Core &core, pm_Process *process) { core.forget_process(process); }
+// A PFA file counts only while the PFA root is marked itself.
+void mark_pfa_root(pm_Project *project) { pm_ProcFilesChanged(project->pfa_root); }
+
+struct PFAFileTraits : LevelTraits<pm_PFAFile, pm_ProcFiles, &pm_Project::pfa_root, pm_PFAFileFind, pm_PFAFileRemove,
+                                   pm_PFAFileDestroy, forget_pfa, mark_pfa_root> {
+  using H = PFAFile;
+  static constexpr const char *kPlural = "PFA files";
+};
+struct ProcessTraits : LevelTraits<pm_Process, pm_ProcessLists, &pm_Project::process_lists, pm_ProcessFind,
+                                   pm_ProcessRemove, pm_ProcessDestroy, forget_process, pm_ProjectChanged> {
   using H = Process;
   static constexpr const char *kPlural = "processes";
-  static pm_Process **head(const ListBase &list) {
-    pm_ProcessLists *lists = list.core->project->process_lists;
-    return lists ? &lists->lists[list.level] : nullptr;
-  }
-  static void *first(const ListBase &list) {
-    pm_Process **at = head(list);
-    return at ? *at : nullptr;
-  }
-  static void *find(void *first, const char *name) { return pm_ProcessFind(static_cast<pm_Process *>(first), name); }
-  // As for PFA files; removing a process does not mark the project either.
-  static void destroy(const ListBase &list, void *node) {
-    list.core->forget_process(static_cast<pm_Process *>(node));
-    pm_Process **at = head(list);
-    *at = pm_ProcessRemove(static_cast<pm_Process *>(node));
-    pm_ProcessDestroy(static_cast<pm_Process *>(node));
-    pm_ProjectChanged(list.core->project);
-  }
 };
 struct ArgumentTraits {
   using H = Argument;
