@@ -28,8 +28,8 @@ suite() {
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@" ${CTEST_ARGS:-}
 }
 
-build build -DKESTRUM_WERROR=ON -DKESTRUM_FAULT_INJECTION=ON
+build build -DKESTRUM_WERROR=ON -DKESTRUM_FAULT_INJECTION=ON -DKESTRUM_BUILD_PYTHON=ON
 suite build
-build build-asan -DKESTRUM_WERROR=ON -DKESTRUM_SANITIZE=ON -DKESTRUM_FAULT_INJECTION=ON -DKESTRUM_TOOLKIT_HEAP=malloc
+build build-asan -DKESTRUM_WERROR=ON -DKESTRUM_SANITIZE=ON -DKESTRUM_FAULT_INJECTION=ON -DKESTRUM_TOOLKIT_HEAP=malloc -DKESTRUM_BUILD_PYTHON=ON
 KESTRUM_SLOW_PATHS=1 suite build-asan
 suite build-asan -R 'LongList|^persist\.'

@@ -205,6 +205,9 @@ struct ReadinessRow {
   std::vector<std::string> missing_one_of;
   std::string command;               // process name and its argument line
 };
+// One process at one node (the node's own level or not): the library's
+// verdict, and when it is not ready, every missing input and where.
+ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeRef &node);
 // ---- Where a process's data files are --------------------------------------
 // One node whose data files an argument's file is looked up in, by path.
 struct Place {

@@ -108,32 +108,32 @@ std::string hex_of(const std::string &text) {
 // ": " after a key, "{}" and "[]" for empty containers, strings escaped as
 // that library escapes them. Nothing of the document is held but a chunk of
 // text on its way out, so an export costs the loaded project and no more.
-class Writer {
+class TextWriter final : public Writer {
  public:
-  explicit Writer(std::ostream &out) : out_(out) { buffer_.reserve(kChunk + 1024); }
+  explicit TextWriter(std::ostream &out) : out_(out) { buffer_.reserve(kChunk + 1024); }
 
-  void begin_object() { open('{'); }
-  void end_object() { close('}'); }
-  void begin_array() { open('['); }
-  void end_array() { close(']'); }
+  void begin_object() override { open('{'); }
+  void end_object() override { close('}'); }
+  void begin_array() override { open('['); }
+  void end_array() override { close(']'); }
 
   // Starts the next member of the open object; its value follows.
-  void key(std::string_view name) {
+  void key(std::string_view name) override {
     item();
     string(name);
     buffer_ += ": ";
   }
   // Starts the next element of the open array; its value follows.
-  void element() { item(); }
+  void element() override { item(); }
 
-  void null() { buffer_ += "null"; }
-  void number(long long value) {
+  void null() override { buffer_ += "null"; }
+  void number(long long value) override {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     buffer_.append(digits, end);
   }
   // The library's own shortest form that reads back as the same double.
-  void number(double value) {
+  void number(double value) override {
     char digits[64];
     const char *end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
     buffer_.append(digits, static_cast<std::size_t>(end - digits));
@@ -142,7 +142,7 @@ class Writer {
   // A JSON string. The caller has made sure it is UTF-8; quote, backslash
   // and control bytes are escaped, nothing else (DEL and every other code
   // point pass as they are).
-  void string(std::string_view text) {
+  void string(std::string_view text) override {
     buffer_ += '"';
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -800,7 +800,12 @@ void write_member_head(Writer &out, pm_Project *project, char *name, pm_Selectio
 }  // namespace
 
 void write_json(pm_Project *project, std::ostream &stream) {
-  Writer out(stream);
+  TextWriter out(stream);
+  write_json(project, out);
+  out.finish();
+}
+
+void write_json(pm_Project *project, Writer &out) {
   out.begin_object();
   out.key("kestrum_project");
   out.number(static_cast<long long>(kFormat));
@@ -863,7 +868,6 @@ void write_json(pm_Project *project, std::ostream &stream) {
   }
   out.end_array();
   out.end_object();
-  out.finish();
 }
 
 std::string export_text(pm_Project *project) {

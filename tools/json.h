@@ -12,6 +12,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "cli.h"
 
@@ -23,6 +24,31 @@ using Json = nlohmann::ordered_json;
 // UTF-8, else {"hex": "..."} with its bytes as lower-case hex digits.
 Json text_json(const std::string &text);
 
+// What the walk of a project hands its document to, value by value in
+// document order: the text of `kestrum export`, or values built as they come
+// (the Python package builds its dicts and lists this way, which is much
+// faster than writing the text and parsing it again).
+class Writer {
+ public:
+  virtual ~Writer() = default;
+  virtual void begin_object() = 0;
+  virtual void end_object() = 0;
+  virtual void begin_array() = 0;
+  virtual void end_array() = 0;
+  // Starts the next member of the open object; its value follows.
+  virtual void key(std::string_view name) = 0;
+  // Starts the next element of the open array; its value follows.
+  virtual void element() = 0;
+  virtual void null() = 0;
+  virtual void number(long long value) = 0;
+  virtual void number(double value) = 0;
+  // Always valid UTF-8: texts that are not travel as {"hex": "..."}.
+  virtual void string(std::string_view text) = 0;
+};
+
+// Walks the project into `out`, the one place that decides what the
+// document holds and in which order.
+void write_json(pm_Project *project, Writer &out);
 // Writes the document for a project to `out` as it walks the project:
 // two-space indent and a final newline, the layout nlohmann's dump(2) gives.
 // Only a small chunk of text is held at a time.

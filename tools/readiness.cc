@@ -109,6 +109,23 @@ void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
 
 }  // namespace
 
+ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeRef &node) {
+  ReadinessRow row;
+  row.node = node;
+  row.process = take(pm_ProcessGetName(process));
+  Report report;
+  row.ready = pm_IsProcessReady(project, process, node.node, report.slot()) != 0;
+  if (report) {
+    row.error = report.lines();
+    row.ready = false;
+  }
+  const std::optional<std::string> line = take_optional(pm_ProcessCommandLine(process, report.slot()));
+  row.command = line ? row.process + " " + *line : row.process;
+  if (report && row.error.empty()) row.error = report.lines();
+  if (!row.ready && row.error.empty()) explain(project, process, row);
+  return row;
+}
+
 std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std::string> &only) {
   std::vector<NodeRef> nodes;
   if (only)
@@ -119,22 +136,8 @@ std::vector<ReadinessRow> readiness(pm_Project *project, const std::optional<std
   Progress progress("checking readiness", nodes.size());
   for (const NodeRef &node : nodes) {
     for (pm_Process *process = pm_ProcessListGetByType(project, node.level); process;
-         process = reinterpret_cast<pm_Process *>(process->node.next)) {
-      ReadinessRow row;
-      row.node = node;
-      row.process = take(pm_ProcessGetName(process));
-      Report report;
-      row.ready = pm_IsProcessReady(project, process, node.node, report.slot()) != 0;
-      if (report) {
-        row.error = report.lines();
-        row.ready = false;
-      }
-      const std::optional<std::string> line = take_optional(pm_ProcessCommandLine(process, report.slot()));
-      row.command = line ? row.process + " " + *line : row.process;
-      if (report && row.error.empty()) row.error = report.lines();
-      if (!row.ready && row.error.empty()) explain(project, process, row);
-      rows.push_back(std::move(row));
-    }
+         process = reinterpret_cast<pm_Process *>(process->node.next))
+      rows.push_back(readiness_row(project, process, node));
     progress.step();
   }
   return rows;

@@ -1,0 +1,198 @@
+"""Type stubs of the kestrum package (the classes come from its compiled part)."""
+import enum
+import os
+from typing import Any, Generic, Iterable, Iterator, List, Optional, Tuple, TypeVar, Union
+
+_Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+_Node = Union["Project", "Tile", "Sample", None]
+
+class Error(Exception):
+    """A failure the library reported; str(e) is the outermost message."""
+    chain: Tuple[Tuple[str, str], ...]
+    """The whole report chain, outermost first, as (function, message) tuples."""
+
+class StaleHandleError(ReferenceError):
+    """A handle was used after its node was removed or replaced by a list rebuild."""
+
+class ProjectType(enum.IntEnum):
+    SINGLE_SAMPLING = 0
+    DOUBLE_SAMPLING = 1
+
+class Switch(enum.IntEnum):
+    DISABLED = 0
+    ENABLED = 1
+
+class Selection(enum.IntEnum):
+    MANUAL = 0
+    AUTOMATIC = 1
+
+class Format(enum.IntEnum):
+    RASTER = 0
+    VECTOR = 1
+    TEXT = 2
+    ANNOTATION = 3
+    AOI = 4
+
+class Mode(enum.IntEnum):
+    STRICT_INPUT = 0
+    STRICT_OUTPUT = 1
+    OPTIONAL_INPUT = 2
+    OPTIONAL_OUTPUT = 3
+    EDITABLE_OUTPUT = 4
+
+class Hide(enum.IntEnum):
+    SHOW = 0
+    HIDE = 1
+
+class Output(enum.IntEnum):
+    REQUEST = 0
+    GENERATE = 1
+
+_H = TypeVar("_H")
+
+class _List(Generic[_H]):
+    """A list of the library: list order, lookup by name or index, del by name or index."""
+    def __len__(self) -> int: ...
+    def __iter__(self) -> Iterator[_H]: ...
+    def __getitem__(self, key: Union[str, int]) -> _H: ...
+    def __contains__(self, name: object) -> bool: ...
+    def __delitem__(self, key: Union[str, int]) -> None: ...
+    def __bool__(self) -> bool: ...
+    def names(self) -> List[str]:
+        """The names in list order."""
+    def clear(self) -> None:
+        """Removes (and frees) every element; their handles go stale."""
+
+class _Handle:
+    @property
+    def alive(self) -> bool:
+        """False once the node was removed or replaced by a list rebuild."""
+    @property
+    def project(self) -> "Project":
+        """The project the node is in."""
+
+class _TreeList(_List[_H]):
+    def add(self, name: str) -> _H:
+        """Appends a new node; kestrum.Error when the name is taken."""
+    def set_names(self, names: Iterable[str]) -> None:
+        """Makes the list exactly these, in this order (kept, created, destroyed)."""
+    def sort(self) -> None:
+        """Sorts by name (bytes compared)."""
+
+class TileList(_TreeList["Tile"]): ...
+class SampleList(_TreeList["Sample"]): ...
+
+class FileList(_List["File"]):
+    def add(self, type: str, descriptor: Optional[str] = None, time: float = 0.0,
+            verified: Optional[str] = None, comment: Optional[str] = None) -> "File":
+        """Appends a new data file; kestrum.Error when the file type is taken."""
+    def rebuild(self) -> None:
+        """One data file per PFA file of the node's level, keeping the matching ones."""
+
+class PFAFileList(_List["PFAFile"]):
+    def add(self, name: str, format: Union[Format, int]) -> "PFAFile":
+        """Appends a new PFA file; kestrum.Error when the name is taken."""
+
+class ProcessList(_List["Process"]):
+    def add(self, name: str, title: Optional[str] = None, params: Optional[str] = None,
+            labels: Optional[str] = None, suffix: Optional[str] = None,
+            output: Union[Output, int] = Output.REQUEST) -> "Process":
+        """Appends a new process; kestrum.Error when the name is taken."""
+
+class ArgumentList(_List["Argument"]):
+    def add(self, name: str, value: Optional[str] = None, format: Union[Format, int] = Format.RASTER,
+            mode: Union[Mode, int] = Mode.STRICT_INPUT, hide: Union[Hide, int] = Hide.SHOW) -> "Argument":
+        """Appends a new argument; kestrum.Error when the name is taken."""
+
+class Tile(_Handle):
+    name: str
+    automatic: Union[Selection, int]
+    @property
+    def samples(self) -> SampleList: ...
+    @property
+    def files(self) -> FileList: ...
+
+class Sample(_Handle):
+    name: str
+    automatic: Union[Selection, int]
+    @property
+    def files(self) -> FileList: ...
+    @property
+    def tile(self) -> Optional[Tile]: ...
+
+class File(_Handle):
+    type: str
+    descriptor: Optional[str]
+    time: float
+    verified: Optional[str]
+    comment: Optional[str]
+    @property
+    def exists(self) -> bool:
+        """Whether the descriptor names an existing file."""
+    @property
+    def parent(self) -> Union["Project", Tile, Sample, None]: ...
+
+class PFAFile(_Handle):
+    name: str
+    format: Union[Format, int]
+
+class Process(_Handle):
+    name: str
+    title: Optional[str]
+    params: Optional[str]
+    labels: Optional[str]
+    suffix: Optional[str]
+    output: Union[Output, int]
+    @property
+    def arguments(self) -> ArgumentList: ...
+    @property
+    def command_line(self) -> Optional[str]:
+        """The argument part of its command line, or None."""
+    def ready(self, node: _Node = None) -> bool:
+        """Whether the process may run at the node (None is the project)."""
+    def missing(self, node: _Node = None) -> List[str]:
+        """Each missing input and where it was looked for; empty when ready."""
+
+class Argument(_Handle):
+    name: str
+    value: Optional[str]
+    format: Union[Format, int]
+    mode: Union[Mode, int]
+    hide: Union[Hide, int]
+    @property
+    def process(self) -> Optional[Process]: ...
+
+class Level:
+    @property
+    def index(self) -> int: ...
+    @property
+    def pfa_files(self) -> PFAFileList: ...
+    @property
+    def processes(self) -> ProcessList: ...
+
+class Project:
+    """A kestrum project; Project() is new and empty, Project.load(path) reads a file."""
+    def __init__(self) -> None: ...
+    @staticmethod
+    def load(path: _Path) -> "Project": ...
+    @staticmethod
+    def from_dict(document: Any, path: Optional[_Path] = None) -> "Project":
+        """Builds a project from what to_dict() gives."""
+    def to_dict(self) -> Any:
+        """The project as `kestrum export` writes it, as Python values."""
+    def save(self) -> None: ...
+    def save_as(self, path: _Path) -> None: ...
+    @property
+    def dirty(self) -> bool: ...
+    @property
+    def name(self) -> Optional[str]: ...
+    filename: Optional[str]
+    type: Union[ProjectType, int]
+    use_dot_grid: Union[Switch, int]
+    use_poly_tool: Union[Switch, int]
+    @property
+    def tiles(self) -> TileList: ...
+    @property
+    def files(self) -> FileList: ...
+    @property
+    def levels(self) -> Tuple[Level, Level, Level]: ...
