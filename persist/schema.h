@@ -27,26 +27,9 @@
 #include <utility>
 
 #include "include/kestrum.h"
+#include "node/value_names.h"
 
 namespace pm {
-
-// ---- Enumerations: value names in the order of their stored indices ------
-
-using Names = std::span<const char *const>;
-
-inline constexpr const char *kProjectTypeNames[] = {"Single_Sampling", "Double_Sampling"};
-// Dot grid and poly tool analysis.
-inline constexpr const char *kSwitchNames[] = {"Disabled", "Enabled"};
-inline constexpr const char *kSelectionNames[] = {"Manual", "Automatic"};
-// Indexed by pm_PFAType.
-inline constexpr const char *kPFATypeNames[] = {"Raster", "Vector", "Text", "Annotation", "AOI"};
-inline constexpr const char *kModeNames[] = {"Strict_Input", "Strict_Output", "Optional_Input", "Optional_Output",
-                                             "Editable_Output"};
-inline constexpr const char *kHideNames[] = {"Show", "Hide"};
-inline constexpr const char *kOutputNames[] = {"Request", "Generate"};
-
-static_assert(std::size(kPFATypeNames) == PM_AOI + 1, "a PFA type name for every pm_PFAType");
-static_assert(std::size(kModeNames) == PM_EDITABLE_OUTPUT + 1, "a mode name for every PM_*_INPUT/OUTPUT mode");
 
 // ---- Records -----------------------------------------------------------------
 

@@ -2,7 +2,7 @@
 // lists, and the level whose PFA list defines a name.
 #include <string_view>
 
-#include "persist/schema.h"
+#include "node/value_names.h"
 #include "process/process_internal.h"
 
 namespace {

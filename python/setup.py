@@ -46,9 +46,9 @@ extension = Pybind11Extension(
     [os.path.relpath(os.path.join(HERE, "src", "module.cc"), HERE)]
     + [os.path.relpath(os.path.join(TOOLS, name), HERE) for name in TOOL_SOURCES],
     # The installed headers first; the tool's sources and the header-only
-    # name hash they use come from the source tree.
+    # name hash and file schema they use come from the source tree.
     include_dirs=[flag[2:] for flag in pkg_config("--cflags-only-I")]
-    + [TOOLS, os.path.join(os.path.dirname(HERE), "toolkit")],
+    + [TOOLS, os.path.join(os.path.dirname(HERE), "toolkit"), os.path.dirname(HERE)],
     library_dirs=libdirs,
     libraries=[flag[2:] for flag in pkg_config("--libs-only-l")],
     runtime_library_dirs=libdirs,

@@ -23,7 +23,7 @@ ROOT = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.dirname(os.
 
 # Lowest first; directories of one entry form one layer.
 LAYERS = [["toolkit"], ["node", "include"], ["paths"], ["process"], ["tree"], ["persist"],
-          ["tools", "bench", "fuzz", "tests/support"]]
+          ["tools", "python", "bench", "fuzz", "tests/support"]]
 RANK = {d: i for i, layer in enumerate(LAYERS) for d in layer}
 # Where a bare #include "name.h" is looked for after the including file's own
 # directory (the build's include paths).

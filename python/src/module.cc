@@ -33,6 +33,7 @@
 
 #include "cli.h"
 #include "json.h"
+#include "node/value_names.h"
 
 namespace py = pybind11;
 
@@ -802,21 +803,21 @@ PYBIND11_MODULE(_kestrum, m) {
     struct Spec {
       EnumKind kind;
       const char *name;
-      const std::vector<std::string> &(*names)();
+      kcli::Names names;
       const char *doc;
     };
     const Spec specs[] = {
-        {kProjectType, "ProjectType", kcli::project_type_names, "How the project samples: single or double."},
-        {kSwitch, "Switch", kcli::switch_names, "An analysis switch of the project."},
-        {kSelection, "Selection", kcli::selection_names, "How a tile or sample was selected."},
-        {kFormat, "Format", kcli::pfa_type_names, "What the files of a PFA file or argument hold."},
-        {kMode, "Mode", kcli::mode_names, "Whether an argument is an input or output, strict or optional."},
-        {kHide, "Hide", kcli::hide_names, "Whether hosts show an argument."},
-        {kOutput, "Output", kcli::output_names, "Whether a process requests or generates its output."},
+        {kProjectType, "ProjectType", pm::kProjectTypeNames, "How the project samples: single or double."},
+        {kSwitch, "Switch", pm::kSwitchNames, "An analysis switch of the project."},
+        {kSelection, "Selection", pm::kSelectionNames, "How a tile or sample was selected."},
+        {kFormat, "Format", pm::kPFATypeNames, "What the files of a PFA file or argument hold."},
+        {kMode, "Mode", pm::kModeNames, "Whether an argument is an input or output, strict or optional."},
+        {kHide, "Hide", pm::kHideNames, "Whether hosts show an argument."},
+        {kOutput, "Output", pm::kOutputNames, "Whether a process requests or generates its output."},
     };
     for (const Spec &spec : specs) {
       py::list members;
-      const auto &names = spec.names();
+      const kcli::Names names = spec.names;
       for (std::size_t i = 0; i < names.size(); ++i) {
         std::string upper = names[i];
         for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
