@@ -64,7 +64,7 @@ def main():
     tree = os.path.join(work, "source")
     shutil.copytree(os.path.join(source, "python"), os.path.join(tree, "python"),
                     ignore=shutil.ignore_patterns("build", "*.egg-info"))
-    for part in ("include", "toolkit", "tools"):
+    for part in ("include", "node", "persist", "toolkit", "tools"):
         os.symlink(os.path.join(source, part), os.path.join(tree, part))
     run(python, "-m", "pip", "install", "--no-build-isolation", "--no-index", "--quiet",
         os.path.join(tree, "python"), env=env)
