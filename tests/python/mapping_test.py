@@ -135,3 +135,19 @@ def test_readiness_is_what_the_tool_reports(tool, demo):
         process.ready(kestrum.Project())
     with pytest.raises(TypeError):
         process.ready(process)
+
+
+def test_stubs_declare_the_module_as_it_is():
+    # The stubs are written by hand; editors trust them, so they must name
+    # every public class of the module and every enum value it really has.
+    import ast
+    stubs = ast.parse(open(os.path.join(os.path.dirname(kestrum.__file__), "__init__.pyi")).read())
+    declared = {node.name: node for node in stubs.body if isinstance(node, ast.ClassDef)}
+    public = {name for name in dir(kestrum) if not name.startswith("_") and isinstance(getattr(kestrum, name), type)}
+    assert public <= set(declared), public - set(declared)
+    for name, node in declared.items():
+        runtime = getattr(kestrum, name, None)
+        if isinstance(runtime, type) and issubclass(runtime, int) and hasattr(runtime, "__members__"):
+            values = {target.id: stmt.value.value for stmt in node.body if isinstance(stmt, ast.Assign)
+                      for target in stmt.targets}
+            assert values == {member.name: member.value for member in runtime}, name
