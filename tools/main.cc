@@ -52,8 +52,9 @@ int main(int argc, char **argv) {
   // Set after the commands are added, which would otherwise repeat it.
   app.footer(
       "Run 'kestrum COMMAND --help' for the options of a command.\n"
-      "Exit status: 0 success; 1 a negative answer (a process not ready, a descriptor that names no file);\n"
-      "2 an error (bad arguments, a file that does not load, bad JSON), reported on standard error.");
+      "Exit status: 0 success; 1 a negative answer (a process not ready, a descriptor that names no file,\n"
+      "a job that could not be planned); 2 an error (bad arguments, a file that does not load, bad JSON),\n"
+      "reported on standard error.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success &success) {
