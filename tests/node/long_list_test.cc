@@ -33,7 +33,7 @@ std::string LongName(int i) {
 }
 
 TEST(LongList, AppendingNodeByNodeIsLinearForEveryKind) {
-  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << kestrum_test::kFastPathsOff;
   for (ListKind kind : kAllListKinds) {
     double ratio = ScalingRatio(1000, [&](int n) {
       auto holder = MakeListHolder(kind);
@@ -47,7 +47,7 @@ TEST(LongList, AppendingNodeByNodeIsLinearForEveryKind) {
 // pattern of an import, which fills each new tile's samples and files
 // between two tiles.
 TEST(LongList, AppendsBetweenWorkOnOtherListsStayLinear) {
-  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << kestrum_test::kFastPathsOff;
   double ratio = ScalingRatio(600, [](int n) {
     auto tiles = MakeListHolder(ListKind::kTiles);
     for (int i = 0; i < n; ++i) {

@@ -199,7 +199,7 @@ TEST(NodeSort, AgreesWithTheBubbleSortOnRandomLists) {
 // more than four times as much (relinking through the list calls cost n^3).
 TEST(NodeSort, ShuffledLongListsSortInNLogN) {
   // The list is built by appends, which are linear only on the fast paths.
-  if (SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (SlowPathsForced()) GTEST_SKIP() << kestrum_test::kFastPathsOff;
   double ratio = ScalingRatio(2000, [](int n) {
     std::vector<int> order(n);
     for (int i = 0; i < n; ++i) order[i] = i;

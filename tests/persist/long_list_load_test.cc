@@ -109,7 +109,7 @@ pm_Project *ProjectWithLongList(LongKind kind, int n) {
 }
 
 TEST(LongListLoad, LongPFAArgumentAndProcessListsLoadInLinearTime) {
-  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << kestrum_test::kFastPathsOff;
   TempDir dir;
   const char *names[] = {"pfa", "arguments", "processes"};
   for (LongKind kind : {LongKind::kPFAFiles, LongKind::kArguments, LongKind::kProcesses}) {
@@ -186,7 +186,7 @@ long PeakKibOfLoad(const std::string &path, bool *loaded) {
 // 2 to 7 bytes an element.
 TEST(LongListLoad, AHugePFAListLoadsInMemoryInProportionToTheFileAndTheProject) {
   if (kSanitizedHeap) GTEST_SKIP() << "a sanitized heap holds freed memory back";
-  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << kestrum_test::kFastPathsOff;
   TempDir dir;
   const int count = 500000;
   static char names[count][8];

@@ -27,6 +27,8 @@ namespace kestrum_test {
 inline bool SlowPathsForced() {
   return pm::slow_paths_wanted(std::getenv("KESTRUM_SLOW_PATHS")) && tk_FaultInject(0, 0, 0) >= 0;
 }
+// Why such a check skipped.
+inline constexpr const char *kFastPathsOff = "KESTRUM_SLOW_PATHS turns every fast path into its plain one";
 
 inline constexpr double kLinearBound = 8.0;
 

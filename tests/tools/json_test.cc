@@ -254,7 +254,7 @@ TEST(JsonScaling, AnObjectWithManyKeysCostsNoMoreThanManyObjects) {
 
 TEST(JsonScaling, EveryListImportsInLinearTime) {
   // The import appends node after node, which is linear only on the fast paths.
-  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << "KESTRUM_SLOW_PATHS walks every list";
+  if (kestrum_test::SlowPathsForced()) GTEST_SKIP() << kestrum_test::kFastPathsOff;
   // N of everything the document lists: tiles, samples of one tile, data
   // files, PFA files, processes and arguments of one process.
   auto document = [](std::size_t n) {
