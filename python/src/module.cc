@@ -800,13 +800,13 @@ PYBIND11_MODULE(_kestrum, m) {
   // The enumerations, named as the project file and the tool name them.
   {
     py::object int_enum = py::module_::import("enum").attr("IntEnum");
-    struct Spec {
+    struct EnumDef {
       EnumKind kind;
       const char *name;
       kcli::Names names;
       const char *doc;
     };
-    const Spec specs[] = {
+    const EnumDef enums[] = {
         {kProjectType, "ProjectType", pm::kProjectTypeNames, "How the project samples: single or double."},
         {kSwitch, "Switch", pm::kSwitchNames, "An analysis switch of the project."},
         {kSelection, "Selection", pm::kSelectionNames, "How a tile or sample was selected."},
@@ -815,19 +815,18 @@ PYBIND11_MODULE(_kestrum, m) {
         {kHide, "Hide", pm::kHideNames, "Whether hosts show an argument."},
         {kOutput, "Output", pm::kOutputNames, "Whether a process requests or generates its output."},
     };
-    for (const Spec &spec : specs) {
+    for (const EnumDef &entry : enums) {
       py::list members;
-      const kcli::Names names = spec.names;
-      for (std::size_t i = 0; i < names.size(); ++i) {
-        std::string upper = names[i];
+      for (std::size_t i = 0; i < entry.names.size(); ++i) {
+        std::string upper = entry.names[i];
         for (char &c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         members.append(py::make_tuple(upper, i));
       }
-      py::object cls = int_enum(spec.name, members, py::arg("module") = "kestrum");
-      cls.attr("__doc__") = spec.doc;
-      m.attr(spec.name) = cls;
-      g_enums[spec.kind] = cls.inc_ref().ptr();  // lives as long as the interpreter
-      g_enum_sizes[spec.kind] = names.size();
+      py::object cls = int_enum(entry.name, members, py::arg("module") = "kestrum");
+      cls.attr("__doc__") = entry.doc;
+      m.attr(entry.name) = cls;
+      g_enums[entry.kind] = cls.inc_ref().ptr();  // lives as long as the interpreter
+      g_enum_sizes[entry.kind] = entry.names.size();
     }
   }
 
