@@ -2,7 +2,7 @@
 # libkestrum-toolkit) with their SONAME links, the headers under
 # include/kestrum, a CMake package (find_package(kestrum) gives
 # kestrum::kestrum, which brings kestrum::toolkit with it), a pkg-config file,
-# and the licence, README and example host as documentation. The
+# and the licence, README, guides and example host as documentation. The
 # command-line tool installs itself from tools/.
 include(CMakePackageConfigHelpers)
 
@@ -19,6 +19,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/kestrum.h ${PROJECT_SOURCE_DIR}/tool
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kestrum)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs FILES_MATCHING PATTERN "*.md")
 install(FILES ${PROJECT_SOURCE_DIR}/examples/host.c DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 install(EXPORT kestrumTargets NAMESPACE kestrum:: DESTINATION ${KESTRUM_PACKAGE_DIR})

@@ -98,7 +98,7 @@ def main():
         print("  " + breach)
     print("Move what both layers need down to the lower one (node/ holds what the middle layers share),\n"
           "or move the caller up; if the layers themselves change, edit LAYERS in scripts/check_layers.py\n"
-          "and the Layout drawing in README.md.")
+          "and the layout drawing in docs/contributing.md.")
     return 1
 
 

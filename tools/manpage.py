@@ -42,7 +42,7 @@ def include_text(tool):
               "The JSON schemas of the documents that export, import and the --json options write and read "
               "are installed in share/kestrum/schema.",
               "[SEE ALSO]",
-              "The README of kestrum."]
+              "The README of kestrum and its guides in share/doc/kestrum/docs, the tool guide (docs/tool.md) first."]
     return "\n".join(parts) + "\n"
 
 

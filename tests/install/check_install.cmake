@@ -33,7 +33,7 @@ if(MODE STREQUAL "install")
       ${LIBDIR}/cmake/kestrum/kestrumConfig.cmake ${LIBDIR}/cmake/kestrum/kestrumConfigVersion.cmake
       ${LIBDIR}/cmake/kestrum/kestrumTargets.cmake
       ${LIBDIR}/pkgconfig/kestrum.pc
-      ${DOCDIR}/LICENSE ${DOCDIR}/README.md ${DOCDIR}/examples/host.c)
+      ${DOCDIR}/LICENSE ${DOCDIR}/README.md ${DOCDIR}/docs/host-guide.md ${DOCDIR}/examples/host.c)
   if(TOOL)
     list(APPEND expected ${BINDIR}/kestrum ${MANDIR}/man1/kestrum.1
       ${DATADIR}/kestrum/schema/kestrum-project.schema.json ${DATADIR}/kestrum/schema/kestrum-show.schema.json
@@ -89,7 +89,7 @@ elseif(MODE STREQUAL "pkgconfig")
   if(NOT pc_version STREQUAL VERSION)
     message(FATAL_ERROR "kestrum.pc says version ${pc_version}, the build ${VERSION}")
   endif()
-  # The README's line for a prefix the loader does not search:
+  # The building guide's line for a prefix the loader does not search:
   #   cc host.c $(pkg-config --cflags --libs kestrum) \
   #      -Wl,-rpath,$(pkg-config --variable=libdir kestrum) -o host
   run_checked(${PKG_CONFIG} --cflags --libs kestrum)

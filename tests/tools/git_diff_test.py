@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Project files under git: with the textconv driver the README shows,
+"""Project files under git: with the textconv driver the tool guide shows,
 `git diff` shows a change of a project file as a change of its JSON, both
 between two commits and against the work tree; without it git sees only
 binary files.
