@@ -29,7 +29,7 @@ if(KESTRUM_BUILD_TOOLS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   add_test(NAME tools.Schema.DocumentsFollowSchemasAndImporterAgrees
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
             ${KESTRUM_PYTHON3} ${tools_script_dir}/schema_test.py $<TARGET_FILE:kestrum_tool>
-            $<TARGET_FILE:import_verdicts> ${CMAKE_SOURCE_DIR} ${tools_work_dir}/schema)
+            $<TARGET_FILE:import_verdicts> ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/schema ${tools_work_dir}/schema)
   add_test(NAME tools.ManPage.InStepWithHelp
     COMMAND ${KESTRUM_PYTHON3} ${CMAKE_SOURCE_DIR}/tools/manpage.py --check $<TARGET_FILE:kestrum_tool>
             ${CMAKE_SOURCE_DIR}/tools/kestrum.1)

@@ -12,10 +12,16 @@
   one list, a key given twice in one object, nesting deeper than 32 levels)
   are told apart by the importer's message.
 
+- Every schema of schema/ is installed complete in itself: it checks as a
+  draft 2020-12 schema, its $id is absolute, and every $ref in it resolves
+  with the network shut off. The documents above are validated the plain way
+  a user would, jsonschema.validate(document, schema), with the installed
+  (bundled) files.
+
 The importer's verdicts come from import_verdicts, which reads documents the
 way `kestrum import` does, all in one run.
 
-Usage: schema_test.py KESTRUM_TOOL IMPORT_VERDICTS SOURCE_DIR WORK_DIR
+Usage: schema_test.py KESTRUM_TOOL IMPORT_VERDICTS SOURCE_DIR BUNDLE_DIR WORK_DIR
 """
 import copy
 import json
@@ -25,14 +31,18 @@ import re
 import shutil
 import subprocess
 import sys
+import urllib.parse
+import urllib.request
+import warnings
 
 try:
     import jsonschema
 except ImportError:
     sys.exit("python3-jsonschema is not installed (scripts/setup.sh installs it)")
 
-TOOL, VERDICTS, SOURCE, WORK = (os.path.abspath(arg) for arg in sys.argv[1:5])
+TOOL, VERDICTS, SOURCE, BUNDLES, WORK = (os.path.abspath(arg) for arg in sys.argv[1:6])
 SCHEMAS = os.path.join(SOURCE, "schema")
+ID_BASE = "https://kestrum.invalid/schema/"
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
 
@@ -42,28 +52,67 @@ os.makedirs(WORK)
 BEYOND_SCHEMA = re.compile(r"already in use")
 
 
+def no_network(*args, **kwargs):
+    raise AssertionError(f"a schema reference reached for the network: {args[:1]}")
+
+
+# A reference that the bundle does not hold must fail here, not be fetched.
+urllib.request.urlopen = no_network
+for module_name in ("jsonschema.validators", "jsonschema._utils"):
+    module = sys.modules.get(module_name)
+    if module is not None and hasattr(module, "urlopen"):
+        module.urlopen = no_network
+    if module is not None and hasattr(module, "requests"):
+        module.requests = None
+
+
+def refs(value, base):
+    """Every $ref in a schema with the base URI it is resolved against."""
+    if isinstance(value, dict):
+        base = urllib.parse.urljoin(base, value.get("$id", ""))
+        if isinstance(value.get("$ref"), str):
+            yield urllib.parse.urljoin(base, value["$ref"])
+        for item in value.values():
+            yield from refs(item, base)
+    elif isinstance(value, list):
+        for item in value:
+            yield from refs(item, base)
+
+
 def load_schemas():
-    store, by_name = {}, {}
-    for name in sorted(os.listdir(SCHEMAS)):
-        with open(os.path.join(SCHEMAS, name), encoding="utf-8") as f:
+    """A plain validator (no registry, no resolver) for each installed schema."""
+    sources = sorted(name for name in os.listdir(SCHEMAS) if name.endswith(".schema.json"))
+    bundles = sorted(name for name in os.listdir(BUNDLES) if name.endswith(".schema.json"))
+    if sources != bundles:
+        fail(f"schema/ holds {sources}, the installed schemas are {bundles}")
+    validators = {}
+    for name in bundles:
+        with open(os.path.join(BUNDLES, name), encoding="utf-8") as f:
             schema = json.load(f)
         jsonschema.Draft202012Validator.check_schema(schema)
-        store[schema["$id"]] = schema
-        by_name[name] = schema
-    validators = {}
-    for name, schema in by_name.items():
-        resolver = jsonschema.RefResolver.from_schema(schema, store=store)
-        validators[name.split(".")[0]] = jsonschema.Draft202012Validator(schema, resolver=resolver)
+        if schema.get("$id") != ID_BASE + name:
+            fail(f"{name}: $id {schema.get('$id')!r} is not {ID_BASE + name!r}")
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            resolver = jsonschema.RefResolver.from_schema(schema)
+            for ref in sorted(set(refs(schema, ""))):
+                try:
+                    resolver.resolve(ref)
+                except Exception as error:  # any failure to resolve is the finding
+                    fail(f"{name}: $ref {ref} does not resolve within the file: {error}")
+        validators[name.split(".")[0]] = (schema, jsonschema.Draft202012Validator(schema))
     return validators
 
 
-VALIDATORS = load_schemas()
 failures = []
 
 
 def fail(message):
     failures.append(message)
     print("FAIL: " + message)
+
+
+VALIDATORS = load_schemas()
 
 
 def run(args, stdin=b""):
@@ -108,7 +157,7 @@ def _check_surrogates(value):
 
 
 def schema_errors(kind, value):
-    return [e.message for e in VALIDATORS[kind].iter_errors(value)][:3]
+    return [e.message for e in VALIDATORS[kind][1].iter_errors(value)][:3]
 
 
 def check_written(kind, what, text):
@@ -117,9 +166,10 @@ def check_written(kind, what, text):
     except ValueError as error:
         fail(f"{what} is not JSON: {error}")
         return None
-    errors = schema_errors(kind, value)
-    if errors:
-        fail(f"{what} does not follow {kind}.schema.json: {errors}")
+    try:
+        jsonschema.validate(value, VALIDATORS[kind][0])
+    except jsonschema.ValidationError as error:
+        fail(f"{what} does not follow {kind}.schema.json: {error.message}")
     return value
 
 
