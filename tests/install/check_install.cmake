@@ -39,6 +39,10 @@ if(MODE STREQUAL "install")
       ${DATADIR}/kestrum/schema/kestrum-project.schema.json ${DATADIR}/kestrum/schema/kestrum-show.schema.json
       ${DATADIR}/kestrum/schema/kestrum-ready.schema.json ${DATADIR}/kestrum/schema/kestrum-check.schema.json)
   endif()
+  if(HTML)
+    # The header reference, when doxygen made one.
+    list(APPEND expected ${DOCDIR}/html/index.html)
+  endif()
   foreach(path ${expected})
     expect_file(${path})
   endforeach()

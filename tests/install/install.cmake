@@ -25,7 +25,8 @@ set(install_args
   -DDATADIR=${CMAKE_INSTALL_DATADIR}
   -DSOVERSION=${PROJECT_VERSION_MAJOR}
   -DVERSION=${PROJECT_VERSION}
-  -DTOOL=${KESTRUM_BUILD_TOOLS})
+  -DTOOL=${KESTRUM_BUILD_TOOLS}
+  -DHTML=$<TARGET_EXISTS:kestrum_doc>)
 
 add_test(NAME install.InstallsLibrariesHeadersPackageAndTool
   COMMAND ${CMAKE_COMMAND} ${install_args} -DMODE=install -P ${install_script})

@@ -1,0 +1,13 @@
+# Fails unless doxygen's last run over the installed headers (cmake/doc.cmake)
+# left an empty warnings log and the HTML reference. Usage: cmake -DLOG=FILE -P
+if(NOT EXISTS ${LOG})
+  message(FATAL_ERROR "${LOG} is missing: build the kestrum_doc target first")
+endif()
+get_filename_component(doc_dir ${LOG} DIRECTORY)
+if(NOT EXISTS ${doc_dir}/html/index.html)
+  message(FATAL_ERROR "doxygen wrote no ${doc_dir}/html/index.html")
+endif()
+file(READ ${LOG} warnings)
+if(NOT warnings STREQUAL "")
+  message(FATAL_ERROR "doxygen found undocumented or badly documented declarations:\n${warnings}")
+endif()
