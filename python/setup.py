@@ -16,7 +16,8 @@ from setuptools import setup
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(os.path.dirname(HERE), "tools")
-# The parts of the tool the extension calls into (the list CMake uses too).
+# The parts of the tool the extension calls into (the CMake build links the
+# tool's library instead).
 with open(os.path.join(HERE, "tool_sources.txt")) as listing:
     TOOL_SOURCES = [line.strip() for line in listing if line.strip() and not line.startswith("#")]
 
