@@ -4,10 +4,11 @@
 
 kestrum is found through pkg-config (set PKG_CONFIG_PATH to
 PREFIX/lib/pkgconfig for an installation outside the usual places). The
-extension is the one CMake builds (src/module.cc); the JSON mapping and the
+extension is the one CMake builds (src/*.cc); the JSON mapping and the
 readiness explanation it uses are the command-line tool's own sources, taken
 from the source tree beside this directory.
 """
+import glob
 import os
 import subprocess
 
@@ -44,7 +45,7 @@ if not os.path.isdir(TOOLS):
 libdirs = [flag[2:] for flag in pkg_config("--libs-only-L")]
 extension = Pybind11Extension(
     "kestrum._kestrum",
-    [os.path.relpath(os.path.join(HERE, "src", "module.cc"), HERE)]
+    sorted(os.path.relpath(path, HERE) for path in glob.glob(os.path.join(HERE, "src", "*.cc")))
     + [os.path.relpath(os.path.join(TOOLS, name), HERE) for name in TOOL_SOURCES],
     # The installed headers first; the tool's sources and the header-only
     # name hash and file schema they use come from the source tree.

@@ -54,7 +54,7 @@ printf '%s\n' "${stale[@]}" | xargs -r -P "$(nproc)" -I{} \
 
 for target in "${targets[@]}"; do
   extra=()
-  [ "$target" = import ] && extra=(-Itools tools/json.cc tools/support.cc tools/build.cc tools/progress.cc)
+  [ "$target" = import ] && extra=(-Itools tools/json_read.cc tools/json_write.cc tools/support.cc tools/build.cc tools/progress.cc)
   clang++ "${common[@]}" -fsanitize=fuzzer "fuzz/${target}_target.cc" "${extra[@]}" "${objects[@]}" -o "$out/fuzz-$target"
 done
 

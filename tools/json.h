@@ -4,6 +4,27 @@
 // and in list order, so that the same project always gives the same bytes.
 // Paths beneath the project directory are written "$PROJECT/..." so that a
 // document can be imported next to another project file.
+//
+// The document's layout, every key always present on export:
+//   { "kestrum_project": 1,
+//     "settings": { "type", "dot_grid", "poly_tool" },
+//     "files":  [ data file ],
+//     "tiles":  [ { "name", "selection", "files": [...], "samples": [
+//                   { "name", "selection", "files": [...] } ] } ],
+//     "levels": [ three times { "pfa_files": [ { "name", "type" } ],
+//                 "processes": [ { "name", "title", "parameter_file",
+//                   "label_file", "suffix", "output", "arguments": [
+//                   { "name", "value", "type", "mode", "hide" } ] } ] } ] }
+//   data file: { "type", "descriptor", "time", "verified", "comment" }
+// Absent texts are null. A text that is not UTF-8 (JSON strings can only
+// hold UTF-8) is written as {"hex": "..."}: its bytes as lower-case hex
+// digits, two per byte; every other text is a plain string. Enumerations
+// are written by name, or as a number when the value has no name. Import
+// accepts the same document; keys other than these are refused (a misspelt
+// key must not pass silently), and so are keys given twice; keys left out
+// take the value of a newly created object.
+//
+// Writing is json_write.cc, reading json_read.cc.
 #ifndef KESTRUM_TOOLS_JSON_H
 #define KESTRUM_TOOLS_JSON_H
 
@@ -19,6 +40,9 @@
 namespace kcli {
 
 using Json = nlohmann::ordered_json;
+
+// The format number a document carries as "kestrum_project".
+constexpr int kJsonFormat = 1;
 
 // A text as every JSON document of the tool writes it: a string when it is
 // UTF-8, else {"hex": "..."} with its bytes as lower-case hex digits.

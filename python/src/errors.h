@@ -1,0 +1,55 @@
+// kestrum._kestrum: failures as Python exceptions.
+//
+// The library's reports reach Python as kestrum.Error with the whole chain;
+// a handle used after its node went raises kestrum.StaleHandleError. Code
+// of the package throws the C++ types below, and one translator registered
+// with the module turns them into those exceptions.
+#ifndef KESTRUM_PYTHON_ERRORS_H
+#define KESTRUM_PYTHON_ERRORS_H
+
+#include <pybind11/pybind11.h>
+
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli.h"
+
+namespace kpy {
+
+namespace py = pybind11;
+
+// (function, message) per report, outermost first.
+using Chain = std::vector<std::pair<std::string, std::string>>;
+
+// A failure the library reported; becomes kestrum.Error.
+struct ReportError : std::exception {
+  std::string message;
+  Chain chain;
+  ReportError() = default;
+  explicit ReportError(const std::string &text) : message(text), chain{{"", text}} {}
+  const char *what() const noexcept override { return message.c_str(); }
+};
+
+// A handle used after its node went; becomes kestrum.StaleHandleError.
+struct StaleHandle : std::exception {
+  std::string message;
+  explicit StaleHandle(std::string text) : message(std::move(text)) {}
+  const char *what() const noexcept override { return message.c_str(); }
+};
+
+// A chain as the tool's Report::lines or a Failure's chain give it, one
+// "function: message" per report, outermost first.
+ReportError from_lines(const std::vector<std::string> &lines, const std::string &summary = {});
+
+// Throws the report held, if any, as kestrum.Error.
+void raise_if(const kcli::Report &report);
+
+// Adds kestrum.Error and kestrum.StaleHandleError to the module and
+// registers the translator from the types above (and kcli::Failure).
+void bind_errors(py::module_ &m);
+
+}  // namespace kpy
+
+#endif

@@ -1,0 +1,24 @@
+// kestrum._kestrum: the processing model (levels, PFA files, processes,
+// arguments) and readiness.
+#ifndef KESTRUM_PYTHON_PROCESSING_H
+#define KESTRUM_PYTHON_PROCESSING_H
+
+#include <pybind11/pybind11.h>
+
+#include "handles.h"
+
+namespace kpy {
+
+// A level of the processing model, as project.levels gives it.
+struct Level {
+  CorePtr core;
+  int index;
+};
+
+// Adds PFAFileList, ProcessList, ArgumentList, PFAFile, Process, Argument
+// and Level.
+void bind_processing(pybind11::module_ &m);
+
+}  // namespace kpy
+
+#endif
