@@ -21,4 +21,5 @@ add_custom_command(
   COMMENT "Writing the HTML reference of kestrum.h and toolkit.h"
   VERBATIM)
 add_custom_target(kestrum_doc ALL DEPENDS ${KESTRUM_DOC_DIR}/html/index.html)
-install(DIRECTORY ${KESTRUM_DOC_DIR}/html/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/html)
+# OPTIONAL: a build of some targets only (scripts/demo.sh) still installs.
+install(DIRECTORY ${KESTRUM_DOC_DIR}/html/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/html OPTIONAL)

@@ -38,7 +38,7 @@ import sys
 
 RUNNABLE = ("c", "python", "sh")
 FENCE = re.compile(r"^(?P<indent> *)(?P<fence>```+|~~~+)\s*(?P<lang>[\w+-]*)")
-MARKER = re.compile(r"<!--\s*example not run:\s*(?P<reason>.*?)\s*-->")
+MARKER = re.compile(r"^\s*<!--\s*example not run:\s*(?P<reason>.*?)\s*-->\s*$")
 TIMEOUT = 300
 
 
@@ -58,7 +58,7 @@ def parse(path):
     while i < len(lines):
         line = lines[i]
         fence = FENCE.match(line)
-        mark = MARKER.search(line)
+        mark = MARKER.match(line)
         if mark:
             if marker:
                 problems.append(f"line {marker[1]}: a marker with no example after it")
@@ -150,14 +150,23 @@ def environment(prefix, home):
     return env, bool(packages)
 
 
+class SetupError(Exception):
+    pass
+
+
+def pkg_config(what, env):
+    result = subprocess.run(["pkg-config", *what, "kestrum"], env=env, capture_output=True, text=True)
+    if result.returncode != 0:
+        raise SetupError(f"pkg-config {' '.join(what)} kestrum failed: {result.stderr.strip()}")
+    return result.stdout
+
+
 def commands(block, source, args, env):
     """The commands that run one example: [(argv, is_the_run)]."""
     if block.lang == "c":
         program = source[:-2]
-        flags = subprocess.run(["pkg-config", "--cflags", "--libs", "kestrum"], env=env, check=True,
-                               capture_output=True, text=True).stdout.split()
-        libdir = subprocess.run(["pkg-config", "--variable=libdir", "kestrum"], env=env, check=True,
-                                capture_output=True, text=True).stdout.strip()
+        flags = pkg_config(["--cflags", "--libs"], env).split()
+        libdir = pkg_config(["--variable=libdir"], env).strip()
         compile_line = [args.cc, "-std=c99", "-Wall", "-Wextra", "-Werror", source, *flags,
                         "-Wl,-rpath," + libdir, "-o", program]
         return [(compile_line, False), ([program], True)]
@@ -200,7 +209,12 @@ def main():
         with open(source, "w", encoding="utf-8") as f:
             f.write(block.text)
         counts["ran"] += 1
-        for argv, is_run in commands(block, source, args, env):
+        try:
+            steps = commands(block, source, args, env)
+        except SetupError as error:
+            failures.append(f"{where}: {error}")
+            continue
+        for argv, is_run in steps:
             try:
                 result = subprocess.run(argv, cwd=run_dir, env=env, capture_output=True, timeout=TIMEOUT,
                                         stdin=subprocess.DEVNULL)
