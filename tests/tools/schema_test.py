@@ -56,7 +56,10 @@ def no_network(*args, **kwargs):
     raise AssertionError(f"a schema reference reached for the network: {args[:1]}")
 
 
-# A reference that the bundle does not hold must fail here, not be fetched.
+# A reference that the bundle does not hold must fail here, not be fetched:
+# no requests (jsonschema imports it when it resolves a remote reference),
+# no urlopen.
+sys.modules["requests"] = None
 urllib.request.urlopen = no_network
 for module_name in ("jsonschema.validators", "jsonschema._utils"):
     module = sys.modules.get(module_name)
