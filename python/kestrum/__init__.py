@@ -28,11 +28,13 @@ from ._kestrum import (
     ArgumentList,
     Error,
     File,
+    FileError,
     FileList,
     Format,
     Hide,
     Level,
     Mode,
+    NotFoundError,
     Output,
     PFAFile,
     PFAFileList,
@@ -48,11 +50,13 @@ from ._kestrum import (
     Tile,
     TileList,
 )
+from ._results import Missing, Problem, Readiness, Reason
 
 __all__ = [
-    "Argument", "ArgumentList", "Error", "File", "FileList", "Format", "Hide", "Level", "Mode", "Output",
-    "PFAFile", "PFAFileList", "Process", "ProcessList", "Project", "ProjectType", "Sample", "SampleList",
-    "Selection", "StaleHandleError", "Switch", "Tile", "TileList",
+    "Argument", "ArgumentList", "Error", "File", "FileError", "FileList", "Format", "Hide", "Level", "Missing",
+    "Mode", "NotFoundError", "Output", "PFAFile", "PFAFileList", "Problem", "Process", "ProcessList", "Project",
+    "ProjectType", "Readiness", "Reason", "Sample", "SampleList", "Selection", "StaleHandleError", "Switch", "Tile",
+    "TileList",
 ]
 
 # help() and repr() show the classes where users import them from.
