@@ -1,7 +1,6 @@
 // kestrum._kestrum: a project as Python values and back (see conversion.h).
 #include "conversion.h"
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,9 +26,28 @@ class DictWriter final : public kcli::Writer {
   void end_array() override { containers_.pop_back(); }
   void key(std::string_view name) override {
     // A handful of member names recur a million times; each is made once.
-    auto found = keys_.find(name);
-    if (found == keys_.end()) found = keys_.emplace(std::string(name), text(name)).first;
-    key_ = found->second;
+    // The walk names them with literals, so the text's address finds its
+    // str almost always, without comparing a byte; and it names them in
+    // the same order every time, so the one after the last is tried first.
+    if (guess_ < keys_.size() && keys_[guess_].data == name.data() && keys_[guess_].text.size() == name.size()) {
+      key_ = keys_[guess_++].value.ptr();
+      return;
+    }
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+      if (keys_[i].data == name.data() && keys_[i].text.size() == name.size()) {
+        key_ = keys_[i].value.ptr();
+        guess_ = i + 1;
+        return;
+      }
+    // The same name from another place (the address is only compared,
+    // never read: the text compared is the entry's own copy).
+    py::object value;
+    for (const Key &known : keys_)
+      if (known.text == name) value = known.value;
+    if (!value) value = text(name);
+    keys_.push_back({name.data(), std::string(name), value});
+    key_ = value.ptr();
+    guess_ = keys_.size();
   }
   void element() override {}
   void null() override { put(py::none()); }
@@ -60,14 +78,20 @@ class DictWriter final : public kcli::Writer {
       return;
     }
     PyObject *top = containers_.back().ptr();
-    const int failed = PyDict_Check(top) ? PyDict_SetItem(top, key_.ptr(), value.ptr())
-                                         : PyList_Append(top, value.ptr());
+    const int failed = PyDict_Check(top) ? PyDict_SetItem(top, key_, value.ptr()) : PyList_Append(top, value.ptr());
     if (failed) throw py::error_already_set();
   }
 
+  struct Key {
+    const char *data;  // where the walk's text of the name was
+    std::string text;
+    py::object value;
+  };
+
   std::vector<py::object> containers_;
-  std::map<std::string, py::object, std::less<>> keys_;
-  py::object key_;
+  std::vector<Key> keys_;
+  PyObject *key_ = nullptr;  // the pending member's name, held by keys_
+  std::size_t guess_ = 0;    // where the next name is likely to be in keys_
   py::object result_;
 };
 

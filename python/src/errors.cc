@@ -75,6 +75,19 @@ void throw_value_error(const std::string &text) {
   throw py::error_already_set();
 }
 
+PyObject *python_error_from_current() noexcept {
+  try {
+    throw;
+  } catch (py::error_already_set &error) {
+    error.restore();
+  } catch (...) {
+    if (!py::detail::apply_exception_translators(py::detail::get_local_internals().registered_exception_translators) &&
+        !py::detail::apply_exception_translators(py::detail::get_internals().registered_exception_translators))
+      PyErr_SetString(PyExc_SystemError, "an exception of the kestrum package escaped its translation");
+  }
+  return nullptr;
+}
+
 void bind_errors(py::module_ &m) {
   py::module_ errors = py::module_::import("kestrum._errors");
   g_errors = errors.inc_ref().ptr();

@@ -61,6 +61,11 @@ void raise_if(const kcli::Report &report, const std::string &filename, bool writ
 // quote a name from a file).
 [[noreturn]] void throw_value_error(const std::string &text);
 
+// For a C-level slot of the module's own: sets the Python exception for the
+// C++ exception being handled, as pybind11 would for a bound function, and
+// returns null. Call only from a catch block.
+PyObject *python_error_from_current() noexcept;
+
 // Adds the exception classes to the module and registers the translator
 // from the types above (and kcli::Failure).
 void bind_errors(py::module_ &m);

@@ -210,7 +210,13 @@ struct Iterator {
   Handle last;  // the element given last; no node before the first
   bool done = false;
   typename T::H next() {
-    if (done) throw py::stop_iteration();
+    void *node = step();
+    if (!node) throw py::stop_iteration();
+    return handle<typename T::H>(list.core, node);
+  }
+  // The next node, null at the end.
+  void *step() {
+    if (done) return nullptr;
     void *node;
     if (!last.node) {
       node = T::first(list);
@@ -222,11 +228,26 @@ struct Iterator {
     }
     if (!node) {
       done = true;
-      throw py::stop_iteration();
+      return nullptr;
     }
-    auto made = handle<typename T::H>(list.core, node);
-    last = made;
-    return made;
+    last.core = list.core;
+    last.node = node;
+    last.made = list.core->epoch;
+    return node;
+  }
+
+  // The type's tp_iternext: a for loop over a list calls it once per
+  // element, so it skips the bound method's call machinery and ends without
+  // raising StopIteration (half the cost of walking a large project).
+  static PyObject *iternext(PyObject *self) noexcept {
+    try {
+      Iterator &it = py::handle(self).cast<Iterator &>();
+      void *node = it.step();
+      if (!node) return nullptr;
+      return py::cast(handle<typename T::H>(it.list.core, node)).release().ptr();
+    } catch (...) {
+      return python_error_from_current();
+    }
   }
 };
 
@@ -262,9 +283,9 @@ template <class T>
 py::class_<List<T>> bind_list(py::module_ &m, const char *name, const char *doc) {
   using L = List<T>;
   using I = Iterator<T>;
-  py::class_<I>(m, (std::string(name) + "Iterator").c_str())
-      .def("__iter__", [](I &self) -> I & { return self; })
-      .def("__next__", &I::next);
+  py::class_<I> iterator(m, (std::string(name) + "Iterator").c_str());
+  iterator.def("__iter__", [](I &self) -> I & { return self; }).def("__next__", &I::next);
+  reinterpret_cast<PyTypeObject *>(iterator.ptr())->tp_iternext = &I::iternext;
   py::class_<L> cls(m, name, doc);
   cls.def("__len__", &L::size)
       .def("__iter__", [](const L &self) { return I{self, Handle{self.core}, false}; })
