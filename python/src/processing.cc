@@ -218,10 +218,9 @@ void bind_processing(py::module_ &m) {
       }, "The argument part of its command line (\"in $photo out $segments\"), or None when no\n"
          "argument contributes.")
       .def("ready", [](const Process &self, const py::object &node) {
-        pm_Process *raw = self.get();
         const kcli::NodeRef place = node_ref(self.core, node);
         kcli::Report report;
-        const int ready = pm_IsProcessReady(self.core->project, raw, place.node, report.slot());
+        const int ready = pm_IsProcessReady(self.core->project, self.get(), place.node, report.slot());
         raise_if(report);
         return ready != 0;
       }, py::arg("node") = py::none(),
