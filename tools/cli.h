@@ -192,36 +192,56 @@ class Progress {
 // and per level the PFA files and processes with their arguments.
 void print_tree(std::ostream &out, pm_Project *project);
 
-// One process at one node, as the readiness table shows it.
-struct ReadinessRow {
-  NodeRef node;
-  std::string process;
-  bool ready = false;
-  std::vector<std::string> error;    // the report chain when the test failed, as Report::lines
-  std::vector<std::string> missing;  // why not: inputs missing and where
-  // A process that needs any one of its optional inputs and has none: each
-  // of them, missing and where.
-  bool lacks_optional = false;
-  std::vector<std::string> missing_one_of;
-  std::string command;               // process name and its argument line
-};
-// One process at one node (the node's own level or not): the library's
-// verdict, and when it is not ready, every missing input and where.
-ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeRef &node);
 // ---- Where a process's data files are --------------------------------------
 // One node whose data files an argument's file is looked up in, by path.
 struct Place {
   std::string path;
   pm_File *files;
+  void *node = nullptr;  // the project, tile or sample
 };
+
+// Why an input of a process is missing at a place.
+enum class Lack { kNotOnDisk, kNoDataFile, kNoDescriptor };
+// One input a process lacks at one place, and the line that says so.
+struct MissingInput {
+  pm_Argument *argument = nullptr;
+  std::string value;      // the PFA file the argument stands for
+  Place place;            // where it was looked for; no node when none could hold it
+  Lack lack = Lack::kNoDataFile;
+  std::string path;       // the path looked for (kNotOnDisk), as the data file holds it
+  std::string stored;     // the same as the project file stores it ("$PROJECT/...")
+  std::string text;       // "photo at T3: $PROJECT/tiles/T3/photo.img is not on disk"
+};
+
+// One process at one node, as the readiness table shows it.
+struct ReadinessRow {
+  NodeRef node;
+  pm_Process *handle = nullptr;      // the process itself
+  std::string process;
+  bool ready = false;
+  std::vector<std::string> error;    // the report chain when the test failed, as Report::lines
+  std::vector<MissingInput> missing; // why not: inputs missing and where
+  // A process that needs any one of its optional inputs and has none: each
+  // of them, missing and where.
+  bool lacks_optional = false;
+  std::vector<MissingInput> missing_one_of;
+  std::string command;               // process name and its argument line
+};
+// One process at one node (the node's own level or not): the library's
+// verdict, and when it is not ready, every missing input and where.
+ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeRef &node);
 // The nodes whose files an argument naming a PFA file of `level` stands for
 // at `node`: for the project every tile or sample, for a tile its samples,
 // for a sample its own tile; the node itself when the levels match, and the
 // project whatever the node for a project-level file.
 std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node);
 // Why the data file `value` at the place is not present (no such data file,
-// one that names no file, a file not on disk), in the words `kestrum ready`
-// prints; empty when it is present.
+// one that names no file, a file not on disk), with the words `kestrum
+// ready` prints; nothing when it is present. `argument` is recorded as the
+// one whose input it is.
+std::optional<MissingInput> missing_input(pm_Project *project, pm_Argument *argument, const std::string &value,
+                                          const Place &place);
+// Only those words; empty when it is present.
 std::string absence(pm_Project *project, const std::string &value, const Place &place);
 // The first two of those reasons, for a data file found as `file` (null
 // when the place has none of that type) whose descriptor is empty.

@@ -30,6 +30,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -99,6 +100,23 @@ Json project_to_json(pm_Project *project);
 // "settings", "files", "tiles", "levels"), wherever the keys stand.
 ProjectPtr import_json(std::istream &in, const std::string &source, const std::string &directory);
 ProjectPtr import_json(const std::string &text, const std::string &source, const std::string &directory);
+
+// What builds the project from a document held in memory (the Python
+// package's dicts and lists): the same events a parse of the text gives,
+// handed over in document order by whoever walks the values, so that such a
+// document is read by exactly the code that reads the text and refused for
+// the same faults at the same places. Each event returns false once the
+// document is refused; the walk then stops.
+class DocumentReader : public nlohmann::json_sax<Json> {
+ public:
+  // Refuses the value that would come next (or, where a key would come
+  // next, its object) as no value a document can hold: "bad project JSON
+  // at /tiles/0: <what>". Returns false.
+  virtual bool refuse(const std::string &what) = 0;
+};
+// Builds a project from the events `walk` hands the reader; "$PROJECT" names
+// are expanded against `directory`. Faults throw as import_json's do.
+ProjectPtr import_document(const std::function<bool(DocumentReader &)> &walk, const std::string &directory);
 
 }  // namespace kcli
 

@@ -79,24 +79,31 @@ std::string in_quotes(const std::string &text) { return "\"" + excerpt(text, kQu
 // at once (a null keeps its place, so that the array's length still gives
 // the place of what follows). The document's long lists are thus never held
 // whole, while the checks above see every part of the text.
-class Builder {
+class Builder final : public DocumentReader {
  public:
   using Take = std::function<bool(const std::string &key, std::size_t index, const Json &element)>;
   Builder(Json &root, Take take) : root_(root), take_(std::move(take)) {}
 
-  bool null() { return add(Json(nullptr)); }
-  bool boolean(bool value) { return add(Json(value)); }
-  bool number_integer(Json::number_integer_t value) { return add(Json(value)); }
-  bool number_unsigned(Json::number_unsigned_t value) { return add(Json(value)); }
-  bool number_float(Json::number_float_t value, const std::string &) { return add(Json(value)); }
-  bool string(std::string &value) { return add(Json(std::move(value))); }
-  bool binary(Json::binary_t &value) { return add(Json::binary(std::move(value))); }
-  bool start_object(std::size_t) { return open(Json::object()); }
-  bool start_array(std::size_t) { return open(Json::array()); }
-  bool end_object() { return close(); }
-  bool end_array() { return close(); }
+  bool null() override { return add(Json(nullptr)); }
+  bool boolean(bool value) override { return add(Json(value)); }
+  bool number_integer(Json::number_integer_t value) override { return add(Json(value)); }
+  bool number_unsigned(Json::number_unsigned_t value) override { return add(Json(value)); }
+  bool number_float(Json::number_float_t value, const std::string &) override { return add(Json(value)); }
+  bool string(std::string &value) override { return add(Json(std::move(value))); }
+  bool binary(Json::binary_t &value) override { return add(Json::binary(std::move(value))); }
+  bool start_object(std::size_t) override { return open(Json::object()); }
+  bool start_array(std::size_t) override { return open(Json::array()); }
+  bool end_object() override { return close(); }
+  bool end_array() override { return close(); }
 
-  bool key(std::string &key) {
+  bool refuse(const std::string &what) override {
+    const bool at_key = !frames_.empty() && frames_.back().value->is_object() && !value_due_;
+    fail(place(!at_key), what);
+    return false;
+  }
+
+  bool key(std::string &key) override {
+    value_due_ = true;
     Frame &frame = frames_.back();
     auto &members = frame.value->get_ref<Json::object_t &>();
     bool repeated = false;
@@ -123,7 +130,7 @@ class Builder {
     return true;
   }
 
-  bool parse_error(std::size_t, const std::string &, const nlohmann::detail::exception &error) {
+  bool parse_error(std::size_t, const std::string &, const nlohmann::detail::exception &error) override {
     // A number too large for a double: the place says more than the
     // parser's text, which repeats the number whole.
     if (error.id == 406) {
@@ -173,6 +180,7 @@ class Builder {
 
   bool add(Json &&value) {
     *slot() = std::move(value);
+    value_due_ = false;
     completed();
     return true;
   }
@@ -194,6 +202,7 @@ class Builder {
     Json *value = slot();
     *value = std::move(container);
     frames_.push_back({value, nullptr});
+    value_due_ = false;
     return true;
   }
 
@@ -227,6 +236,7 @@ class Builder {
   Json &root_;
   Take take_;
   std::vector<Frame> frames_;
+  bool value_due_ = false;  // a key came, its value not yet
   std::optional<BadJson> fault_;
   std::string syntax_;
 };
@@ -537,16 +547,24 @@ class Importer {
   std::optional<BadJson> faults_[std::size(kLists)];
 };
 
-template <class Input>
-ProjectPtr import_from(Input &&input, const std::string &source, const std::string &directory) {
+// Builds the project from what `read` hands the builder: a parse of the
+// text, or a walk of values in memory.
+template <class Read>
+ProjectPtr import_with(Read read, const std::string &source, const std::string &directory) {
   Importer importer(directory);
   Json document;
   Builder builder(document, [&importer](const std::string &key, std::size_t index, const Json &element) {
     return importer.take(key, index, element);
   });
-  if (Json::sax_parse(std::forward<Input>(input), &builder)) return importer.finish(document);
+  if (read(builder)) return importer.finish(document);
   if (builder.fault()) throw *builder.fault();
   throw Failure("bad JSON in " + source + ": " + builder.syntax());
+}
+
+template <class Input>
+ProjectPtr import_from(Input &&input, const std::string &source, const std::string &directory) {
+  return import_with([&input](Builder &builder) { return Json::sax_parse(std::forward<Input>(input), &builder); },
+                     source, directory);
 }
 
 
@@ -558,6 +576,10 @@ ProjectPtr import_json(std::istream &in, const std::string &source, const std::s
 
 ProjectPtr import_json(const std::string &text, const std::string &source, const std::string &directory) {
   return import_from(text, source, directory);
+}
+
+ProjectPtr import_document(const std::function<bool(DocumentReader &)> &walk, const std::string &directory) {
+  return import_with([&walk](Builder &builder) { return walk(builder); }, "the document", directory);
 }
 
 }  // namespace kcli

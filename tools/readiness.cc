@@ -17,7 +17,7 @@ std::string tile_path(pm_Tile *tile) { return tile->node.name ? tile->node.name 
 
 void add_samples(std::vector<Place> &places, pm_Tile *tile) {
   for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next))
-    places.push_back({tile_path(tile) + "/" + (sample->node.name ? sample->node.name : ""), sample->files});
+    places.push_back({tile_path(tile) + "/" + (sample->node.name ? sample->node.name : ""), sample->files, sample});
 }
 
 }  // namespace
@@ -25,13 +25,13 @@ void add_samples(std::vector<Place> &places, pm_Tile *tile) {
 std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef &node) {
   std::vector<Place> places;
   if (level == kLevelProject) {
-    places.push_back({"/", project->files});
+    places.push_back({"/", project->files, project});
   } else if (node.level == level) {
-    places.push_back({node.path, node.files});
+    places.push_back({node.path, node.files, node.node});
   } else if (node.level == kLevelProject) {
     for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
       if (level == kLevelTile)
-        places.push_back({tile_path(tile), tile->files});
+        places.push_back({tile_path(tile), tile->files, tile});
       else
         add_samples(places, tile);
     }
@@ -40,7 +40,7 @@ std::vector<Place> places_for(pm_Project *project, pm_Level level, const NodeRef
   } else if (node.level == kLevelSample && level == kLevelTile) {
     // A sample without a tile has no tile files to look in.
     pm_Node *parent = static_cast<pm_Sample *>(node.node)->node.parent;
-    if (parent) places.push_back({tile_path(reinterpret_cast<pm_Tile *>(parent)), reinterpret_cast<pm_Tile *>(parent)->files});
+    if (parent) places.push_back({tile_path(reinterpret_cast<pm_Tile *>(parent)), reinterpret_cast<pm_Tile *>(parent)->files, parent});
   }
   return places;
 }
@@ -50,12 +50,30 @@ std::string unnamed_file(const std::string &value, const Place &place, pm_File *
   return value + " at " + place.path + ": the data file names no file";
 }
 
-std::string absence(pm_Project *project, const std::string &value, const Place &place) {
+std::optional<MissingInput> missing_input(pm_Project *project, pm_Argument *argument, const std::string &value,
+                                          const Place &place) {
   pm_File *file = pm_FileFind(place.files, value.c_str());
   const std::string descriptor = file ? take(pm_FileGetDescriptor(file)) : std::string();
-  if (descriptor.empty()) return unnamed_file(value, place, file);
-  if (file_present(file)) return {};
-  return value + " at " + place.path + ": " + project_relative(project, descriptor) + " is not on disk";
+  MissingInput missing;
+  missing.argument = argument;
+  missing.value = value;
+  missing.place = place;
+  if (descriptor.empty()) {
+    missing.lack = file ? Lack::kNoDescriptor : Lack::kNoDataFile;
+    missing.text = unnamed_file(value, place, file);
+    return missing;
+  }
+  if (file_present(file)) return std::nullopt;
+  missing.lack = Lack::kNotOnDisk;
+  missing.path = descriptor;
+  missing.stored = project_relative(project, descriptor);
+  missing.text = value + " at " + place.path + ": " + missing.stored + " is not on disk";
+  return missing;
+}
+
+std::string absence(pm_Project *project, const std::string &value, const Place &place) {
+  std::optional<MissingInput> missing = missing_input(project, nullptr, value, place);
+  return missing ? std::move(missing->text) : std::string();
 }
 
 bool special_process(pm_Process *process) {
@@ -69,8 +87,8 @@ namespace {
 // Fills the row's missing inputs.
 void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
   const NodeRef &node = row.node;
-  std::vector<std::string> &missing = row.missing;
-  std::vector<std::string> &optional_missing = row.missing_one_of;
+  std::vector<MissingInput> &missing = row.missing;
+  std::vector<MissingInput> &optional_missing = row.missing_one_of;
   bool optional_found = false;
   bool optional_seen = false;
   const bool special = special_process(process);
@@ -89,15 +107,22 @@ void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
     if (report || level < kLevelProject || level > kLevelSample) continue;  // the library reports this one itself
     const std::string value = take(pm_ArgumentGetValue(argument));
     const std::vector<Place> places = places_for(project, level, node);
-    std::vector<std::string> absent;
+    std::vector<MissingInput> absent;
     for (const Place &place : places) {
-      std::string why = absence(project, value, place);
-      if (!why.empty()) absent.push_back(std::move(why));
+      std::optional<MissingInput> why = missing_input(project, argument, value, place);
+      if (why) absent.push_back(std::move(*why));
     }
     if (optional) {
       // One place holding it is enough for an optional input.
       if (absent.size() < places.size()) optional_found = true;
-      if (places.empty()) optional_missing.push_back(value + ": no node to hold it");
+      if (places.empty()) {
+        MissingInput nowhere;
+        nowhere.argument = argument;
+        nowhere.value = value;
+        nowhere.place = Place{"", nullptr, nullptr};
+        nowhere.text = value + ": no node to hold it";
+        optional_missing.push_back(std::move(nowhere));
+      }
       optional_missing.insert(optional_missing.end(), absent.begin(), absent.end());
     } else {
       missing.insert(missing.end(), absent.begin(), absent.end());
@@ -112,6 +137,7 @@ void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
 ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeRef &node) {
   ReadinessRow row;
   row.node = node;
+  row.handle = process;
   row.process = take(pm_ProcessGetName(process));
   Report report;
   row.ready = pm_IsProcessReady(project, process, node.node, report.slot()) != 0;
@@ -179,10 +205,10 @@ int print_readiness(std::ostream &out, const std::vector<ReadinessRow> &rows) {
     const char *state = !row.error.empty() ? "error" : row.ready ? "ready" : "not ready";
     out << "  " << std::left << std::setw(nw) << printable(row.node.path) << std::setw(6) << row.node.level
         << std::setw(pw) << printable(row.process) << std::setw(11) << state << printable(row.command) << "\n";
-    for (const std::string &why : row.missing) out << "      - " << printable(why) << "\n";
+    for (const MissingInput &why : row.missing) out << "      - " << printable(why.text) << "\n";
     if (row.lacks_optional) {
       out << "      - needs one of its optional inputs, and none is present:\n";
-      for (const std::string &why : row.missing_one_of) out << "          " << printable(why) << "\n";
+      for (const MissingInput &why : row.missing_one_of) out << "          " << printable(why.text) << "\n";
     }
     for (const std::string &line : row.error) out << "      " << printable(line) << "\n";
   }
@@ -196,6 +222,11 @@ int print_readiness_json(std::ostream &out, const std::string &file, const std::
     for (const std::string &line : lines) list.push_back(text_json(line));
     return list;
   };
+  const auto inputs = [](const std::vector<MissingInput> &missing) {
+    Json list = Json::array();
+    for (const MissingInput &input : missing) list.push_back(text_json(input.text));
+    return list;
+  };
   std::size_t ready = 0, errors = 0;
   Json checks = Json::array();
   for (const ReadinessRow &row : rows) {
@@ -207,8 +238,8 @@ int print_readiness_json(std::ostream &out, const std::string &file, const std::
     check["process"] = text_json(row.process);
     check["state"] = !row.error.empty() ? "error" : row.ready ? "ready" : "not_ready";
     check["command"] = text_json(row.command);
-    check["missing"] = texts(row.missing);
-    check["missing_one_of"] = texts(row.missing_one_of);
+    check["missing"] = inputs(row.missing);
+    check["missing_one_of"] = inputs(row.missing_one_of);
     check["error"] = texts(row.error);
     checks.push_back(std::move(check));
   }

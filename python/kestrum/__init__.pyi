@@ -1,18 +1,61 @@
 """Type stubs of the kestrum package (the classes come from its compiled part)."""
 import enum
 import os
-from typing import Any, Generic, Iterable, Iterator, List, Optional, Tuple, TypeVar, Union
+import pathlib
+from typing import Any, Generic, Iterable, Iterator, List, NamedTuple, Optional, Tuple, TypeVar, Union
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Node = Union["Project", "Tile", "Sample", None]
 
 class Error(Exception):
-    """A failure the library reported; str(e) is the outermost message."""
+    """A failure the library reported; str(e) is the outermost message and the innermost cause."""
     chain: Tuple[Tuple[str, str], ...]
     """The whole report chain, outermost first, as (function, message) tuples."""
+    filename: Optional[str]
+    """The file the failing call was about (load, save, save_as, filename), else None."""
+    message: Optional[str]
+    @property
+    def cause(self) -> Optional[str]:
+        """The innermost report's message."""
+    @property
+    def function(self) -> Optional[str]:
+        """The function that made the innermost report."""
+
+class FileError(Error, OSError):
+    """A failure whose cause is the file system; also the OSError subclass of its errno."""
+
+class NotFoundError(KeyError):
+    """A name no list entry has; the message names the list and what it holds."""
+    key: object
 
 class StaleHandleError(ReferenceError):
     """A handle was used after its node was removed or replaced by a list rebuild."""
+
+class Reason(enum.Enum):
+    NOT_ON_DISK = "not on disk"
+    NO_DATA_FILE = "no data file"
+    NO_DESCRIPTOR = "no descriptor"
+
+class Missing(NamedTuple):
+    """An input a process lacks at a node; str() is the line `kestrum ready` prints."""
+    argument: "Argument"
+    node: Union["Project", "Tile", "Sample", None]
+    path: Optional[pathlib.Path]
+    stored: Optional[str]
+    reason: Reason
+    text: str
+
+class Readiness(NamedTuple):
+    process: "Process"
+    node: Union["Project", "Tile", "Sample"]
+    ready: bool
+    missing: List[Missing]
+
+class Problem(NamedTuple):
+    """Something the project holds that its file cannot mean; str() is "place: message"."""
+    place: str
+    node: Union["Project", "Tile", "Sample", "File", "PFAFile", "Process", "Argument"]
+    message: str
 
 class ProjectType(enum.IntEnum):
     SINGLE_SAMPLING = 0
@@ -83,9 +126,10 @@ class TileList(_TreeList["Tile"]): ...
 class SampleList(_TreeList["Sample"]): ...
 
 class FileList(_List["File"]):
-    def add(self, type: str, descriptor: Optional[str] = None, time: float = 0.0,
-            verified: Optional[str] = None, comment: Optional[str] = None) -> "File":
-        """Appends a new data file; kestrum.Error when the file type is taken."""
+    def add(self, type: str, descriptor: Optional[_Path] = None, time: float = 0.0,
+            verified: Optional[str] = None, comment: Optional[str] = None, *, strict: bool = True) -> "File":
+        """Appends a new data file; kestrum.Error when the file type is taken, ValueError when
+        no PFA file of the node's level defines it (unless strict=False)."""
     def rebuild(self) -> None:
         """One data file per PFA file of the node's level, keeping the matching ones."""
 
@@ -94,8 +138,8 @@ class PFAFileList(_List["PFAFile"]):
         """Appends a new PFA file; kestrum.Error when the name is taken."""
 
 class ProcessList(_List["Process"]):
-    def add(self, name: str, title: Optional[str] = None, params: Optional[str] = None,
-            labels: Optional[str] = None, suffix: Optional[str] = None,
+    def add(self, name: str, title: Optional[str] = None, params: Optional[_Path] = None,
+            labels: Optional[_Path] = None, suffix: Optional[str] = None,
             output: Union[Output, int] = Output.REQUEST) -> "Process":
         """Appends a new process; kestrum.Error when the name is taken."""
 
@@ -122,7 +166,14 @@ class Sample(_Handle):
 
 class File(_Handle):
     type: str
-    descriptor: Optional[str]
+    @property
+    def descriptor(self) -> Optional[str]:
+        """Where the file lies on disk, or None."""
+    @descriptor.setter
+    def descriptor(self, value: Optional[_Path]) -> None: ...
+    @property
+    def path(self) -> Optional[pathlib.Path]:
+        """The descriptor as an absolute path ("$PROJECT" expanded), or None."""
     time: float
     verified: Optional[str]
     comment: Optional[str]
@@ -139,8 +190,14 @@ class PFAFile(_Handle):
 class Process(_Handle):
     name: str
     title: Optional[str]
-    params: Optional[str]
-    labels: Optional[str]
+    @property
+    def params(self) -> Optional[str]: ...
+    @params.setter
+    def params(self, value: Optional[_Path]) -> None: ...
+    @property
+    def labels(self) -> Optional[str]: ...
+    @labels.setter
+    def labels(self, value: Optional[_Path]) -> None: ...
     suffix: Optional[str]
     output: Union[Output, int]
     @property
@@ -150,7 +207,7 @@ class Process(_Handle):
         """The argument part of its command line, or None."""
     def ready(self, node: _Node = None) -> bool:
         """Whether the process may run at the node (None is the project)."""
-    def missing(self, node: _Node = None) -> List[str]:
+    def missing(self, node: _Node = None) -> List[Missing]:
         """Each missing input and where it was looked for; empty when ready."""
 
 class Argument(_Handle):
@@ -182,11 +239,18 @@ class Project:
         """The project as `kestrum export` writes it, as Python values."""
     def save(self) -> None: ...
     def save_as(self, path: _Path) -> None: ...
+    def readiness(self) -> List[Readiness]:
+        """Every process at every node of its level, as `kestrum ready` checks them."""
+    def validate(self) -> List[Problem]:
+        """What the project holds that its file cannot mean or a host would misread."""
     @property
     def dirty(self) -> bool: ...
     @property
     def name(self) -> Optional[str]: ...
-    filename: Optional[str]
+    @property
+    def filename(self) -> Optional[str]: ...
+    @filename.setter
+    def filename(self, value: _Path) -> None: ...
     type: Union[ProjectType, int]
     use_dot_grid: Union[Switch, int]
     use_poly_tool: Union[Switch, int]

@@ -7,9 +7,9 @@ namespace kpy {
 
 namespace {
 
-// kestrum.Error and kestrum.StaleHandleError; one reference each is held for
-// the life of the interpreter (never released, so nothing runs at exit).
-PyObject *g_error_type = nullptr;
+// kestrum._errors, and its StaleHandleError; held for the life of the
+// interpreter (never released, so nothing runs at exit).
+PyObject *g_errors = nullptr;
 PyObject *g_stale_type = nullptr;
 
 // The tool's failures (JSON import) carry a summary and chain lines.
@@ -25,14 +25,15 @@ ReportError from_failure(const kcli::Failure &failure) {
   return from_lines(lines, failure.what());
 }
 
-// Sets kestrum.Error with its chain as the pending Python exception.
+// Sets the exception for the failure as the pending Python exception.
 void raise_error(const ReportError &failure) {
   py::tuple chain(failure.chain.size());
   for (std::size_t i = 0; i < failure.chain.size(); ++i)
     chain[i] = py::make_tuple(decode_display(failure.chain[i].first), decode_display(failure.chain[i].second));
-  py::object instance = py::reinterpret_borrow<py::object>(g_error_type)(decode_display(failure.message));
-  instance.attr("chain") = chain;
-  PyErr_SetObject(g_error_type, instance.ptr());
+  py::object filename = failure.filename ? py::object(decode(*failure.filename)) : py::object(py::none());
+  py::object instance = py::reinterpret_borrow<py::object>(g_errors)
+                            .attr("report")(decode_display(failure.message), chain, filename, failure.writing);
+  PyErr_SetObject(reinterpret_cast<PyObject *>(Py_TYPE(instance.ptr())), instance.ptr());
 }
 
 }  // namespace
@@ -55,20 +56,43 @@ void raise_if(const kcli::Report &report) {
   if (report) throw from_lines(report.lines());
 }
 
+void raise_if(const kcli::Report &report, const std::string &filename, bool writing) {
+  if (!report) return;
+  ReportError error = from_lines(report.lines());
+  error.filename = filename;
+  error.writing = writing;
+  throw error;
+}
+
+void raise_not_found(const py::handle &key, const std::string &message) {
+  py::object error = py::reinterpret_borrow<py::object>(g_errors).attr("not_found")(key, decode_display(message));
+  PyErr_SetObject(reinterpret_cast<PyObject *>(Py_TYPE(error.ptr())), error.ptr());
+  throw py::error_already_set();
+}
+
+void throw_value_error(const std::string &text) {
+  PyErr_SetObject(PyExc_ValueError, decode_display(text).ptr());
+  throw py::error_already_set();
+}
+
+PyObject *python_error_from_current() noexcept {
+  try {
+    throw;
+  } catch (py::error_already_set &error) {
+    error.restore();
+  } catch (...) {
+    if (!py::detail::apply_exception_translators(py::detail::get_local_internals().registered_exception_translators) &&
+        !py::detail::apply_exception_translators(py::detail::get_internals().registered_exception_translators))
+      PyErr_SetString(PyExc_SystemError, "an exception of the kestrum package escaped its translation");
+  }
+  return nullptr;
+}
+
 void bind_errors(py::module_ &m) {
-  g_error_type = PyErr_NewExceptionWithDoc(
-      "kestrum.Error",
-      "A failure the library reported. str(e) is the outermost message; e.chain is the whole\n"
-      "report chain, outermost first, as (function, message) tuples.",
-      PyExc_Exception, nullptr);
-  if (!g_error_type) throw py::error_already_set();
-  if (PyObject_SetAttrString(g_error_type, "chain", py::tuple().ptr()) != 0) throw py::error_already_set();
-  m.attr("Error") = py::reinterpret_borrow<py::object>(g_error_type);
-  g_stale_type = PyErr_NewExceptionWithDoc(
-      "kestrum.StaleHandleError", "A handle was used after its node was removed or replaced by a list rebuild.",
-      PyExc_ReferenceError, nullptr);
-  if (!g_stale_type) throw py::error_already_set();
-  m.attr("StaleHandleError") = py::reinterpret_borrow<py::object>(g_stale_type);
+  py::module_ errors = py::module_::import("kestrum._errors");
+  g_errors = errors.inc_ref().ptr();
+  g_stale_type = py::object(errors.attr("StaleHandleError")).inc_ref().ptr();
+  for (const char *name : {"Error", "FileError", "NotFoundError", "StaleHandleError"}) m.attr(name) = errors.attr(name);
   py::register_exception_translator([](std::exception_ptr thrown) {
     try {
       if (thrown) std::rethrow_exception(thrown);

@@ -35,7 +35,15 @@ struct ListBase {
       throw StaleHandle("the node this list belongs to was removed, or replaced by a list rebuild");
     return owner;
   }
+  // Where the list hangs, as a message names it: "project 'survey'",
+  // "tile 'T01'", "sample 'T01/S02'", "process 'segment'", "level 1".
+  std::string owner_text(bool level_list) const;
 };
+
+// "no tile 'T9' in project 'survey'; 3 tiles: T01, T02, T03" (at most five
+// names shown), for a name not in the list.
+std::string missing_text(const ListBase &list, bool level_list, const char *one, const char *many,
+                         const std::string &name, const std::vector<std::string> &names);
 
 // The data-file list of the project, a tile or a sample.
 pm_File **file_list_of(void *owner);
@@ -43,7 +51,9 @@ pm_File **file_list_of(void *owner);
 // What each kind of list does; the operations the library has for it.
 struct TileTraits {
   using H = Tile;
+  static constexpr const char *kOne = "tile";
   static constexpr const char *kPlural = "tiles";
+  static constexpr bool kLevelList = false;
   static void *first(const ListBase &list) { return static_cast<pm_Project *>(list.owner_node())->tiles; }
   static void *find(void *first, const char *name) { return pm_TileFind(static_cast<pm_Tile *>(first), name); }
   static void destroy(const ListBase &list, void *node) {
@@ -53,7 +63,9 @@ struct TileTraits {
 };
 struct SampleTraits {
   using H = Sample;
+  static constexpr const char *kOne = "sample";
   static constexpr const char *kPlural = "samples";
+  static constexpr bool kLevelList = false;
   static void *first(const ListBase &list) { return static_cast<pm_Tile *>(list.owner_node())->samples; }
   static void *find(void *first, const char *name) { return pm_SampleFind(static_cast<pm_Sample *>(first), name); }
   static void destroy(const ListBase &list, void *node) {
@@ -63,7 +75,9 @@ struct SampleTraits {
 };
 struct FileTraits {
   using H = File;
-  static constexpr const char *kPlural = "files";
+  static constexpr const char *kOne = "data file";
+  static constexpr const char *kPlural = "data files";
+  static constexpr bool kLevelList = false;
   static void *first(const ListBase &list) { return *file_list_of(list.owner_node()); }
   static void *find(void *first, const char *name) { return pm_FileFind(static_cast<pm_File *>(first), name); }
   static void destroy(const ListBase &list, void *node) {
@@ -103,16 +117,22 @@ inline void mark_pfa_root(pm_Project *project) { pm_ProcFilesChanged(project->pf
 struct PFAFileTraits : LevelTraits<pm_PFAFile, pm_ProcFiles, &pm_Project::pfa_root, pm_PFAFileFind, pm_PFAFileRemove,
                                    pm_PFAFileDestroy, forget_pfa, mark_pfa_root> {
   using H = PFAFile;
+  static constexpr const char *kOne = "PFA file";
   static constexpr const char *kPlural = "PFA files";
+  static constexpr bool kLevelList = true;
 };
 struct ProcessTraits : LevelTraits<pm_Process, pm_ProcessLists, &pm_Project::process_lists, pm_ProcessFind,
                                    pm_ProcessRemove, pm_ProcessDestroy, forget_process, pm_ProjectChanged> {
   using H = Process;
+  static constexpr const char *kOne = "process";
   static constexpr const char *kPlural = "processes";
+  static constexpr bool kLevelList = true;
 };
 struct ArgumentTraits {
   using H = Argument;
+  static constexpr const char *kOne = "argument";
   static constexpr const char *kPlural = "arguments";
+  static constexpr bool kLevelList = false;
   static void *first(const ListBase &list) { return static_cast<pm_Process *>(list.owner_node())->arguments; }
   static void *find(void *first, const char *name) { return pm_ArgumentFind(static_cast<pm_Argument *>(first), name); }
   // Removing an argument marks nothing; the project is marked as a host must.
@@ -135,7 +155,9 @@ struct List : ListBase {
   void *at(Py_ssize_t index) const {
     const Py_ssize_t count = static_cast<Py_ssize_t>(size());
     if (index < 0) index += count;
-    if (index < 0 || index >= count) throw py::index_error(std::string(T::kPlural) + " index out of range");
+    if (index < 0 || index >= count)
+      throw py::index_error(std::string(T::kOne) + " index out of range: " + owner_text(T::kLevelList) + " has " +
+                            kcli::counted(static_cast<std::size_t>(count), T::kOne, T::kPlural));
     void *node = T::first(*this);
     for (Py_ssize_t i = 0; i < index; ++i) node = next_of(node);
     return node;
@@ -145,10 +167,7 @@ struct List : ListBase {
     if (!PyUnicode_Check(key.ptr())) throw py::type_error(std::string(T::kPlural) + " are looked up by name or index");
     const std::string name = encode(key, "name");
     void *found = T::find(T::first(*this), name.c_str());
-    if (!found) {
-      PyErr_SetObject(PyExc_KeyError, key.ptr());
-      throw py::error_already_set();
-    }
+    if (!found) raise_not_found(key, missing_text(*this, T::kLevelList, T::kOne, T::kPlural, name, names()));
     return found;
   }
   H get(const py::handle &key) const { return handle<H>(core, lookup(key)); }
@@ -191,7 +210,13 @@ struct Iterator {
   Handle last;  // the element given last; no node before the first
   bool done = false;
   typename T::H next() {
-    if (done) throw py::stop_iteration();
+    void *node = step();
+    if (!node) throw py::stop_iteration();
+    return handle<typename T::H>(list.core, node);
+  }
+  // The next node, null at the end.
+  void *step() {
+    if (done) return nullptr;
     void *node;
     if (!last.node) {
       node = T::first(list);
@@ -203,11 +228,26 @@ struct Iterator {
     }
     if (!node) {
       done = true;
-      throw py::stop_iteration();
+      return nullptr;
     }
-    auto made = handle<typename T::H>(list.core, node);
-    last = made;
-    return made;
+    last.core = list.core;
+    last.node = node;
+    last.made = list.core->epoch;
+    return node;
+  }
+
+  // The type's tp_iternext: a for loop over a list calls it once per
+  // element, so it skips the bound method's call machinery and ends without
+  // raising StopIteration (half the cost of walking a large project).
+  static PyObject *iternext(PyObject *self) noexcept {
+    try {
+      Iterator &it = py::handle(self).cast<Iterator &>();
+      void *node = it.step();
+      if (!node) return nullptr;
+      return py::cast(handle<typename T::H>(it.list.core, node)).release().ptr();
+    } catch (...) {
+      return python_error_from_current();
+    }
   }
 };
 
@@ -243,9 +283,9 @@ template <class T>
 py::class_<List<T>> bind_list(py::module_ &m, const char *name, const char *doc) {
   using L = List<T>;
   using I = Iterator<T>;
-  py::class_<I>(m, (std::string(name) + "Iterator").c_str())
-      .def("__iter__", [](I &self) -> I & { return self; })
-      .def("__next__", &I::next);
+  py::class_<I> iterator(m, (std::string(name) + "Iterator").c_str());
+  iterator.def("__iter__", [](I &self) -> I & { return self; }).def("__next__", &I::next);
+  reinterpret_cast<PyTypeObject *>(iterator.ptr())->tp_iternext = &I::iternext;
   py::class_<L> cls(m, name, doc);
   cls.def("__len__", &L::size)
       .def("__iter__", [](const L &self) { return I{self, Handle{self.core}, false}; })

@@ -3,33 +3,40 @@
 
 #include "lists.h"
 #include "properties.h"
+#include "validation.h"
 
 namespace kpy {
 
 namespace {
 
 // Tiles and samples: adding, rebuilding from names, sorting.
+// `check` refuses a name the file could not hold (validation.h).
 template <class T, class Owner, class Node>
 void bind_tree_list(py::class_<List<T>> &cls, const std::string &kind, int level, Node *(*create)(const char *),
                     void (*append)(Owner *, Node *, tk_ErrorReport **), Node *(*destroy)(Node *),
                     void (Core::*forget)(Node *), void (*set_list)(Owner *, int, const char *const *, tk_ErrorReport **),
-                    Node *(*sort)(Owner *)) {
+                    Node *(*sort)(Owner *), void (*check)(Owner *, Node *, const std::string &)) {
   cls.def(
       "add",
-      [create, append, destroy](const List<T> &self, const py::object &name) {
+      [create, append, destroy, check](const List<T> &self, const py::object &name) {
         const std::string text = encode(name, "name");
         Owner *owner = static_cast<Owner *>(self.owner_node());
+        check(owner, nullptr, text);
         return self.adopt(
             create(text.c_str()), [&](Node *node, tk_ErrorReport **slot) { append(owner, node, slot); }, destroy);
       },
       py::arg("name"), ("Appends a new " + kind + "; kestrum.Error when the name is taken.").c_str());
   cls.def(
       "set_names",
-      [forget, set_list](const List<T> &self, const py::iterable &names) {
+      [forget, set_list, check](const List<T> &self, const py::iterable &names) {
         const std::vector<std::string> wanted = name_list(names);
         std::vector<const char *> pointers;
         for (const std::string &name : wanted) pointers.push_back(name.c_str());
         Owner *owner = static_cast<Owner *>(self.owner_node());
+        // Names already in the list are kept as they are; new ones must be
+        // names the file can hold.
+        for (const std::string &name : wanted)
+          if (!T::find(T::first(self), name.c_str())) check(owner, nullptr, name);
         rebuild(
             self, std::set<std::string>(wanted.begin(), wanted.end()),
             [&](void *node) { (self.core.get()->*forget)(static_cast<Node *>(node)); },
@@ -50,18 +57,23 @@ void bind_file_list(py::class_<List<FileTraits>> &files) {
   files.def(
       "add",
       [](const List<FileTraits> &self, const py::object &type, const py::object &descriptor, double time,
-         const py::object &verified, const py::object &comment) {
+         const py::object &verified, const py::object &comment, bool strict) {
         const std::string text = encode(type, "type");
-        const OptionalText where = encode_optional(descriptor, "descriptor");
+        const OptionalText where = encode_optional_path(descriptor, self.core->project);
         const OptionalText check = encode_optional(verified, "verified");
         const OptionalText note = encode_optional(comment, "comment");
         void *owner = self.owner_node();
+        check_file_type(self.core->project, owner, nullptr, text, strict);
         return self.adopt(
             pm_FileCreate(text.c_str(), where.c_str(), time, check.c_str(), note.c_str()),
             [&](pm_File *f, tk_ErrorReport **r) { pm_ParentAppendFile(owner, f, r); }, pm_FileDestroy);
       },
       py::arg("type"), py::arg("descriptor") = py::none(), py::arg("time") = 0.0, py::arg("verified") = py::none(),
-      py::arg("comment") = py::none(), "Appends a new data file; kestrum.Error when the file type is taken.");
+      py::arg("comment") = py::none(), py::kw_only(), py::arg("strict") = true,
+      "Appends a new data file; kestrum.Error when the file type is taken. ValueError for a type\n"
+      "no PFA file of the node's level defines (strict=False lets it through, for scripts that\n"
+      "repair old projects) or a name the file cannot hold. A relative descriptor is made\n"
+      "absolute against the current directory."); 
   files.def(
       "rebuild",
       [](const List<FileTraits> &self) {
@@ -85,18 +97,22 @@ void bind_nodes(py::module_ &m) {
   auto samples = bind_list<SampleTraits>(m, "SampleList", "The samples of a tile, in list order; look up by name or index.");
   auto files = bind_list<FileTraits>(m, "FileList", "The data files of a node, in list order; look up by file type or index.");
   bind_tree_list(tiles, "tile", 1, pm_TileCreate, pm_ProjectAppendTile, pm_TileDestroy, &Core::forget_tile,
-                 pm_ProjectSetTileList, pm_ProjectSortTiles);
+                 pm_ProjectSetTileList, pm_ProjectSortTiles, check_tile_name);
   bind_tree_list(samples, "sample", 2, pm_SampleCreate, pm_TileAppendSample, pm_SampleDestroy, &Core::forget_sample,
-                 pm_TileSetSampleList, pm_TileSortSamples);
+                 pm_TileSetSampleList, pm_TileSortSamples, check_sample_name);
   bind_file_list(files);
 
   py::class_<Tile> tile(m, "Tile", "A tile of a project: its samples and data files.");
   bind_handle_basics(tile);
-  name_property(tile, pm_TileGetName, pm_TileSetName, "The tile's name, unique among its project's tiles.");
+  name_property(
+      tile, pm_TileGetName, pm_TileSetName,
+      [](const Tile &self, pm_Tile *node, const std::string &name) { check_tile_name(self.core->project, node, name); },
+      "The tile's name, unique among its project's tiles.");
   tile.def_property(
       "automatic", [](const Tile &self) { return enum_value(kSelection, pm_TileGetAutomatic(self.get())); },
       [](const Tile &self, const py::object &value) {
-        pm_TileSetAutomatic(self.get(), enum_arg(value));
+        const int32_t selection = enum_arg(value, kSelection, "Tile.automatic");
+        pm_TileSetAutomatic(self.get(), selection);
         pm_ProjectChanged(self.core->project);  // saved, but not marked by the library
       },
       "How the tile was selected (Selection).");
@@ -112,11 +128,17 @@ void bind_nodes(py::module_ &m) {
 
   py::class_<Sample> sample(m, "Sample", "A sample of a tile: its data files.");
   bind_handle_basics(sample);
-  name_property(sample, pm_SampleGetName, pm_SampleSetName, "The sample's name, unique among its tile's samples.");
+  name_property(
+      sample, pm_SampleGetName, pm_SampleSetName,
+      [](const Sample &, pm_Sample *node, const std::string &name) {
+        check_sample_name(reinterpret_cast<pm_Tile *>(node->node.parent), node, name);
+      },
+      "The sample's name, unique among its tile's samples.");
   sample.def_property(
       "automatic", [](const Sample &self) { return enum_value(kSelection, pm_SampleGetAutomatic(self.get())); },
       [](const Sample &self, const py::object &value) {
-        pm_SampleSetAutomatic(self.get(), enum_arg(value));
+        const int32_t selection = enum_arg(value, kSelection, "Sample.automatic");
+        pm_SampleSetAutomatic(self.get(), selection);
         pm_ProjectChanged(self.core->project);
       },
       "How the sample was selected (Selection).");
@@ -134,17 +156,26 @@ void bind_nodes(py::module_ &m) {
       "type", [](const File &self) { return take_text(pm_FileGetType(self.get())); },
       [](const File &self, const py::object &value) {
         const std::string type = encode(value, "type");
+        pm_File *node = self.get();
+        if (node->node.parent) check_file_type(self.core->project, node->node.parent, node, type, true);
         kcli::Report report;
-        pm_FileSetType(self.get(), type.c_str(), report.slot());
+        pm_FileSetType(node, type.c_str(), report.slot());
         raise_if(report);
       },
-      "The file type: the name of its PFA file, unique among its node's data files.");
-  text_property(file, "descriptor", pm_FileGetDescriptor, pm_FileSetDescriptor, "Where the file lies on disk, or None.");
+      "The file type: the name of its PFA file, unique among its node's data files. ValueError\n"
+      "for a type no PFA file of the node's level defines.");
+  text_property(file, "descriptor", pm_FileGetDescriptor, pm_FileSetDescriptor,
+                "Where the file lies on disk (str), or None. Takes os.PathLike too; a relative path is\n"
+                "made absolute against the current directory.",
+                true);
   text_property(file, "verified", pm_FileGetVerified, pm_FileSetVerified, "The host's verification text, or None.");
   text_property(file, "comment", pm_FileGetComment, pm_FileSetComment, "A free comment, or None.");
   file.def_property(
           "time", [](const File &self) { return pm_FileGetDate(self.get()); },
           [](const File &self, double value) { pm_FileSetDate(self.get(), value); }, "The host's time value.")
+      .def_property_readonly("path", [](const File &self) -> py::object {
+        return absolute_path(self.core->project, kcli::take(pm_FileGetDescriptor(self.get())));
+      }, "The descriptor as an absolute pathlib.Path (\"$PROJECT\" expanded), or None.")
       .def_property_readonly("exists", [](const File &self) {
         kcli::Report report;
         const int present = pm_FileDescriptorExists(self.get(), report.slot());

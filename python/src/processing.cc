@@ -3,6 +3,7 @@
 
 #include "lists.h"
 #include "properties.h"
+#include "validation.h"
 
 namespace kpy {
 
@@ -35,13 +36,70 @@ kcli::NodeRef node_ref(const CorePtr &core, const py::object &node) {
   return ref;
 }
 
+// A row of readiness with the handles it names stamped now, before any
+// Python object is made: making objects may run a finalizer that frees
+// nodes, and a handle stamped later would take a freed node for a live one.
+struct StampedRow {
+  const kcli::ReadinessRow *row;
+  Process process;
+  Handle node;                      // the node the row is about
+  std::vector<Argument> arguments;  // of row->missing, then of row->missing_one_of
+  std::vector<Handle> places;
+  std::vector<int> place_kinds;
+};
+
+StampedRow stamp(const CorePtr &core, const kcli::ReadinessRow &row) {
+  StampedRow stamped{&row, handle<Process>(core, row.handle), handle<Handle>(core, row.node.node), {}, {}, {}};
+  auto add = [&](const kcli::MissingInput &input) {
+    stamped.arguments.push_back(handle<Argument>(core, input.argument));
+    stamped.places.push_back(handle<Handle>(core, input.place.node));
+    stamped.place_kinds.push_back(input.place.node ? pm_NodeGetType(input.place.node) : -1);
+  };
+  for (const kcli::MissingInput &input : row.missing) add(input);
+  if (row.lacks_optional)
+    for (const kcli::MissingInput &input : row.missing_one_of) add(input);
+  return stamped;
+}
+
+py::object place_object(const CorePtr &core, const Handle &place, int kind) {
+  switch (kind) {
+    case PM_KIND_PROJECT: return py::cast(Project{core});
+    case PM_KIND_TILE: return py::cast(Tile{place});
+    case PM_KIND_SAMPLE: return py::cast(Sample{place});
+    default: return py::none();
+  }
+}
+
+// The row's missing inputs as kestrum.Missing objects.
+py::list missing_objects(const CorePtr &core, const StampedRow &stamped) {
+  static const char *const kReasons[] = {"NOT_ON_DISK", "NO_DATA_FILE", "NO_DESCRIPTOR"};
+  py::module_ results = py::module_::import("kestrum._results");
+  py::object make = results.attr("Missing");
+  py::object reason = results.attr("Reason");
+  py::list missing;
+  std::size_t i = 0;
+  auto add = [&](const kcli::MissingInput &input) {
+    const bool on_disk = input.lack == kcli::Lack::kNotOnDisk;
+    missing.append(make(py::cast(stamped.arguments[i]), place_object(core, stamped.places[i], stamped.place_kinds[i]),
+                        on_disk ? absolute_path(core->project, input.path) : py::none(),
+                        on_disk ? py::object(decode(input.stored)) : py::none(),
+                        reason.attr(kReasons[static_cast<int>(input.lack)]), decode(input.text)));
+    ++i;
+  };
+  for (const kcli::MissingInput &input : stamped.row->missing) add(input);
+  if (stamped.row->lacks_optional)
+    for (const kcli::MissingInput &input : stamped.row->missing_one_of) add(input);
+  return missing;
+}
+
 void bind_level_lists(py::class_<List<PFAFileTraits>> &pfa_files, py::class_<List<ProcessTraits>> &processes,
                       py::class_<List<ArgumentTraits>> &arguments) {
   pfa_files.def(
       "add",
       [](const List<PFAFileTraits> &self, const py::object &name, const py::object &format) {
         const std::string text = encode(name, "name");
-        const int32_t type = enum_arg(format);
+        const int32_t type = enum_arg(format, kFormat, "PFAFile.format");
+        check_pfa_name(text);
         pm_PFAFile **head = PFAFileTraits::head(self);
         if (!head) throw ReportError("the project has no PFA root");
         PFAFile made = self.adopt(
@@ -62,9 +120,10 @@ void bind_level_lists(py::class_<List<PFAFileTraits>> &pfa_files, py::class_<Lis
       [](const List<ProcessTraits> &self, const py::object &name, const py::object &title, const py::object &params,
          const py::object &labels, const py::object &suffix, const py::object &output) {
         const std::string text = encode(name, "name");
-        const OptionalText t = encode_optional(title, "title"), p = encode_optional(params, "params"),
-                           l = encode_optional(labels, "labels"), s = encode_optional(suffix, "suffix");
-        const int32_t out = enum_arg(output);
+        const OptionalText t = encode_optional(title, "title"), p = encode_optional_path(params, self.core->project),
+                           l = encode_optional_path(labels, self.core->project), s = encode_optional(suffix, "suffix");
+        const int32_t out = enum_arg(output, kOutput, "Process.output");
+        check_process_name(text);
         pm_Process **head = ProcessTraits::head(self);
         if (!head) throw ReportError("the project has no process lists");
         return self.adopt(
@@ -85,7 +144,8 @@ void bind_level_lists(py::class_<List<PFAFileTraits>> &pfa_files, py::class_<Lis
          const py::object &mode, const py::object &hide) {
         const std::string text = encode(name, "name");
         const OptionalText v = encode_optional(value, "value");
-        const int32_t f = enum_arg(format), md = enum_arg(mode), h = enum_arg(hide);
+        const int32_t f = enum_arg(format, kFormat, "Argument.format"), md = enum_arg(mode, kMode, "Argument.mode"),
+                      h = enum_arg(hide, kHide, "Argument.hide");
         pm_Process *process = static_cast<pm_Process *>(self.owner_node());
         return self.adopt(
             pm_ArgumentCreate(text.c_str(), v.c_str(), f, md, h),
@@ -97,6 +157,25 @@ void bind_level_lists(py::class_<List<PFAFileTraits>> &pfa_files, py::class_<Lis
 
 }  // namespace
 
+py::list readiness(const CorePtr &core) {
+  std::vector<kcli::ReadinessRow> rows;
+  for (const kcli::NodeRef &node : kcli::all_nodes(core->project))
+    for (pm_Process *p = pm_ProcessListGetByType(core->project, node.level); p;
+         p = reinterpret_cast<pm_Process *>(p->node.next)) {
+      rows.push_back(kcli::readiness_row(core->project, p, node));
+      if (!rows.back().error.empty()) throw from_lines(rows.back().error);
+    }
+  std::vector<StampedRow> stamped;
+  stamped.reserve(rows.size());
+  for (const kcli::ReadinessRow &row : rows) stamped.push_back(stamp(core, row));
+  py::object make = py::module_::import("kestrum._results").attr("Readiness");
+  py::list result;
+  for (const StampedRow &row : stamped)
+    result.append(make(py::cast(row.process), place_object(core, row.node, row.row->node.level), row.row->ready,
+                       missing_objects(core, row)));
+  return result;
+}
+
 void bind_processing(py::module_ &m) {
   auto pfa_files = bind_list<PFAFileTraits>(m, "PFAFileList", "The PFA files of a level, in list order; look up by name or index.");
   auto processes = bind_list<ProcessTraits>(m, "ProcessList", "The processes of a level, in list order; look up by name or index.");
@@ -105,16 +184,24 @@ void bind_processing(py::module_ &m) {
 
   py::class_<PFAFile> pfa(m, "PFAFile", "A kind of data file that every node of a level carries.");
   bind_handle_basics(pfa);
-  name_property(pfa, pm_PFAFileGetName, pm_PFAFileSetName, "The PFA file's name: the file type of its data files.");
+  name_property(
+      pfa, pm_PFAFileGetName, pm_PFAFileSetName,
+      [](const PFAFile &, pm_PFAFile *, const std::string &name) { check_pfa_name(name); },
+      "The PFA file's name: the file type of its data files.");
   enum_property(pfa, "format", kFormat, pm_PFAFileGetType, pm_PFAFileSetType, "What its files hold (Format).");
   pfa.def("__repr__", [](const PFAFile &self) { return handle_repr(self, "PFAFile"); });
 
   py::class_<Process> process(m, "Process", "A process of a level with its arguments.");
   bind_handle_basics(process);
-  name_property(process, pm_ProcessGetName, pm_ProcessSetName, "The process's name, unique in its level.");
+  name_property(
+      process, pm_ProcessGetName, pm_ProcessSetName,
+      [](const Process &, pm_Process *, const std::string &name) { check_process_name(name); },
+      "The process's name, unique in its level.");
   text_property(process, "title", pm_ProcessGetTitle, pm_ProcessSetTitle, "The title shown to the user, or None.");
-  text_property(process, "params", pm_ProcessGetParams, pm_ProcessSetParams, "The parameter file, or None.");
-  text_property(process, "labels", pm_ProcessGetLabels, pm_ProcessSetLabels, "The label file, or None.");
+  text_property(process, "params", pm_ProcessGetParams, pm_ProcessSetParams,
+                "The parameter file, or None (os.PathLike too; stored absolute).", true);
+  text_property(process, "labels", pm_ProcessGetLabels, pm_ProcessSetLabels,
+                "The label file, or None (os.PathLike too; stored absolute).", true);
   text_property(process, "suffix", pm_ProcessGetSuffix, pm_ProcessSetSuffix, "The file suffix, or None.");
   enum_property(process, "output", kOutput, pm_ProcessGetOutput, pm_ProcessSetOutput,
                 "Whether it requests or generates its output (Output).");
@@ -131,34 +218,31 @@ void bind_processing(py::module_ &m) {
       }, "The argument part of its command line (\"in $photo out $segments\"), or None when no\n"
          "argument contributes.")
       .def("ready", [](const Process &self, const py::object &node) {
-        pm_Process *raw = self.get();
         const kcli::NodeRef place = node_ref(self.core, node);
         kcli::Report report;
-        const int ready = pm_IsProcessReady(self.core->project, raw, place.node, report.slot());
+        const int ready = pm_IsProcessReady(self.core->project, self.get(), place.node, report.slot());
         raise_if(report);
         return ready != 0;
       }, py::arg("node") = py::none(),
       "Whether the process may run at the node (the project, a tile or a sample; None is the\n"
       "project): every shown strict input exists on disk. kestrum.Error when that cannot be told.")
       .def("missing", [](const Process &self, const py::object &node) {
-        pm_Process *raw = self.get();
         const kcli::NodeRef place = node_ref(self.core, node);
-        const kcli::ReadinessRow row = kcli::readiness_row(self.core->project, raw, place);
+        const kcli::ReadinessRow row = kcli::readiness_row(self.core->project, self.get(), place);
         if (!row.error.empty()) throw from_lines(row.error);
-        std::vector<py::str> lines;
-        for (const std::string &line : row.missing) lines.push_back(decode(line));
-        if (row.lacks_optional)
-          for (const std::string &line : row.missing_one_of) lines.push_back(decode(line));
-        return lines;
+        return missing_objects(self.core, stamp(self.core, row));
       }, py::arg("node") = py::none(),
-      "Why the process is not ready at the node: each missing input and where it was looked for\n"
-      "(\"photo at T3: $PROJECT/tiles/T3/photo.img is not on disk\"), as `kestrum ready` prints\n"
-      "them; empty when it is ready.")
+      "Why the process is not ready at the node: each missing input as a kestrum.Missing, with\n"
+      "the argument, the node it was looked for at, the path (absolute), the form the file\n"
+      "stores and the reason; str() of each is the line `kestrum ready` prints (\"photo at T3:\n"
+      "$PROJECT/tiles/T3/photo.img is not on disk\"). Empty when it is ready.")
       .def("__repr__", [](const Process &self) { return handle_repr(self, "Process"); });
 
   py::class_<Argument> argument(m, "Argument", "An argument of a process.");
   bind_handle_basics(argument);
-  name_property(argument, pm_ArgumentGetName, pm_ArgumentSetName, "The argument's name, unique in its process.");
+  name_property(
+      argument, pm_ArgumentGetName, pm_ArgumentSetName, [](const Argument &, pm_Argument *, const std::string &) {},
+      "The argument's name, unique in its process.");
   text_property(argument, "value", pm_ArgumentGetValue, pm_ArgumentSetValue, "The PFA file it stands for, or None.");
   enum_property(argument, "format", kFormat, pm_ArgumentGetType, pm_ArgumentSetType, "What its files hold (Format).");
   enum_property(argument, "mode", kMode, pm_ArgumentGetMode, pm_ArgumentSetMode, "Input or output (Mode).");

@@ -15,6 +15,11 @@ struct Level {
   int index;
 };
 
+// Every process at every node of its level, as `kestrum ready` checks
+// them: a list of kestrum.Readiness (process, node, ready, missing).
+// kestrum.Error when a test cannot be made.
+pybind11::list readiness(const CorePtr &core);
+
 // Adds PFAFileList, ProcessList, ArgumentList, PFAFile, Process, Argument
 // and Level.
 void bind_processing(pybind11::module_ &m);

@@ -4,6 +4,7 @@
 #include "conversion.h"
 #include "lists.h"
 #include "processing.h"
+#include "validation.h"
 
 namespace kpy {
 
@@ -18,7 +19,7 @@ void bind_project(py::module_ &m) {
         kcli::Report report;
         pm_Project *loaded = pm_ProjectLoad(name.c_str(), 0, report.slot());
         if (!loaded) {
-          raise_if(report);
+          raise_if(report, name, false);
           throw std::bad_alloc();
         }
         return wrap_new(loaded);
@@ -32,14 +33,17 @@ void bind_project(py::module_ &m) {
       .def("save", [](const Project &self) {
         kcli::Report report;
         pm_ProjectSave(self.get(), 0, report.slot());
-        raise_if(report);
+        if (!report) return;
+        const std::string filename = kcli::take(pm_ProjectGetFilename(self.get()));
+        if (filename.empty()) raise_if(report);
+        raise_if(report, filename, true);
       }, "Writes the project to its own file; kestrum.Error when it has none or the write fails.")
       .def("save_as", [](const Project &self, const py::object &path) {
         const std::string name = encode_path(path);
         const bool was_dirty = pm_ProjectDirty(self.get()) != 0;
         kcli::Report report;
         pm_ProjectSaveAs(self.get(), name.c_str(), 0, report.slot());
-        raise_if(report);
+        raise_if(report, name, true);
         // The copy is written, but the project's own file is as old as before.
         if (was_dirty) pm_ProjectChanged(self.get());
       }, py::arg("path"), "Writes the whole project into another file; the project keeps its own file.")
@@ -53,20 +57,26 @@ void bind_project(py::module_ &m) {
             const std::string name = encode_path(path);
             kcli::Report report;
             pm_ProjectSetFilename(self.get(), name.c_str(), report.slot());
-            raise_if(report);
+            raise_if(report, name, true);
           },
           "The project's own file (absolute), or None.")
       .def_property(
           "type", [](const Project &self) { return enum_value(kProjectType, pm_ProjectGetType(self.get())); },
-          [](const Project &self, const py::object &value) { pm_ProjectSetType(self.get(), enum_arg(value)); },
+          [](const Project &self, const py::object &value) {
+            pm_ProjectSetType(self.get(), enum_arg(value, kProjectType, "Project.type"));
+          },
           "Single or double sampling (ProjectType).")
       .def_property(
           "use_dot_grid", [](const Project &self) { return enum_value(kSwitch, pm_ProjectGetUseDotGrid(self.get())); },
-          [](const Project &self, const py::object &value) { pm_ProjectSetUseDotGrid(self.get(), enum_arg(value)); },
+          [](const Project &self, const py::object &value) {
+            pm_ProjectSetUseDotGrid(self.get(), enum_arg(value, kSwitch, "Project.use_dot_grid"));
+          },
           "The dot-grid analysis switch (Switch).")
       .def_property(
           "use_poly_tool", [](const Project &self) { return enum_value(kSwitch, pm_ProjectGetUsePolyTool(self.get())); },
-          [](const Project &self, const py::object &value) { pm_ProjectSetUsePolyTool(self.get(), enum_arg(value)); },
+          [](const Project &self, const py::object &value) {
+            pm_ProjectSetUsePolyTool(self.get(), enum_arg(value, kSwitch, "Project.use_poly_tool"));
+          },
           "The polygon-tool analysis switch (Switch).")
       .def_property_readonly("tiles", [](const Project &self) { return List<TileTraits>{{self.core, nullptr, 0, 0}}; },
                              "The project's tiles.")
@@ -83,6 +93,11 @@ void bind_project(py::module_ &m) {
         py::object name = take_text(pm_ProjectGetName(self.get()));
         return "<kestrum.Project " + py::repr(name).cast<std::string>() + ">";
       });
+  project.def("readiness", [](const Project &self) { return readiness(self.core); },
+              "Every process at every node of its level, in one pass, as `kestrum ready` checks them:\n"
+              "a list of kestrum.Readiness(process, node, ready, missing), missing as Process.missing\n"
+              "gives it. kestrum.Error when a test cannot be made.");
+  bind_validation(project);
 }
 
 }  // namespace kpy

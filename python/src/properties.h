@@ -13,38 +13,53 @@
 
 namespace kpy {
 
-// A text property of a data file or process: a getter handing over a copy
-// and a setter that copies (0 only when memory runs out).
+// "Argument.mode": the field as messages name it.
+template <class H>
+std::string field_name(const py::class_<H> &cls, const char *name) {
+  return cls.attr("__name__").template cast<std::string>() + "." + name;
+}
+
+// A text property of a data file, process or argument: a getter handing
+// over a copy and a setter that copies (0 only when memory runs out). A
+// path (`is_path`) takes os.PathLike too and is stored absolute.
 template <class H, class Node>
 void text_property(py::class_<H> &cls, const char *name, char *(*getter)(Node *), int (*setter)(Node *, const char *),
-                   const char *doc) {
+                   const char *doc, bool is_path = false) {
   cls.def_property(
       name, [getter](const H &self) { return take_text(getter(self.get())); },
-      [setter, name](const H &self, const py::object &value) {
-        const OptionalText text = encode_optional(value, name);
+      [setter, name, is_path](const H &self, const py::object &value) {
+        const OptionalText text = is_path ? encode_optional_path(value, self.core->project) : encode_optional(value, name);
         if (!setter(self.get(), text.c_str())) throw std::bad_alloc();
       },
       doc);
 }
 
+// An enumerated field: its enum's members (or their int values) only.
 template <class H, class Node>
 void enum_property(py::class_<H> &cls, const char *name, EnumKind kind, int32_t (*getter)(Node *),
                    int (*setter)(Node *, int32_t), const char *doc) {
   cls.def_property(
       name, [getter, kind](const H &self) { return enum_value(kind, getter(self.get())); },
-      [setter](const H &self, const py::object &value) { setter(self.get(), enum_arg(value)); }, doc);
+      [setter, kind, field = field_name(cls, name)](const H &self, const py::object &value) {
+        const int32_t number = enum_arg(value, kind, field.c_str());
+        setter(self.get(), number);
+      },
+      doc);
 }
 
-// A rename through the library (unique names; the report when taken).
-template <class H, class Node>
+// A rename through the library (unique names; the report when taken),
+// after `check` has refused a name the file could not hold.
+template <class H, class Node, class Check>
 void name_property(py::class_<H> &cls, char *(*getter)(Node *), int (*setter)(Node *, const char *, tk_ErrorReport **),
-                   const char *doc) {
+                   Check check, const char *doc) {
   cls.def_property(
       "name", [getter](const H &self) { return take_text(getter(self.get())); },
-      [setter](const H &self, const py::object &value) {
+      [setter, check](const H &self, const py::object &value) {
         const std::string name = encode(value, "name");
+        Node *node = self.get();
+        check(self, node, name);
         kcli::Report report;
-        setter(self.get(), name.c_str(), report.slot());
+        setter(node, name.c_str(), report.slot());
         raise_if(report);
       },
       doc);

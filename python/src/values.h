@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "kestrum.h"
+
 namespace kpy {
 
 namespace py = pybind11;
@@ -36,17 +38,33 @@ struct OptionalText {
 };
 OptionalText encode_optional(const py::handle &value, const char *what);
 
-// A path argument: str, bytes or os.PathLike.
+// A path argument: str, bytes or os.PathLike. A relative one is made
+// absolute against the current directory, as open() would read it, so that
+// what is stored does not depend on where the script ran; a name that
+// begins with "$" (the "$PROJECT/..." form) is kept as given.
 std::string encode_path(const py::handle &value);
+// The same for an optional one: None stays null. With a project bound to a
+// file, "$PROJECT/..." is expanded against its directory, so that the
+// library, which tests the name as it is, finds what the name means.
+OptionalText encode_optional_path(const py::handle &value, pm_Project *project = nullptr);
+
+// A descriptor as an absolute pathlib.Path: "$PROJECT/..." expanded
+// against the project's directory; None for an empty one.
+py::object absolute_path(pm_Project *project, const std::string &descriptor);
 
 // The enumerations of the project file, as the module names them.
 enum EnumKind { kProjectType, kSwitch, kSelection, kFormat, kMode, kHide, kOutput, kEnumCount };
 
-// A stored value as its enum member; values the enum does not know (the
-// library does not validate them) stay plain ints.
+// A stored value as its enum member; values the enum does not know (a file
+// may hold them: the library does not validate them) stay plain ints.
 py::object enum_value(EnumKind kind, int32_t value);
-// An enum member or int argument as the library's 32-bit value.
-int32_t enum_arg(const py::handle &value);
+// Why `value` is no value of the enumeration, naming `field` and the values
+// it has; empty when it is one.
+std::string enum_fault(EnumKind kind, int32_t value, const char *field);
+// An argument for the enumerated `field` ("Tile.automatic") as the
+// library's value: a member of the enum or its int value. A member of
+// another enum is a TypeError, an int it has no member for a ValueError.
+int32_t enum_arg(const py::handle &value, EnumKind kind, const char *field);
 
 // Adds the IntEnum classes to the module.
 void bind_enums(py::module_ &m);

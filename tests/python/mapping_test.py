@@ -28,7 +28,7 @@ def test_lists_fields_and_enums_map_the_library(tmp_path):
     tile = project.tiles["T1"]
     sample = tile.samples.add("S1")
     assert sample.tile == tile and tile.project == project
-    photo = sample.files.add("photo", "/data/a b.img", 12.5, "ok", None)
+    photo = sample.files.add("photo", "/data/a b.img", 12.5, "ok", None, strict=False)
     assert (photo.type, photo.descriptor, photo.time, photo.verified, photo.comment) == (
         "photo", "/data/a b.img", 12.5, "ok", None)
     photo.descriptor = "/moved/a.img"
@@ -41,8 +41,8 @@ def test_lists_fields_and_enums_map_the_library(tmp_path):
     project.type = kestrum.ProjectType.DOUBLE_SAMPLING
     project.use_dot_grid = 1
     assert project.use_dot_grid is kestrum.Switch.ENABLED
-    project.use_poly_tool = 7  # the library keeps values it does not know; so does the package
-    assert project.use_poly_tool == 7 and type(project.use_poly_tool) is int
+    with pytest.raises(ValueError, match="Project.use_poly_tool takes a Switch"):
+        project.use_poly_tool = 7
 
     level = project.levels[1]
     assert [lv.index for lv in project.levels] == [0, 1, 2]
@@ -87,7 +87,8 @@ def test_reports_become_errors_with_the_whole_chain(tmp_path):
         ("pm_TileAppend", "Error appending tile T1"),
         ("pm_NodeAppend", 'Name "T1" already in use, please use another name'),
     )
-    assert str(caught.value) == "Cannot append tile T1 to project node"
+    assert str(caught.value) == 'Cannot append tile T1 to project node: Name "T1" already in use, please use another name'
+    assert (caught.value.function, caught.value.cause) == caught.value.chain[-1]
     assert project.tiles.names() == ["T1"]  # the refused tile was freed, the list unchanged
 
     with pytest.raises(kestrum.Error) as caught:
@@ -129,12 +130,35 @@ def test_readiness_is_what_the_tool_reports(tool, demo):
         process = project.levels[check["level"]].processes[check["process"]]
         node = nodes[check["node"]]
         assert process.ready(node) == (check["state"] == "ready")
-        assert process.missing(node) == check["missing"] + check["missing_one_of"]
+        assert [str(m) for m in process.missing(node)] == check["missing"] + check["missing_one_of"]
         assert check["command"] == process.name + (" " + process.command_line if process.command_line else "")
     with pytest.raises(ValueError):
         process.ready(kestrum.Project())
     with pytest.raises(TypeError):
         process.ready(process)
+
+    # All of it in one pass, in the tool's order, each missing input with
+    # what a script needs in place of its line.
+    rows = project.readiness()
+    assert [(r.node, r.process.name, r.ready) for r in rows] == [
+        (nodes[c["node"]], c["process"], c["state"] == "ready") for c in checks]
+    reasons = {"is not on disk": kestrum.Reason.NOT_ON_DISK, "no data file of that type": kestrum.Reason.NO_DATA_FILE,
+               "the data file names no file": kestrum.Reason.NO_DESCRIPTOR}
+    seen = set()
+    for row, check in zip(rows, checks):
+        assert [str(m) for m in row.missing] == check["missing"] + check["missing_one_of"]
+        for missing in row.missing:
+            seen.add(missing.reason)
+            assert missing.argument.process == row.process and missing.argument.value in str(missing)
+            assert [r for text, r in reasons.items() if str(missing).endswith(text)] == [missing.reason]
+            if missing.reason is kestrum.Reason.NOT_ON_DISK:
+                assert missing.path.is_absolute() and not missing.path.exists()
+                assert missing.stored.startswith("$PROJECT/")
+                assert str(missing.path) == str(demo.parent) + missing.stored[len("$PROJECT"):]
+                assert missing.node.files[missing.argument.value].path == missing.path
+            else:
+                assert missing.path is None and missing.stored is None
+    assert kestrum.Reason.NOT_ON_DISK in seen
 
 
 def test_stubs_declare_the_module_as_it_is():
