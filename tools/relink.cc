@@ -3,17 +3,17 @@
 //
 // A file found by search teaches a rule: the directories its old and new
 // names share at their ends are taken to be the same directories, moved,
-// and the parts before them the prefixes that changed. Such learned rules
-// are tried before any scoring for every later file under the same old
-// prefix, the way a person who fixed one file would fix its neighbours,
-// and once more at the end for the files that were ambiguous before
-// anything was learned.
+// and the parts before them the prefixes that changed. What all files
+// teach is gathered first; then the rules are tried before any scoring for
+// every file under their old prefix, the way a person who fixed one file
+// would fix its neighbours (see decide()).
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
+#include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "relink.h"
 
@@ -91,41 +91,110 @@ std::string stored_prefix(pm_Project *project, const std::string &directory, con
   return prefix == directory ? kMarker : project_relative(project, prefix);
 }
 
-// Rules learned from found files, old prefix -> new prefixes (absolute).
-class Learned {
- public:
-  void learn(const std::string &from, const std::string &to) {
-    std::vector<std::string> &targets = rules_[from];
-    if (std::find(targets.begin(), targets.end(), to) == targets.end()) targets.push_back(to);
+// The rule a match teaches: the names two paths share at their ends are
+// taken for the same directories, moved; what comes before them changed.
+PrefixRule taught(const std::vector<std::string> &old_parts, const std::vector<std::string> &new_parts) {
+  const std::size_t shared = shared_tail(old_parts, new_parts);
+  return {without_tail(old_parts, shared + 1), without_tail(new_parts, shared + 1)};
+}
+
+// The candidates that share the most names at their ends with the old name.
+std::vector<std::string> best_of(const std::vector<std::string> &old_parts, const std::vector<std::string> &candidates) {
+  std::size_t best = 0;
+  std::vector<std::string> chosen;
+  for (const std::string &candidate : candidates) {
+    const std::size_t score = shared_tail(old_parts, components(candidate));
+    if (chosen.empty() || score > best) {
+      best = score;
+      chosen.clear();
+    }
+    if (score == best) chosen.push_back(candidate);
   }
-  // The one candidate the learned rules lead to, with its rule; nothing when
-  // they lead to none or to several.
-  std::optional<std::pair<std::string, PrefixRule>> lead(const std::string &old_name,
-                                                         const std::vector<std::string> &candidates) const {
-    if (rules_.empty()) return std::nullopt;
-    std::optional<std::pair<std::string, PrefixRule>> hit;
-    std::string prefix = old_name;
-    for (;;) {
+  return chosen;
+}
+
+// The rules the files with one best candidate teach, and how many teach
+// each: the more files moved one way, the surer that way is.
+class Votes {
+ public:
+  void add(const PrefixRule &rule) { ++rules_[rule.from][rule.to]; }
+  std::size_t count(const PrefixRule &rule) const {
+    const auto from = rules_.find(rule.from);
+    if (from == rules_.end()) return 0;
+    const auto to = from->second.find(rule.to);
+    return to == from->second.end() ? 0 : to->second;
+  }
+  // The rules whose old prefix holds `old_name`, nearest prefix first.
+  std::vector<std::pair<PrefixRule, std::size_t>> covering(const std::string &old_name) const {
+    std::vector<std::pair<PrefixRule, std::size_t>> out;
+    if (rules_.empty()) return out;
+    for (std::string prefix = old_name;;) {
       const std::string parent = directory_of(prefix);
       if (parent == prefix || parent == ".") break;
       prefix = parent;
       const auto found = rules_.find(prefix);
       if (found == rules_.end()) continue;
-      for (const std::string &to : found->second) {
-        const std::string candidate = moved(old_name, prefix, to);
-        if (!std::binary_search(candidates.begin(), candidates.end(), candidate)) continue;
-        if (hit && hit->first != candidate) return std::nullopt;
-        if (!hit) hit = {candidate, PrefixRule{prefix, to}};
-      }
-      // The rules of the nearest directory that has any decide.
-      if (hit) return hit;
+      for (const auto &[to, count] : found->second) out.push_back({PrefixRule{prefix, to}, count});
     }
-    return hit;
+    return out;
   }
 
  private:
-  std::unordered_map<std::string, std::vector<std::string>> rules_;
+  std::unordered_map<std::string, std::map<std::string, std::size_t>> rules_;
 };
+
+// How a missing file's search ends: relinked to `chosen` by `rule`,
+// ambiguous among `open`, or not found (both empty).
+struct Decision {
+  std::string chosen;
+  PrefixRule rule;
+  std::vector<std::string> open;
+};
+
+// Decides for one missing file among its candidates (sorted), knowing what
+// every file with one best candidate taught and every descriptor of the
+// project.
+//
+// A candidate at the place where a learned rule puts another data file of
+// the project is that file, not this one: in a tree of tiles T1, T2, T3
+// each with S1/plot.img and S2/plot.img, a lost T3/S2/plot.img is not
+// T1's. Of the rest, the place the best-supported rule gives is taken
+// first, as a person who fixed the neighbours would; else the one best
+// candidate by names shared at the end.
+Decision decide(const std::string &old_name, const std::vector<std::string> &candidates, const Votes &votes,
+                const std::unordered_set<std::string> &descriptors) {
+  const std::vector<std::string> old_parts = components(old_name);
+  const auto covering = votes.covering(old_name);
+  std::vector<std::string> plausible;
+  for (const std::string &candidate : candidates) {
+    bool taken = false;
+    for (const auto &[rule, count] : covering) {
+      if (taken || !beneath(candidate, rule.to)) continue;
+      const std::string owner = moved(candidate, rule.to, rule.from);
+      taken = owner != old_name && descriptors.count(owner) > 0;
+    }
+    if (!taken) plausible.push_back(candidate);
+  }
+  Decision decision;
+  std::size_t support = 0;
+  for (const auto &[rule, count] : covering) {
+    const std::string place = moved(old_name, rule.from, rule.to);
+    if (count > support && std::binary_search(plausible.begin(), plausible.end(), place)) {
+      decision.chosen = place;
+      decision.rule = rule;
+      support = count;
+    }
+  }
+  if (support) return decision;
+  std::vector<std::string> best = best_of(old_parts, plausible);
+  if (best.size() == 1) {
+    decision.chosen = best.front();
+    decision.rule = taught(old_parts, components(decision.chosen));
+  } else {
+    decision.open = std::move(best);
+  }
+  return decision;
+}
 
 }  // namespace
 
@@ -156,7 +225,9 @@ RelinkPlan plan_relink(pm_Project *project, const RelinkOptions &options) {
   const std::string directory = take(pm_ProjectGetDirname(project));
   RelinkPlan plan;
   std::vector<DataFile> sought;
+  std::unordered_set<std::string> descriptors;  // of every data file, to tell whose a found file is
   for (DataFile &file : data_files(project)) {
+    descriptors.insert(file.descriptor);
     if (file.descriptor.empty()) {
       ++plan.no_descriptor;
       continue;
@@ -193,55 +264,32 @@ RelinkPlan plan_relink(pm_Project *project, const RelinkOptions &options) {
     return found == search.found.end() ? kNone : found->second;
   };
 
-  Learned learned;
+  // First what each file with one best candidate teaches, then each file
+  // decided in the light of all of it.
+  Votes votes;
+  for (std::size_t i = 0; i < sought.size(); ++i) {
+    const std::vector<std::string> old_parts = components(sought[i].descriptor);
+    const std::vector<std::string> best = best_of(old_parts, candidates_of(names[i]));
+    if (best.size() == 1) votes.add(taught(old_parts, components(best.front())));
+  }
   std::vector<Change> found;
-  const auto take_candidate = [&](DataFile &file, const std::string &candidate, const PrefixRule &rule) {
-    Change change;
-    change.to = project_relative(project, candidate);
-    change.absolute = candidate;
-    change.found = true;
-    change.group = {stored_prefix(project, directory, rule.from), stored_prefix(project, directory, rule.to)};
-    change.file = std::move(file);
-    found.push_back(std::move(change));
-  };
-  std::vector<Ambiguity> ambiguous;
   for (std::size_t i = 0; i < sought.size(); ++i) {
     DataFile &file = sought[i];
-    const std::vector<std::string> &candidates = candidates_of(names[i]);
-    if (candidates.empty()) {
+    Decision decision = decide(file.descriptor, candidates_of(names[i]), votes, descriptors);
+    if (!decision.open.empty()) {
+      plan.ambiguous.push_back({std::move(file), std::move(decision.open)});
+    } else if (decision.chosen.empty()) {
       plan.not_found.push_back(std::move(file));
-      continue;
+    } else {
+      Change change;
+      change.to = project_relative(project, decision.chosen);
+      change.absolute = decision.chosen;
+      change.found = true;
+      change.group = {stored_prefix(project, directory, decision.rule.from),
+                      stored_prefix(project, directory, decision.rule.to)};
+      change.file = std::move(file);
+      found.push_back(std::move(change));
     }
-    if (auto lead = learned.lead(file.descriptor, candidates)) {
-      take_candidate(file, lead->first, lead->second);
-      continue;
-    }
-    const std::vector<std::string> old_parts = components(file.descriptor);
-    std::size_t best = 0;
-    std::vector<std::string> best_candidates;
-    for (const std::string &candidate : candidates) {
-      const std::size_t score = shared_tail(old_parts, components(candidate));
-      if (best_candidates.empty() || score > best) {
-        best = score;
-        best_candidates.clear();
-      }
-      if (score == best) best_candidates.push_back(candidate);
-    }
-    if (best_candidates.size() != 1) {
-      ambiguous.push_back({std::move(file), std::move(best_candidates)});
-      continue;
-    }
-    const std::string &chosen = best_candidates.front();
-    const PrefixRule rule{without_tail(old_parts, best + 1), without_tail(components(chosen), best + 1)};
-    learned.learn(rule.from, rule.to);
-    take_candidate(file, chosen, rule);
-  }
-  // What was learned from later files may settle the earlier ambiguous ones.
-  for (Ambiguity &open : ambiguous) {
-    if (auto lead = learned.lead(open.file.descriptor, candidates_of(last_name(open.file.descriptor))))
-      take_candidate(open.file, lead->first, lead->second);
-    else
-      plan.ambiguous.push_back(std::move(open));
   }
   for (Change &change : found)
     if (change.absolute != change.file.descriptor) plan.changes.push_back(std::move(change));

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <map>
+#include <random>
 #include <nlohmann/json.hpp>
 
 #include "tool_runner.h"
@@ -174,6 +175,42 @@ TEST_F(MovedData, SearchRelinksUniqueBestCandidatesAndLearnsFromThem) {
   // What is left missing is what the relink said: the ambiguous and the not found.
   const auto check = nlohmann::json::parse(run({"check", "--json", path("p/p.kpf")}).out);
   EXPECT_EQ(check["problems"].size(), 2u);
+}
+
+// Tiles whose files all have the same names, moved into a new parent, some
+// files lost on the way: every file that arrived is found at its own place,
+// and a lost one is never taken for its namesake in another tile.
+TEST_F(MovedData, SearchAfterAFolderMovedFindsWhatArrivedAndNeverANamesake) {
+  std::mt19937 random(25);
+  for (int round = 0; round < 6; ++round) {
+    const std::string root = "r" + std::to_string(round) + "/";
+    std::vector<std::string> places, descriptors;
+    const int tiles = 2 + static_cast<int>(random() % 3), samples = 1 + static_cast<int>(random() % 3);
+    for (int t = 0; t < tiles; ++t) {
+      places.push_back("T" + std::to_string(t) + "/photo.img");
+      for (int s = 0; s < samples; ++s)
+        for (const char *name : {"plot.img", "counts.txt"})
+          places.push_back("T" + std::to_string(t) + "/S" + std::to_string(s) + "/" + name);
+    }
+    for (const std::string &place : places) descriptors.push_back(data(root + "old/" + place));
+    make_project(path(root + "p/p.kpf"), descriptors);
+    move(root + "old", root + "new/moved");
+    std::vector<bool> lost;
+    for (const std::string &place : places) {
+      lost.push_back(random() % 4 == 0);
+      if (lost.back()) fs::remove(path(root + "new/moved/" + place));
+    }
+    const Outcome outcome = run({"relink", path(root + "p/p.kpf"), "--search", path(root + "new"), "--write"});
+    ASSERT_LE(outcome.status, 1) << outcome.err;
+    const std::vector<std::string> now = stored(path(root + "p/p.kpf"));
+    ASSERT_EQ(now.size(), places.size());
+    for (std::size_t i = 0; i < places.size(); ++i) {
+      EXPECT_EQ(now[i], path(root + (lost[i] ? "old/" : "new/moved/") + places[i])) << "round " << round;
+      if (!lost[i]) {
+        EXPECT_EQ(ReadBytes(now[i]), "data of " + root + "old/" + places[i]);
+      }
+    }
+  }
 }
 
 TEST_F(MovedData, SearchThroughLinkLoopsEndsAndFindsEachFileOnce) {
