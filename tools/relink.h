@@ -94,7 +94,7 @@ struct Ambiguity {
 };
 
 struct RelinkPlan {
-  std::vector<Change> changes;        // in tree order
+  std::vector<Change> changes;        // by prefix rule in tree order, then those found by search
   std::vector<Ambiguity> ambiguous;
   std::vector<DataFile> not_found;    // missing and neither rewritten nor ambiguous (those without a descriptor excluded)
   std::size_t missing = 0;            // descriptors that named no file before (with a descriptor)

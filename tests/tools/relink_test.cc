@@ -308,6 +308,15 @@ TEST_F(MovedData, PackRefusesAFullDirectoryAndLinksOnRequest) {
   EXPECT_EQ(blocked.status, 2);
   EXPECT_FALSE(fs::exists(path("blocked/p.kpf")));
 
+  // Across file systems no link can be made: --link copies instead.
+  if (::access("/dev/shm", W_OK) == 0) {
+    kestrum_test::TempDir memory("/dev/shm");
+    const Outcome across = run({"pack", path("p/p.kpf"), "-o", memory.Path("packed"), "--link"});
+    EXPECT_EQ(across.status, 0) << across.err;
+    EXPECT_THAT(across.out, HasSubstr("2 data files (34 bytes), 0 of them as hard links"));
+    EXPECT_EQ(ReadBytes(memory.Path("packed/sub/b.img")), "data of p/sub/b.img");
+  }
+
   const Outcome copied = run({"pack", path("p/p.kpf"), "-o", path("copy")});
   EXPECT_EQ(copied.status, 0) << copied.err;
   ::stat(path("copy/sub/b.img").c_str(), &link);
