@@ -257,6 +257,21 @@ TEST_F(MovedData, SearchThroughLinkLoopsEndsAndFindsEachFileOnce) {
   EXPECT_EQ(stored(path("p/p.kpf")), (std::vector<std::string>{path("tree/sub/a.img"), path("tree/link/b.img")}));
 }
 
+// A descriptor may name a directory (a format stored as a folder of files):
+// search finds it like a file, and pack lists it and leaves it where it is.
+TEST_F(MovedData, ADirectoryAsDataFileIsFoundButNotPacked) {
+  data("old/scan.dir/part1");
+  make_project(path("p/p.kpf"), {path("old/scan.dir"), data("p/a.img")});
+  move("old", "new");
+  const Outcome relinked = run({"relink", path("p/p.kpf"), "--search", path("new"), "--write"});
+  EXPECT_EQ(relinked.status, 0) << relinked.out << relinked.err;
+  EXPECT_EQ(stored(path("p/p.kpf"))[0], path("new/scan.dir"));
+  const Outcome packed = run({"pack", path("p/p.kpf"), "-o", path("out")});
+  EXPECT_EQ(packed.status, 1);
+  EXPECT_THAT(packed.out, HasSubstr("not regular files, left where they are: 1\n  /  f0: " + path("new/scan.dir")));
+  EXPECT_EQ(stored(path("out/p.kpf")), (std::vector<std::string>{path("new/scan.dir"), "$PROJECT/a.img"}));
+}
+
 TEST_F(MovedData, PackedDemoMovedElsewhereFindsEveryFileThatExisted) {
   const std::string demo = make_demo();
   // One data file outside the project's directory, beside one inside whose
