@@ -19,15 +19,13 @@
 #include <set>
 
 #include "copy_data_file.h"
-#include "relink.h"
+#include "relink_internal.h"
 
 namespace kcli {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kMarker = "$PROJECT/";
 
 // The place of a data file in the copy, relative to its directory.
 struct Placement {
@@ -39,8 +37,9 @@ struct Placement {
 };
 
 std::string relative_inside(const std::string &stored) {
-  if (stored.compare(0, kMarker.size(), kMarker) != 0) return {};
-  const std::string rest = fs::path(stored.substr(kMarker.size())).lexically_normal().string();
+  if (!relink_names::marked(stored)) return {};
+  const fs::path below = fs::path(stored.substr(relink_names::kMarker.size())).relative_path();
+  const std::string rest = below.lexically_normal().string();
   // "$PROJECT/../x" is not inside, and "$PROJECT/" is the directory itself.
   if (rest.empty() || rest == "." || rest == ".." || rest.compare(0, 3, "../") == 0 || rest.front() == '/') return {};
   return rest;
