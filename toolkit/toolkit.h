@@ -370,7 +370,7 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
  *         writer", and for a file that is no tree file or is damaged "PATH: not a project file",
  *         "unsupported version N", "checksum mismatch", "damaged at offset N"
  *         ("Cannot open PATH: unsupported flags N with mode "rb"" for flags a read cannot take)
- *  \param flags 0, or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
+ *  \param flags 0, or with "rb" TK_OPEN_CHECK_RECORDS_ON_READ (below), or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
  *         most of the file and write it anew: the checksum and every node's place, name and design are
  *         checked at once, the records only by tk_TreeFileCheckRecords, so that records deleted before
  *         it are never decoded. Reading a record checks it as always, and closing checks whatever is
@@ -380,6 +380,10 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
                                     tk_ErrorReport **slot, int flags);
 /** tk_TreeFileOpen flag: leave the records' checks to tk_TreeFileCheckRecords (with "rb+" only). */
 #define TK_OPEN_CHECK_RECORDS_LATER 1
+/** tk_TreeFileOpen flag: with "rb" only, for a reader about to read most records: the checksum and every
+ *  node's place, name and design are checked at once, each record when it is read (a damaged one fails
+ *  its read), and those never read by tk_TreeFileCheckRecords, which then decodes no record twice. */
+#define TK_OPEN_CHECK_RECORDS_ON_READ 2
 /** Checks the records that opening left unchecked (TK_OPEN_CHECK_RECORDS_LATER) of the nodes the file
  *  still holds, in file order, as opening would have.
  *  \param file the handle

@@ -41,8 +41,9 @@ struct tk_TreeFile {
   // (treefile_io.cc); empty when none.
   std::string creation_lock;
   bool changed = false;
-  // Opened with TK_OPEN_CHECK_RECORDS_LATER: the records of the nodes that
-  // view the loaded image have not been checked yet (check_records).
+  // Opened with TK_OPEN_CHECK_RECORDS_LATER or _ON_READ: the records of the
+  // nodes that view the loaded image have not been checked yet, unless a
+  // read has checked them (check_records).
   bool records_unchecked = false;
   uint32_t position = tk::tree::kRoot;  // the node of the last seek
   // The node that a path from the root last resolved to, kept until the

@@ -298,7 +298,12 @@ bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::s
     return false;
   }
   ByteReader in(bytes + kHeaderSize, size - kHeaderSize - kChecksumSize, kHeaderSize);
-  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) return damaged(in, error);
+  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) {
+    // A reader whose reads check the records reports what checking them
+    // here would have: a damaged record before this damage comes first.
+    if (file.mode == tk_TreeFile::Mode::read && file.records_unchecked && !check_records(file, error)) return false;
+    return damaged(in, error);
+  }
   return true;
 }
 
@@ -311,7 +316,7 @@ bool check_records(tk_TreeFile &file, std::string &error) {
   // is the one parse would have reported had nothing been deleted.
   tree.preorder(kRoot, [&](uint32_t i) {
     const Node &n = tree.node(i);
-    if (!sound || i == kRoot || !n.in_image) return;
+    if (!sound || i == kRoot || !n.in_image || n.record_checked) return;
     ByteReader check(reinterpret_cast<const unsigned char *>(n.record_data()), n.record_size,
                      tree.image_offset(n.record_data()));
     if (!check_record(*file.dictionary.designs[n.design], check)) sound = damaged(check, error);

@@ -459,8 +459,11 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported mode \"%s\"", path, m.c_str());
     return nullptr;
   }
-  // Records are left unchecked only for a writer, whose close checks them.
-  if ((flags & ~TK_OPEN_CHECK_RECORDS_LATER) != 0 || (flags != 0 && how != Mode::update)) {
+  // Records are left unchecked for a writer, whose close checks them, or
+  // for a reader that reads most of them, each read checking its record.
+  const bool later = flags == TK_OPEN_CHECK_RECORDS_LATER && how == Mode::update;
+  const bool on_read = flags == TK_OPEN_CHECK_RECORDS_ON_READ && how == Mode::read;
+  if (flags != 0 && !later && !on_read) {
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported flags %d with mode \"%s\"", path, flags,
                m.c_str());
     return nullptr;
@@ -472,7 +475,7 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
   try {
     file = new_handle(path, how, error);
     if (file) {
-      file->records_unchecked = (flags & TK_OPEN_CHECK_RECORDS_LATER) != 0;
+      file->records_unchecked = flags != 0;
       bool missing = false;
       if (how == Mode::read) {
         // Non-blocking, so that a named pipe is refused as no project file
