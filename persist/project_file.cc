@@ -18,6 +18,7 @@
 #include "node/report.h"
 #include "paths/directory_checks.h"
 #include "persist/kept_nodes.h"
+#include "persist/name_clash.h"
 #include "persist/node_io.h"
 #include "persist/process_records.h"
 #include "persist/tree_records.h"
@@ -38,7 +39,7 @@ int root_save(tk_TreeFile *file, const char *directory, pm_Project *project, con
   RootRecord record{pm_ProjectGetType(project), pm_ProjectGetUseDotGrid(project),
                     pm_ProjectGetUsePolyTool(project)};
   InnerSlot inner;
-  tk_TreeObjectWrite(file, ":", "Project", kDesigns[kRootDesign].name, TK_WRITE_NEW, &record,
+  tk_TreeObjectWrite(file, ":", kProjectNodeName, kDesigns[kRootDesign].name, TK_WRITE_NEW, &record,
                      table->design[kRootDesign], &inner);
   if (inner) {
     r.push(inner.take(), "Error saving root node");
@@ -74,7 +75,7 @@ int root_load(tk_TreeFile *file, pm_Project *project, const DesignTable *table, 
   Reporter r("pm_RootLoad", slot);
   ReadBuffer<RootRecord> record;
   InnerSlot inner;
-  tk_TreeObjectRead(file, ":", "Project", TK_READ_RECORD, record.get(), table->design[kRootDesign], &inner);
+  tk_TreeObjectRead(file, ":", kProjectNodeName, TK_READ_RECORD, record.get(), table->design[kRootDesign], &inner);
   if (inner) {
     r.push(inner.take(), "Error loading root node");
     return 0;
@@ -119,7 +120,7 @@ int root_load(tk_TreeFile *file, pm_Project *project, const DesignTable *table, 
 int root_save_changed(tk_TreeFile *file, tk_ErrorReport **slot) noexcept {
   Reporter r("pm_RootSaveChanged", slot);
   InnerSlot inner;
-  if (!node_delete(file, "Project", &inner)) {
+  if (!node_delete(file, kProjectNodeName, &inner)) {
     r.push(inner.take(), "Cannot remove root node");
     return 0;
   }
@@ -369,6 +370,7 @@ bool load(pm_Project *project, const char *filename, int32_t access, tk_TreeFile
     r.push(inner.take(), "Error loading root node");
     return false;
   }
+  if (!names_fit_file(project, r)) return false;
   pm_ProjectUnchanged(project);
   return true;
 }
