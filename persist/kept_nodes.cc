@@ -109,34 +109,45 @@ void KeptNodes::keep_subtree(tk_TreeFile *file, int64_t top, const std::string &
   }
 }
 
-// Walks the children of a rewritten node of kind `kind` at `path`, keeping
-// what the load does not read and going down into what it does. Kinds nest
-// at most four deep (root, tile, sample, file), and so does the recursion.
-void KeptNodes::visit(tk_TreeFile *file, const DesignTable *table, int64_t node, int kind, std::string &path) {
+// The path of the node at the end of `chain` (its ancestors from a child of
+// the root down), built only when something beneath it is kept: an
+// ordinary file never needs one.
+std::string KeptNodes::path_of(tk_TreeFile *file, const Chain &chain) {
+  std::string path;
+  for (size_t i = 0; i < chain.size; ++i) {
+    path += ':';
+    path += name_of(file, chain.nodes[i]);
+  }
+  if (path.find('\0') != std::string::npos)
+    throw Failure{"Cannot keep the nodes under " + std::string(path.c_str()) + "...: its path holds a NUL byte",
+                  nullptr};
+  return path;
+}
+
+// Walks the children of the rewritten node at the end of `chain` (the root
+// when it is empty), of kind `kind`, keeping what the load does not read and
+// going down into what it does. Kinds nest at most four deep (root, tile,
+// sample, file), and so do the chain and the recursion.
+void KeptNodes::visit(tk_TreeFile *file, const DesignTable *table, Chain &chain, int kind) {
+  const int64_t node = chain.size == 0 ? 0 : chain.nodes[chain.size - 1];
   for (int64_t child = tk_TreeNodeFirstChild(file, node, nullptr); child >= 0;
        child = tk_TreeNodeNextSibling(file, child, nullptr)) {
     const Kind below = kind_below(Kind(kind), file, child, table);
     if (below == Kind::kOther) {
       // Directly under the root nothing is deleted, so nothing is taken.
-      if (Kind(kind) == Kind::kRoot) continue;
-      if (path.find('\0') != std::string::npos)
-        throw Failure{"Cannot keep the nodes under " + std::string(path.c_str()) + "...: its path holds a NUL byte",
-                      nullptr};
-      keep_subtree(file, child, path);
+      if (Kind(kind) != Kind::kRoot) keep_subtree(file, child, path_of(file, chain));
       continue;
     }
-    const size_t length = path.size();
-    path += ':';
-    path += name_of(file, child);
-    visit(file, table, child, static_cast<int>(below), path);
-    path.resize(length);
+    chain.nodes[chain.size++] = child;
+    visit(file, table, chain, static_cast<int>(below));
+    --chain.size;
   }
 }
 
 bool KeptNodes::take(tk_TreeFile *file, const DesignTable *table, Reporter &r) noexcept {
   try {
-    std::string path;
-    visit(file, table, 0, static_cast<int>(Kind::kRoot), path);
+    Chain chain;
+    visit(file, table, chain, static_cast<int>(Kind::kRoot));
     return true;
   } catch (Failure &failure) {
     r.push(failure.inner, "%s", failure.text.c_str());

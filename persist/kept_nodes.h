@@ -50,7 +50,13 @@ class KeptNodes {
     tk_Design *design = nullptr;   // the file's own
     unsigned char *record = nullptr;
   };
-  void visit(tk_TreeFile *file, const DesignTable *table, int64_t node, int kind, std::string &path);
+  // The rewritten nodes from a child of the root down to the one walked.
+  struct Chain {
+    int64_t nodes[4];
+    size_t size = 0;
+  };
+  static std::string path_of(tk_TreeFile *file, const Chain &chain);
+  void visit(tk_TreeFile *file, const DesignTable *table, Chain &chain, int kind);
   void keep_subtree(tk_TreeFile *file, int64_t top, const std::string &parent);
 
   std::vector<Node> nodes_;  // subtrees in pre-order, one after another
