@@ -140,6 +140,15 @@ bool load(int fd, tk_TreeFile &file, std::string &error) {
     error = file.path + ": " + reason;
     return false;
   }
+  file.read_version = tk::tree::read_version(head);
+  file.write_version = tk::tree::write_version(head);
+  // A newer writer may keep things in the file that this one would lose by
+  // rewriting it: such a file is read, never updated.
+  if (file.mode != tk_TreeFile::Mode::read && file.write_version > tk::tree::kWriteVersion) {
+    error = file.path + ": written by a newer kestrum (write version " + std::to_string(file.write_version) +
+            "); this one reads it but does not save into it";
+    return false;
+  }
   std::unique_ptr<char[]> image(new (std::nothrow) char[size]);
   if (!image) {
     error = failure_text("read", file.path, "it is too large for the memory left");
@@ -551,5 +560,12 @@ TK_API void tk_TreeFileAbandon(tk_TreeFile *file) {
 }
 
 TK_API tk_Dictionary *tk_TreeFileGetDictionary(tk_TreeFile *file) { return file ? &file->dictionary : nullptr; }
+
+TK_API int tk_TreeFileVersions(const tk_TreeFile *file, uint32_t *read, uint32_t *write) {
+  if (!file) return 0;
+  if (read) *read = file->read_version;
+  if (write) *write = file->write_version;
+  return file->write_version <= tk::tree::kWriteVersion ? 1 : 0;
+}
 
 }  // extern "C"
