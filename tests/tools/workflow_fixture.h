@@ -34,10 +34,12 @@ inline std::vector<std::string> lines_of(const std::string &text) {
 }
 
 // A program that stands in for every process: it logs its name and
-// arguments, fails when a path it is given to read is not there, and writes
-// the paths given after an argument whose name begins with "out".
+// arguments, fails when a path it is given to read is not there or when the
+// file LOG.fail names its process, and writes the paths given after an
+// argument whose name begins with "out".
 constexpr const char *kStub = R"(#!/bin/sh
 log=$1; process=$2; shift 2
+if [ -e "$log.fail" ] && grep -qx "$process" "$log.fail"; then echo "$process: told to fail" >&2; exit 4; fi
 printf '%s\n' "$process $*" >> "$log"
 argument=
 for word in "$@"; do
