@@ -31,7 +31,7 @@
 namespace tk {
 
 void *heap_alloc(size_t size) noexcept {
-  if (size == 0) return nullptr;
+  if (size == 0 || heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   return mi_malloc(size);
 #else
@@ -40,7 +40,7 @@ void *heap_alloc(size_t size) noexcept {
 }
 
 char *heap_strdup(const char *text) noexcept {
-  if (!text) return nullptr;
+  if (!text || heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   return mi_strdup(text);
 #else
@@ -56,7 +56,7 @@ char *heap_strdup(const char *text) noexcept {
 extern "C" {
 
 TK_API void *tk_HeapMalloc(size_t size) {
-  if (size == 0) return nullptr;
+  if (size == 0 || tk::heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   return mi_zalloc(size);
 #else
