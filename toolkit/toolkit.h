@@ -62,8 +62,9 @@ typedef struct tk_ErrorReport tk_ErrorReport;
  *  \param cause the inner report, taken over (freed with the new one); may be null
  *  \param format printf format of the message (null gives ""); never pass data as the format
  *  \param ... the format's arguments
- *  \return the new report, owned by the caller (tk_ErrorReportDelete); null only when memory runs
- *          out, in which case `cause` is freed */
+ *  \return the new report, owned by the caller (tk_ErrorReportDelete); never null: when memory
+ *          runs out it is `cause` itself, or, without a cause, a shared report "Out of memory" that
+ *          tk_ErrorReportDelete knows not to free, so that a failure never goes unreported */
 TK_API tk_ErrorReport *tk_ErrorReportCreate(const char *function, int line, int severity,
                                             tk_ErrorReport *cause, const char *format, ...)
     TK_PRINTF(5, 6);
@@ -684,6 +685,24 @@ TK_API void tk_DesignRecordRelease(const tk_Design *design, void *record);
  *  \return the number of operations counted since the last call; -1 in a build without fault
  *          injection */
 TK_API long tk_FaultInject(long nth, int error, int persistent);
+
+/* Allocation faults work the same way over the toolkit heap: every block that
+ * tk_HeapMalloc, tk_StrDuplicate and the toolkit's own strings take counts as
+ * one allocation, and tk_FaultInjectAllocation makes allocation number `nth`
+ * (counted from this call) fail, once or, with `persistent`, from then on, as
+ * an exhausted heap would (a null block). A test that replaces the C++
+ * operator new calls tk_FaultNextAllocation from it, so that the C++
+ * allocations of both libraries count and fail in the same sequence. Without
+ * fault injection compiled in nothing counts or fails. */
+/** Arms (or, with nth 0, disarms) an injected allocation failure; see above.
+ *  \param nth which allocation fails, 1-based and counted from this call; 0 disarms
+ *  \param persistent nonzero: every allocation from the nth on fails, not only the nth
+ *  \return the number of allocations counted since the last call; -1 in a build without fault
+ *          injection */
+TK_API long tk_FaultInjectAllocation(long nth, int persistent);
+/** Counts one allocation for tk_FaultInjectAllocation.
+ *  \return nonzero when this allocation must fail; always 0 in a build without fault injection */
+TK_API int tk_FaultNextAllocation(void);
 
 #ifdef __cplusplus
 }

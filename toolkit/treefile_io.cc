@@ -28,6 +28,7 @@
 #include <csignal>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "io.h"
@@ -261,7 +262,9 @@ int lock_for_create(tk_TreeFile &file, std::string &error) {
     if (tk::io::fstat(fd, &held) == 0 && tk::io::stat(lock.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
         named.st_ino == held.st_ino) {
       if (tk::io::stat(target.c_str(), &made) != 0 && errno == ENOENT) {
-        file.creation_lock = lock;
+        // Moved, not copied: a copy could fail for want of memory with the
+        // lock file made and held, and leave it behind.
+        file.creation_lock = std::move(lock);
         return fd;
       }
       tk::io::unlink(lock.c_str());  // held, so ours to remove

@@ -311,6 +311,10 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace = false
 // Each adds its subcommand to the app; when the subcommand is chosen, its
 // callback stores the work to run in `selected`.
 using Command = std::function<int(std::ostream &out, std::ostream &err)>;
+// Runs the tool on a command line as main() does, printing on `out` and
+// `err`, and returns its exit status. Nothing escapes: running out of memory
+// anywhere, reading the command line included, is an error like any other.
+int run_tool(int argc, char **argv, std::ostream &out, std::ostream &err) noexcept;
 void add_demo_command(CLI::App &app, Command &selected);
 void add_show_commands(CLI::App &app, Command &selected);   // show, ready
 void add_transfer_commands(CLI::App &app, Command &selected);  // export, import
