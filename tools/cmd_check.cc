@@ -38,6 +38,7 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
   out << printable(file) << ": loads (" << counted(result.tiles, "tile", "tiles") << ", "
       << counted(result.samples, "sample", "samples") << ", " << counted(result.data_files, "data file", "data files")
       << ")\n";
+  for (const std::string &note : file_notes(file)) out << "note: " << note << "\n";
   if (result.problems.empty()) {
     out << "every descriptor names an existing file\n";
     return;
