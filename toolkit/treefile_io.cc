@@ -19,6 +19,7 @@
 // again once the new file is in place. Readers take no lock: they only ever
 // see whole files.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -326,11 +327,14 @@ bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error
     return false;
   }
   if (has_old) remove_stale_temporaries(directory, base_of(target));
-  static unsigned long counter = 0;
+  // Threads saving different projects into one directory each take their
+  // own numbers: names within one process differ by the counter alone.
+  static std::atomic<unsigned long> counter{0};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temp = directory + "/" + temporary_prefix(base_of(target)) + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    temp = directory + "/" + temporary_prefix(base_of(target)) + std::to_string(getpid()) + "-" +
+           std::to_string(counter.fetch_add(1, std::memory_order_relaxed) + 1);
     fd = tk::io::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && (errno != EEXIST || attempt == 100)) {
       error = failure_text("create a temporary file in", directory, errno);
