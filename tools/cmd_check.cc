@@ -3,17 +3,20 @@
 // descriptor names a file that exists.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+
 #include "json.h"
 
 namespace kcli {
 
 namespace {
 
-// A data file whose descriptor names no file.
+// A data file whose descriptor names no file, or one that cannot be tested.
 struct Problem {
   std::string node;
   std::string type;
   std::optional<std::string> descriptor;  // project-relative; absent or empty when there is none
+  FileCheck check;
 };
 
 struct CheckResult {
@@ -30,10 +33,12 @@ CheckResult check_project(pm_Project *project) {
   for (const NodeRef &node : nodes) {
     for (pm_File *data : files_of(node.files)) {
       ++result.data_files;
+      FileCheck check = check_data_file(data);
+      if (check.state == FileState::kPresent) continue;
       const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(data));
-      if (!descriptor || descriptor->empty() || !file_present(data))
-        result.problems.push_back({node.path, take(pm_FileGetType(data)),
-                                   descriptor ? std::optional(project_relative(project, *descriptor)) : std::nullopt});
+      result.problems.push_back({node.path, take(pm_FileGetType(data)),
+                                 descriptor ? std::optional(project_relative(project, *descriptor)) : std::nullopt,
+                                 std::move(check)});
     }
     progress.step();
   }
@@ -42,7 +47,21 @@ CheckResult check_project(pm_Project *project) {
   return result;
 }
 
-bool has_descriptor(const Problem &problem) { return problem.descriptor && !problem.descriptor->empty(); }
+const char *problem_name(const Problem &problem) {
+  switch (problem.check.state) {
+    case FileState::kNoDescriptor: return "no_descriptor";
+    case FileState::kUntestable: return "untestable";
+    default: return "missing";
+  }
+}
+
+std::string problem_text(const Problem &problem) {
+  switch (problem.check.state) {
+    case FileState::kNoDescriptor: return "no descriptor";
+    case FileState::kUntestable: return shortened(*problem.descriptor) + " cannot be tested (" + problem.check.reason + ")";
+    default: return shortened(*problem.descriptor) + " does not exist";
+  }
+}
 
 void print_check(std::ostream &out, const std::string &file, const CheckResult &result) {
   out << printable(file) << ": loads (" << counted(result.tiles, "tile", "tiles") << ", "
@@ -52,12 +71,13 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
     out << "every descriptor names an existing file\n";
     return;
   }
+  const bool untestable = std::any_of(result.problems.begin(), result.problems.end(),
+                                      [](const Problem &p) { return p.check.state == FileState::kUntestable; });
   out << result.problems.size() << " of " << counted(result.data_files, "descriptor", "descriptors")
-      << (result.problems.size() == 1 ? " names" : " name") << " no file:\n";
-  for (const Problem &problem : result.problems) {
-    const std::string what = has_descriptor(problem) ? *problem.descriptor + " does not exist" : "no descriptor";
-    out << "  " << printable(problem.node + "  " + problem.type + ": " + what) << "\n";
-  }
+      << (result.problems.size() == 1 ? " names" : " name") << " no file"
+      << (untestable ? " or cannot be tested" : "") << ":\n";
+  for (const Problem &problem : result.problems)
+    out << "  " << printable(problem.node + "  " + problem.type + ": " + problem_text(problem)) << "\n";
 }
 
 void print_check_json(std::ostream &out, const std::string &file, const CheckResult &result) {
@@ -67,7 +87,7 @@ void print_check_json(std::ostream &out, const std::string &file, const CheckRes
     entry["node"] = text_json(problem.node);
     entry["type"] = text_json(problem.type);
     entry["descriptor"] = problem.descriptor ? text_json(*problem.descriptor) : Json(nullptr);
-    entry["problem"] = has_descriptor(problem) ? "missing" : "no_descriptor";
+    entry["problem"] = problem_name(problem);
     problems.push_back(std::move(entry));
   }
   Json document = Json::object();
