@@ -38,6 +38,8 @@ void DirectoryCheckScope::remember(const char *directory) noexcept {
   }
 }
 
+std::string *DirectoryCheckScope::scratch() noexcept { return t_current ? &t_current->scratch_ : nullptr; }
+
 bool DirectoryCheckScope::may_create() noexcept { return !t_current || t_current->mode_ == Mode::may_create; }
 
 DirectoryCheckScope::RealDirectory::RealDirectory(const char *directory) noexcept

@@ -17,6 +17,7 @@
 #include "node/node.h"
 #include "node/report.h"
 #include "paths/directory_checks.h"
+#include "persist/kept_nodes.h"
 #include "persist/name_clash.h"
 #include "persist/node_io.h"
 #include "persist/process_records.h"
@@ -305,15 +306,27 @@ bool save(pm_Project *project, int32_t access, tk_ErrorReport **slot) noexcept {
   }
   DesignTable *table = designs_read(file, &inner);
   OwnedText directory;
-  if (inner) {
-    r.push(inner.take(), "Error reading dexil designs");
-  } else if (!root_save_changed(file, &inner)) {
-    r.push(inner.take(), "Error deleting root nodes");
-  } else if (!tk_TreeFileCheckRecords(file, &inner) || inner) {
-    r.push(inner.take(), "Error opening QDX Project Manager file %s", filename.text);
-  } else {
-    directory.text = pm_ProjectGetDirname(project);
-    if (!root_save(file, directory.text, project, table, &inner)) r.push(inner.take(), "Error saving project information");
+  {
+    // What the load did not read beneath the nodes rewritten here goes back
+    // under the same paths; its records hold the file's designs, so they
+    // are released before the file is closed.
+    KeptNodes kept;
+    if (inner) {
+      r.push(inner.take(), "Error reading dexil designs");
+    } else if (!kept.take(file, table, r)) {
+      // r holds why.
+    } else if (!root_save_changed(file, &inner)) {
+      r.push(inner.take(), "Error deleting root nodes");
+    } else if (!tk_TreeFileCheckRecords(file, &inner) || inner) {
+      r.push(inner.take(), "Error opening QDX Project Manager file %s", filename.text);
+    } else {
+      directory.text = pm_ProjectGetDirname(project);
+      if (!root_save(file, directory.text, project, table, &inner)) {
+        r.push(inner.take(), "Error saving project information");
+      } else {
+        kept.put_back(file, r);
+      }
+    }
   }
   designs_free(table);
   if (r.failed()) {

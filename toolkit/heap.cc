@@ -78,7 +78,7 @@ inline bool system_heap() noexcept {
 namespace tk {
 
 void *heap_alloc(size_t size) noexcept {
-  if (size == 0) return nullptr;
+  if (size == 0 || heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   if (!system_heap()) return mi_malloc(size);
 #endif
@@ -86,7 +86,7 @@ void *heap_alloc(size_t size) noexcept {
 }
 
 char *heap_strdup(const char *text) noexcept {
-  if (!text) return nullptr;
+  if (!text || heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   if (!system_heap()) return mi_strdup(text);
 #endif
@@ -101,7 +101,7 @@ char *heap_strdup(const char *text) noexcept {
 extern "C" {
 
 TK_API void *tk_HeapMalloc(size_t size) {
-  if (size == 0) return nullptr;
+  if (size == 0 || tk::heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   if (!system_heap()) return mi_zalloc(size);
 #endif
