@@ -7,9 +7,6 @@
 // are enough when any one of them exists. Every output has a data file to
 // write to, most of them not made yet, so that a workflow plans every job
 // whose inputs are there.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <new>
 
@@ -27,17 +24,12 @@ struct DemoFile {
   bool on_disk;
 };
 
-// Writes a placeholder file; a file already there is left alone and
-// refused unless `replace` asks for it to be overwritten.
+// Writes a placeholder file; a file already there is refused unless
+// `replace` asks for it to be replaced (only a regular file ever is).
 void write_placeholder(const fs::path &path, bool replace) {
   fs::create_directories(path.parent_path());
-  std::FILE *out = std::fopen(path.c_str(), replace ? "w" : "wx");
-  if (!out && errno == EEXIST) refuse_existing(path.string());
-  if (!out)
-    throw Failure("cannot write " + path.string() + ": " + std::strerror(errno));
   const std::string text = "kestrum demo data: " + path.filename().string() + "\n";
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  if (std::fclose(out) != 0 || !written) throw Failure("cannot write " + path.string());
+  write_file(path.string(), replace, [&](std::ostream &out) { out << text; });
 }
 
 void add_files(const fs::path &root, bool replace, void *parent, std::initializer_list<DemoFile> files) {

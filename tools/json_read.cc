@@ -443,9 +443,20 @@ std::optional<std::string> absolute(const std::string &directory, const std::opt
   return project_absolute(directory, *name);
 }
 
+// The project file keeps a node's children by name alone, whatever their
+// kind: a name that would meet another under the same node in the file is
+// refused here, where the document still says where it is, rather than by
+// the save at the end.
+bool root_name(const std::string &name) {
+  return std::find(std::begin(kFileRootNames), std::end(kFileRootNames), name) != std::end(kFileRootNames);
+}
+const char *const kRootNameClash = "the project file keeps this name for a node of its own";
+
 void read_file(const Field &element, void *parent, const std::string &directory) {
   const Object file(*element.value, element.where, {"type", "descriptor", "time", "verified", "comment"});
   const std::optional<std::string> type = file.text("type", true);
+  if (static_cast<pm_Node *>(parent)->kind == PM_KIND_PROJECT && type && root_name(*type))
+    bad(element.where / "type", kRootNameClash);
   const std::optional<std::string> descriptor = absolute(directory, file.text("descriptor"));
   const double time = file.time("time");
   const std::optional<std::string> verified = file.text("verified");
@@ -492,6 +503,7 @@ void read_tile(const Field &tile_field, pm_Project *project, const std::string &
   const Object tile_plan(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
   const std::optional<std::string> name = tile_plan.text("name", true);
   const int32_t selection = tile_plan.enumeration("selection", pm::kSelectionNames);
+  if (root_name(*name)) bad(tile_field.where / "name", kRootNameClash);
   pm_Tile *tile = nullptr;
   at(tile_field.where / "name", [&] { tile = append_tile(project, pm_TileCreate(name->c_str())); });
   pm_TileSetAutomatic(tile, selection);
@@ -500,6 +512,8 @@ void read_tile(const Field &tile_field, pm_Project *project, const std::string &
     const Object sample_plan(*sample_field.value, sample_field.where, {"name", "selection", "files"});
     const std::optional<std::string> sample_name = sample_plan.text("name", true);
     const int32_t sample_selection = sample_plan.enumeration("selection", pm::kSelectionNames);
+    if (pm_FileFind(tile->files, sample_name->c_str()))
+      bad(sample_field.where / "name", "a data file of this tile has the same name; the project file cannot hold both");
     pm_Sample *sample = nullptr;
     at(sample_field.where / "name", [&] { sample = append_sample(tile, pm_SampleCreate(sample_name->c_str())); });
     pm_SampleSetAutomatic(sample, sample_selection);
@@ -533,6 +547,19 @@ void read_level(pm_Level level, const Field &level_field, Processing &processing
 // lists build into separate parts of the project, so the order in which
 // they arrive changes nothing.
 class Importer {
+  // Tiles and project data files arrive in either order, so a tile that
+  // bears a project data file's name is looked for once both lists are in.
+  static void refuse_tiles_named_like_files(pm_Project *project) {
+    std::unordered_set<std::string_view> files;
+    for (pm_File *file = project->files; file; file = reinterpret_cast<pm_File *>(file->node.next))
+      if (file->node.name) files.insert(file->node.name);
+    std::size_t index = 0;
+    for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next), ++index)
+      if (tile->node.name && files.count(tile->node.name))
+        bad(Pointer() / "tiles" / index / "name",
+            "a project data file has the same name; the project file cannot hold both");
+  }
+
  public:
   explicit Importer(std::string directory) : directory_(std::move(directory)), project_(pm_ProjectCreate()) {
     if (!project_) throw std::bad_alloc();
@@ -579,6 +606,9 @@ class Importer {
       const std::size_t length = top.length(kLists[list]);
       if (list == 2 && length > kLevelCount)
         bad(Pointer() / "levels" / kLevelCount, "there are only three levels (project, tiles, samples)");
+      // The tiles built are those before the list's first fault, so a clash
+      // among them comes first in the document.
+      if (list == 1) refuse_tiles_named_like_files(p);
       if (faults_[list]) throw *faults_[list];
     }
     processing_.apply(p);
