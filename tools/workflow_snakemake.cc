@@ -66,22 +66,30 @@ void write_files(std::ostream &out, const std::vector<std::string> &paths) {
   out << "]";
 }
 
-// The files a job reads: those no job writes, those it edits that are
-// there, and for each file another job writes, that file or, when that job
-// edits it in place, the job's stamp.
+// The files a job reads: those no job writes, and for each file another
+// job writes, that file or, when that job edits it in place, that job's
+// stamp.
 std::vector<std::string> snake_inputs(const std::vector<Job> &jobs, const Job &job, const std::string &stamps) {
   std::vector<std::string> inputs = job.inputs;
-  inputs.insert(inputs.end(), job.edits_on_disk.begin(), job.edits_on_disk.end());
-  for (const MadeInput &made : job.made) {
-    if (!made.edited || made.on_disk) inputs.push_back(made.path);
-    if (made.edited) inputs.push_back(stamp_path(stamps, jobs[made.maker]));
-  }
+  for (const MadeInput &made : job.made)
+    inputs.push_back(made.edited ? stamp_path(stamps, jobs[made.maker]) : made.path);
   sort_unique(inputs);
   return inputs;
 }
 
+// The files edited in place that the job reads, its own or another's: read
+// only while they are there, so that deleting one is a change that runs the
+// job again rather than an input Snakemake cannot find.
+std::vector<std::string> snake_edited(const Job &job) {
+  std::vector<std::string> files = job.edits_on_disk;
+  for (const MadeInput &made : job.made)
+    if (made.edited && made.on_disk) files.push_back(made.path);
+  sort_unique(files);
+  return files;
+}
+
 // {"targets": [every output and stamp], "jobs": [{name, process, node,
-// input, output, stamp, threads, resources, command}]}
+// input, edited, output, stamp, threads, resources, command}]}
 void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::string &stamps) {
   std::vector<std::string> targets;
   for (const Job &job : jobs) {
@@ -99,6 +107,8 @@ void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::str
         << ",\"node\":" << quoted_text(job.node.path) << ",\"input\":";
     separator = ",";
     write_files(out, snake_inputs(jobs, job, stamps));
+    out << ",\"edited\":";
+    write_files(out, snake_edited(job));
     out << ",\"output\":";
     write_files(out, job.outputs);
     out << ",\"stamp\":";
@@ -125,8 +135,9 @@ void write_snakemake(std::ostream &snakefile, std::ostream &table, const std::st
             << "# Run with: snakemake -s THIS-FILE -j N (Snakemake 7.21 or later)\n"
             << "# One rule per job, named by its process and node, from the table beside this file. A job's\n"
             << "# outputs are the data files it makes; a file it edits in place is one of its inputs, and the\n"
-            << "# job leaves a stamp, as does a job that makes no file.\n"
-            << "import json\n\n"
+            << "# job leaves a stamp, as does a job that makes no file. A file it edits is read only while it\n"
+            << "# is there, so that deleting it runs the job again.\n"
+            << "import json\nimport os\n\n"
             << "with open(" << quoted_text(table_path) << ", encoding=\"utf-8\") as table:\n"
             << "    PLAN = json.load(table)\n\n"
             << "localrules: all\n\n"
@@ -135,7 +146,7 @@ void write_snakemake(std::ostream &snakefile, std::ostream &table, const std::st
             << "for job in PLAN[\"jobs\"]:\n"
             << "    rule:\n"
             << "        name: job[\"name\"]\n"
-            << "        input: job[\"input\"]\n"
+            << "        input: job[\"input\"] + [f for f in job[\"edited\"] if os.path.exists(f)]\n"
             << "        output: job[\"output\"] + ([touch(job[\"stamp\"])] if job[\"stamp\"] else [])\n"
             << "        threads: job[\"threads\"]\n"
             << "        resources: **job[\"resources\"]\n"
