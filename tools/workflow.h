@@ -79,13 +79,10 @@ class FileIdentity {
     std::string key;   // equal for the same file
     bool exists = false;
   };
-  // Each path is looked up once; later calls give the first answer.
   Identity of(const std::string &path);
 
  private:
-  Identity look_up(const std::string &path);
   std::string directory_key(const std::string &normal);
-  std::unordered_map<std::string, Identity> files_;
   std::unordered_map<std::string, std::string> directories_;
 };
 

@@ -41,14 +41,6 @@ bool plainly_normal(const std::string &path) {
 }  // namespace
 
 FileIdentity::Identity FileIdentity::of(const std::string &path) {
-  const auto known = files_.find(path);
-  if (known != files_.end()) return known->second;
-  Identity identity = look_up(path);
-  files_.emplace(path, identity);
-  return identity;
-}
-
-FileIdentity::Identity FileIdentity::look_up(const std::string &path) {
   Identity identity;
   identity.path = plainly_normal(path) ? path : std::filesystem::absolute(path).lexically_normal().string();
   struct stat status {};

@@ -18,13 +18,19 @@ namespace kcli::workflow {
 
 namespace {
 
+constexpr std::size_t kNoWriter = static_cast<std::size_t>(-1);
+
 // One file an argument stands for at the node.
 struct PlannedFile {
   std::string path;        // as the engine is told it: absolute, lexically normal
-  std::string given;       // as the command line gives it: absolute, as the project spells it
+  std::string spelled;     // as the project spells it, when that differs from `path`
   std::string key;         // FileIdentity's
   bool on_disk = false;
   Blocked why;             // an input's absence: why it is neither on disk nor named
+  std::size_t writer = kNoWriter;  // an input's: the job that writes it, if any
+
+  // As the command line gives it: absolute, as the project spells it.
+  const std::string &given() const { return spelled.empty() ? path : spelled; }
 };
 
 struct Argument {
@@ -124,6 +130,7 @@ class Planner {
     collect();
     check_resource_names();
     claim_outputs();
+    find_writers();
     settle();
     break_circles();
     for (std::size_t i = 0; i < jobs_.size(); ++i)
@@ -152,11 +159,16 @@ class Planner {
     return chosen;
   }
 
-  PlannedFile planned_file(const std::string &given) {
+  // The data file as the plan names it. A sample's output is read again by
+  // its tile's and the project's jobs: it is looked up on disk once.
+  PlannedFile planned_file(pm_File *data, const std::string &descriptor) {
+    const auto known = files_.find(data);
+    if (known != files_.end()) return known->second;
+    const std::string given = project_absolute(directory_, descriptor);
     const FileIdentity::Identity identity = identity_.of(given);
-    PlannedFile file;
+    PlannedFile &file = files_[data];
     file.path = identity.path;
-    file.given = given;
+    if (identity.path != given) file.spelled = given;
     file.key = identity.key;
     file.on_disk = identity.exists;
     return file;
@@ -207,10 +219,10 @@ class Planner {
         }
         continue;
       }
-      PlannedFile file = planned_file(project_absolute(directory_, descriptor));
+      PlannedFile file = planned_file(data, descriptor);
       if (arg.input && !file.on_disk)
         file.why = {*value + " is not on disk", *value + " at " + place.path + ": " +
-                                                    project_relative(project_, file.given) + " is not on disk"};
+                                                    project_relative(project_, file.given()) + " is not on disk"};
       arg.files.push_back(std::move(file));
     }
     draft.arguments.push_back(std::move(arg));
@@ -290,16 +302,23 @@ class Planner {
   static std::string describe(const Job &job) { return job.process + " at " + job.node.path; }
 
   // The job that writes the file and is planned, if any.
-  std::optional<std::size_t> maker(const std::string &key, std::size_t self) const {
-    const auto it = makers_.find(key);
-    if (it == makers_.end() || it->second == self || !jobs_[it->second].blocked.empty()) return std::nullopt;
-    return it->second;
+  std::optional<std::size_t> maker(const PlannedFile &file, std::size_t self) const {
+    if (file.writer == kNoWriter || file.writer == self || !jobs_[file.writer].blocked.empty()) return std::nullopt;
+    return file.writer;
   }
 
   // Whether the job itself writes the file (one it reads and rewrites).
-  bool makes(std::size_t self, const std::string &key) const {
-    const auto it = makers_.find(key);
-    return it != makers_.end() && it->second == self;
+  static bool makes(std::size_t self, const PlannedFile &file) { return file.writer == self; }
+
+  // Notes beside each input the job that writes it, so that settling the
+  // plan, which asks again and again, needs no search.
+  void find_writers() {
+    for (Draft &draft : drafts_)
+      for (Argument &arg : draft.arguments)
+        if (arg.input)
+          for (PlannedFile &file : arg.files)
+            if (!file.key.empty())
+              if (const auto it = makers_.find(file.key); it != makers_.end()) file.writer = it->second;
   }
 
   // Why the job cannot be planned while the jobs left out so far are left
@@ -315,15 +334,14 @@ class Planner {
       std::size_t found = 0;
       for (const PlannedFile &file : arg.files) {
         const bool named = !file.key.empty();
-        if (file.on_disk || (named && (maker(file.key, self) || makes(self, file.key)))) {
+        if (file.on_disk || (named && (maker(file, self) || makes(self, file)))) {
           ++found;
           continue;
         }
         Blocked reason = file.why;
-        const auto it = named ? makers_.find(file.key) : makers_.end();
-        if (it != makers_.end() && it->second != self) {
+        if (file.writer != kNoWriter && file.writer != self) {
           reason.group = arg.value + " is written by a job that is not planned";
-          reason.detail += " (" + describe(jobs_[it->second]) + " would make it, and is not planned)";
+          reason.detail += " (" + describe(jobs_[file.writer]) + " would make it, and is not planned)";
         }
         (optional ? optional_why : why).push_back(std::move(reason));
       }
@@ -370,7 +388,7 @@ class Planner {
       if (arg.input)
         for (const PlannedFile &file : arg.files)
           if (!file.key.empty())
-            if (const std::optional<std::size_t> maker_job = maker(file.key, self)) from.push_back(*maker_job);
+            if (const std::optional<std::size_t> maker_job = maker(file, self)) from.push_back(*maker_job);
     sort_unique(from);
     return from;
   }
@@ -428,10 +446,10 @@ class Planner {
       if (arg.input) {
         for (const PlannedFile &file : arg.files) {
           if (file.key.empty()) continue;
-          const std::optional<std::size_t> from = maker(file.key, self);
-          const bool own = makes(self, file.key);
+          const std::optional<std::size_t> from = maker(file, self);
+          const bool own = makes(self, file);
           if (!file.on_disk && !from && !own) continue;
-          paths.push_back(file.given);
+          paths.push_back(file.given());
           if (from) {
             const std::string &spelling = maker_spelling(*from, file.key);
             job.made.push_back({*from, spelling, maker_edits(*from, file.key), file.on_disk});
@@ -444,7 +462,7 @@ class Planner {
         if (arg.has_value && paths.empty()) continue;
       } else if (arg.output) {
         for (const PlannedFile &file : arg.files) {
-          paths.push_back(file.given);
+          paths.push_back(file.given());
           if (!edited(arg, file)) {
             job.outputs.push_back(file.path);
             continue;
@@ -484,6 +502,7 @@ class Planner {
   std::map<std::string, int> threads_;
   std::map<std::string, long long> memory_;
   FileIdentity identity_;
+  std::unordered_map<const pm_File *, PlannedFile> files_;
   std::vector<Job> jobs_;
   std::vector<Draft> drafts_;  // beside jobs_, what only the planner needs
   KeyMap makers_;              // file key -> the job that writes it
