@@ -11,6 +11,8 @@
 // disk when the plan is made) is never declared as an output: the job reads
 // it as an input and leaves a stamp, and the jobs that read the file wait
 // for that stamp. A job with no output file leaves a stamp as well.
+#include <algorithm>
+
 #include "workflow.h"
 
 namespace kcli::workflow {
@@ -19,6 +21,7 @@ namespace {
 
 // Text the table and a Python string literal can hold as it is.
 const std::string &snake_text(const std::string &text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t length = utf8_length(std::string_view(text).substr(at));
     if (length == 0)
@@ -42,8 +45,15 @@ const std::string &snake_file(const std::string &path) {
 // Written by hand rather than through a JSON document: the table of a
 // hundred thousand jobs is written in a fraction of the time.
 std::string quoted_text(const std::string &text) {
+  // Most texts need no escape and are copied whole.
+  snake_text(text);
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7f && c != '"' && c != '\\';
+  });
+  if (plain) return "\"" + text + "\"";
   std::string literal = "\"";
-  for (const char c : snake_text(text)) {
+  for (const char c : text) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       literal += '\\';
