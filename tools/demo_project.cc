@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "cli.h"
 
@@ -61,7 +62,7 @@ pm_Process *make_process(const fs::path &params, const char *name, const char *t
     for (pm_Argument *argument : arguments) pm_ArgumentDestroy(argument);
     report.raise_if(std::string("cannot create process ") + name);
   }
-  if (!process) throw Failure("out of memory");
+  if (!process) throw std::bad_alloc();
   auto next = arguments.begin();
   try {
     for (; next != arguments.end(); ++next) append_argument(process, *next);
@@ -83,7 +84,7 @@ pm_Argument *argument(const char *name, const char *value, pm_PFAType type, pm_A
 ProjectPtr build_demo_project(const std::string &directory, bool replace) {
   const fs::path root = fs::absolute(directory);
   ProjectPtr project(pm_ProjectCreate());
-  if (!project) throw Failure("out of memory");
+  if (!project) throw std::bad_alloc();
   pm_Project *p = project.get();
   pm_ProjectSetType(p, 1);
   pm_ProjectSetUseDotGrid(p, 1);

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "cli.h"
+#include "file_seal.h"
 #include "node/node.h"
 #include "tool_runner.h"
 
@@ -199,6 +200,43 @@ TEST_F(DumpCommand, PrintsNodeTreeWithDesignsAndRecords) {
   EXPECT_THAT(dump.out, HasSubstr("    segment  [PM_Process] Name=\"segment\""));
   EXPECT_THAT(dump.out, HasSubstr("[4] PM_Argument Name=\"quiet\" Value=null Type=Text Mode=Optional_Input Hide=Hide"));
   EXPECT_THAT(dump.out, Not(HasSubstr("unreadable")));
+}
+
+// A file a newer kestrum wrote: check, show and dump load it and say what
+// this kestrum will not do with it, and what it does not read.
+TEST_F(CheckCommand, NotesANewerWritersFileAndNodesOfDesignsItDoesNotKnow) {
+  const std::string file = make_demo();
+  {
+    tk_TreeFile *tree = tk_TreeFileOpen(file.c_str(), "rb+", 0, nullptr, 0);
+    ASSERT_NE(tree, nullptr);
+    tk_Design *future = tk_DesignCreate(tk_TreeFileGetDictionary(tree), "PM_Future", nullptr, TK_ITEM_STRING, "Note",
+                                        TK_ITEM_END);
+    ASSERT_NE(future, nullptr);
+    tk_StringItem note{5, const_cast<char *>("kept")};
+    for (const char *parent : {":T1", ":T1:S1"})
+      ASSERT_TRUE(tk_TreeObjectWrite(tree, parent, "future", nullptr, TK_WRITE_NEW, &note, future, nullptr));
+    ASSERT_TRUE(tk_TreeFileClose(tree, nullptr));
+  }
+  const Outcome today = run({"check", file});
+  EXPECT_THAT(today.out, HasSubstr("note: 2 nodes of designs this kestrum does not know (PM_Future): a save into the "
+                                   "file keeps them"));
+  EXPECT_THAT(today.out, Not(HasSubstr("newer kestrum")));
+  std::string bytes = ReadBytes(file);
+  bytes[12] = 2;  // the write version
+  kestrum_test::ResealProjectFile(bytes);
+  WriteBytes(file, bytes);
+  const Outcome check = run({"check", file});
+  EXPECT_THAT(check.out, HasSubstr(": loads ("));
+  EXPECT_THAT(check.out, HasSubstr("note: written by a newer kestrum (write version 2): this one reads it but does not "
+                                   "save into it"));
+  const Outcome show = run({"show", file});
+  EXPECT_EQ(show.status, 0) << show.err;
+  EXPECT_THAT(show.err, HasSubstr("kestrum: note: written by a newer kestrum (write version 2)"));
+  EXPECT_THAT(show.err, HasSubstr("kestrum: note: 2 nodes of designs"));
+  const Outcome dump = run({"dump", file});
+  EXPECT_EQ(dump.status, 0) << dump.err;
+  EXPECT_THAT(dump.out, HasSubstr("format: read version 1, write version 2 (written by a newer kestrum"));
+  EXPECT_THAT(dump.out, HasSubstr("      future  [PM_Future] Note=\"kept\""));
 }
 
 TEST_F(DumpCommand, FileThatIsNoTreeFileIsAnError) {
