@@ -12,6 +12,7 @@
 // it as an input and leaves a stamp, and the jobs that read the file wait
 // for that stamp. A job with no output file leaves a stamp as well.
 #include <algorithm>
+#include <utility>
 
 #include "workflow.h"
 
@@ -80,6 +81,7 @@ void write_files(std::ostream &out, const std::vector<std::string> &paths) {
 // job writes, that file or, when that job edits it in place, that job's
 // stamp.
 std::vector<std::string> snake_inputs(const std::vector<Job> &jobs, const Job &job, const std::string &stamps) {
+  if (job.made.empty()) return job.inputs;  // sorted already
   std::vector<std::string> inputs = job.inputs;
   for (const MadeInput &made : job.made)
     inputs.push_back(made.edited ? stamp_path(stamps, jobs[made.maker]) : made.path);
@@ -101,15 +103,14 @@ std::vector<std::string> snake_edited(const Job &job) {
 // {"targets": [every output and stamp], "jobs": [{name, process, node,
 // input, edited, output, stamp, threads, resources, command}]}
 void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::string &stamps) {
-  std::vector<std::string> targets;
+  out << "{\"targets\":[";
+  const char *comma = "";
   for (const Job &job : jobs) {
     if (!job.blocked.empty()) continue;
-    targets.insert(targets.end(), job.outputs.begin(), job.outputs.end());
-    if (needs_stamp(job)) targets.push_back(stamp_path(stamps, job));
+    for (const std::string &path : job.outputs) out << std::exchange(comma, ",") << quoted_text(snake_file(path));
+    if (needs_stamp(job)) out << std::exchange(comma, ",") << quoted_text(snake_file(stamp_path(stamps, job)));
   }
-  out << "{\"targets\":";
-  write_files(out, targets);
-  out << ",\n\"jobs\":[";
+  out << "],\n\"jobs\":[";
   const char *separator = "";
   for (const Job &job : jobs) {
     if (!job.blocked.empty()) continue;
