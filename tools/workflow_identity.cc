@@ -6,7 +6,9 @@
 // that directory's, so that a link to a directory counts too.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 
 #include "workflow.h"
 
@@ -20,9 +22,27 @@ std::string device_and_inode(const struct stat &status) {
 
 }  // namespace
 
+namespace {
+
+// Whether an absolute path is lexically normal already: no empty, "." or
+// ".." part. Most paths of a project are, and making them normal through
+// std::filesystem costs more than the rest of the plan.
+bool plainly_normal(const std::string &path) {
+  if (path.empty() || path.front() != '/') return false;
+  for (std::size_t at = 1; at <= path.size(); ++at) {
+    const std::size_t end = std::min(path.find('/', at), path.size());
+    const std::string_view part(path.data() + at, end - at);
+    if (part.empty() ? end < path.size() || at > 1 : part == "." || part == "..") return false;
+    at = end;
+  }
+  return true;
+}
+
+}  // namespace
+
 FileIdentity::Identity FileIdentity::of(const std::string &path) {
   Identity identity;
-  identity.path = std::filesystem::absolute(path).lexically_normal().string();
+  identity.path = plainly_normal(path) ? path : std::filesystem::absolute(path).lexically_normal().string();
   struct stat status {};
   if (::stat(identity.path.c_str(), &status) == 0) {
     identity.exists = true;

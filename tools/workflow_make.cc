@@ -8,6 +8,7 @@
 // target whose recipe fails or is interrupted (.DELETE_ON_ERROR); that is
 // right for a file the job makes from nothing, and wrong for one it edits
 // in place, whose original would be gone, so those are .PRECIOUS.
+#include <algorithm>
 #include <filesystem>
 
 #include "workflow.h"
@@ -26,6 +27,12 @@ namespace fs = std::filesystem;
 // syntax, backslashes, line breaks) literal everywhere, so a path holding one
 // is refused rather than written as a rule that means something else.
 std::string make_word(const std::string &path) {
+  // Most paths hold none of those characters and are written as they are.
+  const bool plain = std::all_of(path.begin(), path.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7f && std::string_view(" #$:;=%*?[]()\\|&").find(c) == std::string_view::npos;
+  });
+  if (plain) return path;
   std::string word;
   for (const char c : path) {
     const unsigned char u = static_cast<unsigned char>(c);

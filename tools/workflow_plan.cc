@@ -18,13 +18,25 @@ namespace kcli::workflow {
 
 namespace {
 
-// One file an argument stands for at the node.
+constexpr std::size_t kNoWriter = static_cast<std::size_t>(-1);
+
+// One data file of the plan, however many arguments stand for it.
 struct PlannedFile {
   std::string path;        // as the engine is told it: absolute, lexically normal
-  std::string given;       // as the command line gives it: absolute, as the project spells it
+  std::string spelled;     // as the project spells it, when that differs from `path`
   std::string key;         // FileIdentity's
   bool on_disk = false;
-  Blocked why;             // an input's absence: why it is neither on disk nor named
+  std::size_t writer = kNoWriter;  // the job that writes it, if any
+
+  // As the command line gives it: absolute, as the project spells it.
+  const std::string &given() const { return spelled.empty() ? path : spelled; }
+};
+
+// One file an argument stands for at the node: the plan's file, or the
+// table's first entry (no path, no key) when the place names none.
+struct FileUse {
+  std::size_t file = 0;
+  Blocked why;  // an input's absence: why it is neither on disk nor named
 };
 
 struct Argument {
@@ -35,7 +47,7 @@ struct Argument {
   bool strict = false;
   bool editable = false;
   std::string value;
-  std::vector<PlannedFile> files;
+  std::vector<FileUse> files;
 };
 
 struct Draft {
@@ -124,6 +136,7 @@ class Planner {
     collect();
     check_resource_names();
     claim_outputs();
+    find_writers();
     settle();
     break_circles();
     for (std::size_t i = 0; i < jobs_.size(); ++i)
@@ -152,14 +165,19 @@ class Planner {
     return chosen;
   }
 
-  PlannedFile planned_file(const std::string &given) {
+  // The data file as the plan names it. A sample's output is read again by
+  // its tile's and the project's jobs: it is looked up on disk once.
+  std::size_t planned_file(pm_File *data, const std::string &descriptor) {
+    const auto [known, fresh] = files_.emplace(data, table_.size());
+    if (!fresh) return known->second;
+    const std::string given = project_absolute(directory_, descriptor);
     const FileIdentity::Identity identity = identity_.of(given);
-    PlannedFile file;
+    PlannedFile &file = table_.emplace_back();
     file.path = identity.path;
-    file.given = given;
+    if (identity.path != given) file.spelled = given;
     file.key = identity.key;
     file.on_disk = identity.exists;
-    return file;
+    return known->second;
   }
 
   void add_argument(Job &job, Draft &draft, pm_Argument *argument) {
@@ -201,17 +219,16 @@ class Planner {
         if (arg.output) {
           job.blocked.push_back(std::move(why));
         } else {
-          PlannedFile file;
-          file.why = std::move(why);
-          arg.files.push_back(std::move(file));
+          arg.files.push_back({0, std::move(why)});
         }
         continue;
       }
-      PlannedFile file = planned_file(project_absolute(directory_, descriptor));
+      FileUse use{planned_file(data, descriptor), {}};
+      const PlannedFile &file = table_[use.file];
       if (arg.input && !file.on_disk)
-        file.why = {*value + " is not on disk", *value + " at " + place.path + ": " +
-                                                    project_relative(project_, file.given) + " is not on disk"};
-      arg.files.push_back(std::move(file));
+        use.why = {*value + " is not on disk", *value + " at " + place.path + ": " +
+                                                   project_relative(project_, file.given()) + " is not on disk"};
+      arg.files.push_back(std::move(use));
     }
     draft.arguments.push_back(std::move(arg));
   }
@@ -258,7 +275,8 @@ class Planner {
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
       for (const Argument &arg : drafts_[i].arguments) {
         if (!arg.output) continue;
-        for (const PlannedFile &file : arg.files) {
+        for (const FileUse &use : arg.files) {
+          const PlannedFile &file = table_[use.file];
           const auto [it, fresh] = makers_.emplace(file.key, i);
           if (fresh || it->second == i) continue;
           std::vector<std::size_t> &writers = clashes[file.key];
@@ -290,16 +308,20 @@ class Planner {
   static std::string describe(const Job &job) { return job.process + " at " + job.node.path; }
 
   // The job that writes the file and is planned, if any.
-  std::optional<std::size_t> maker(const std::string &key, std::size_t self) const {
-    const auto it = makers_.find(key);
-    if (it == makers_.end() || it->second == self || !jobs_[it->second].blocked.empty()) return std::nullopt;
-    return it->second;
+  std::optional<std::size_t> maker(const PlannedFile &file, std::size_t self) const {
+    if (file.writer == kNoWriter || file.writer == self || !jobs_[file.writer].blocked.empty()) return std::nullopt;
+    return file.writer;
   }
 
   // Whether the job itself writes the file (one it reads and rewrites).
-  bool makes(std::size_t self, const std::string &key) const {
-    const auto it = makers_.find(key);
-    return it != makers_.end() && it->second == self;
+  static bool makes(std::size_t self, const PlannedFile &file) { return file.writer == self; }
+
+  // Notes beside each input the job that writes it, so that settling the
+  // plan, which asks again and again, needs no search.
+  void find_writers() {
+    for (PlannedFile &file : table_)
+      if (!file.key.empty())
+        if (const auto it = makers_.find(file.key); it != makers_.end()) file.writer = it->second;
   }
 
   // Why the job cannot be planned while the jobs left out so far are left
@@ -313,17 +335,17 @@ class Planner {
       const bool optional = !arg.strict;
       optional_seen = optional_seen || optional;
       std::size_t found = 0;
-      for (const PlannedFile &file : arg.files) {
+      for (const FileUse &use : arg.files) {
+        const PlannedFile &file = table_[use.file];
         const bool named = !file.key.empty();
-        if (file.on_disk || (named && (maker(file.key, self) || makes(self, file.key)))) {
+        if (file.on_disk || (named && (maker(file, self) || makes(self, file)))) {
           ++found;
           continue;
         }
-        Blocked reason = file.why;
-        const auto it = named ? makers_.find(file.key) : makers_.end();
-        if (it != makers_.end() && it->second != self) {
+        Blocked reason = use.why;
+        if (file.writer != kNoWriter && file.writer != self) {
           reason.group = arg.value + " is written by a job that is not planned";
-          reason.detail += " (" + describe(jobs_[it->second]) + " would make it, and is not planned)";
+          reason.detail += " (" + describe(jobs_[file.writer]) + " would make it, and is not planned)";
         }
         (optional ? optional_why : why).push_back(std::move(reason));
       }
@@ -368,9 +390,8 @@ class Planner {
     std::vector<std::size_t> from;
     for (const Argument &arg : drafts_[self].arguments)
       if (arg.input)
-        for (const PlannedFile &file : arg.files)
-          if (!file.key.empty())
-            if (const std::optional<std::size_t> maker_job = maker(file.key, self)) from.push_back(*maker_job);
+        for (const FileUse &use : arg.files)
+          if (const std::optional<std::size_t> maker_job = maker(table_[use.file], self)) from.push_back(*maker_job);
     sort_unique(from);
     return from;
   }
@@ -410,8 +431,8 @@ class Planner {
   bool maker_edits(std::size_t maker_job, const std::string &key) const {
     for (const Argument &arg : drafts_[maker_job].arguments)
       if (arg.output)
-        for (const PlannedFile &file : arg.files)
-          if (file.key == key) return edited(arg, file);
+        for (const FileUse &use : arg.files)
+          if (table_[use.file].key == key) return edited(arg, table_[use.file]);
     return false;
   }
 
@@ -426,12 +447,13 @@ class Planner {
     for (const Argument &arg : drafts_[self].arguments) {
       std::vector<std::string> paths;
       if (arg.input) {
-        for (const PlannedFile &file : arg.files) {
+        for (const FileUse &use : arg.files) {
+          const PlannedFile &file = table_[use.file];
           if (file.key.empty()) continue;
-          const std::optional<std::size_t> from = maker(file.key, self);
-          const bool own = makes(self, file.key);
+          const std::optional<std::size_t> from = maker(file, self);
+          const bool own = makes(self, file);
           if (!file.on_disk && !from && !own) continue;
-          paths.push_back(file.given);
+          paths.push_back(file.given());
           if (from) {
             const std::string &spelling = maker_spelling(*from, file.key);
             job.made.push_back({*from, spelling, maker_edits(*from, file.key), file.on_disk});
@@ -443,8 +465,9 @@ class Planner {
         // An optional input that is nowhere leaves no trace on the line.
         if (arg.has_value && paths.empty()) continue;
       } else if (arg.output) {
-        for (const PlannedFile &file : arg.files) {
-          paths.push_back(file.given);
+        for (const FileUse &use : arg.files) {
+          const PlannedFile &file = table_[use.file];
+          paths.push_back(file.given());
           if (!edited(arg, file)) {
             job.outputs.push_back(file.path);
             continue;
@@ -472,8 +495,8 @@ class Planner {
   const std::string &maker_spelling(std::size_t maker_job, const std::string &key) const {
     for (const Argument &arg : drafts_[maker_job].arguments)
       if (arg.output)
-        for (const PlannedFile &file : arg.files)
-          if (file.key == key) return file.path;
+        for (const FileUse &use : arg.files)
+          if (table_[use.file].key == key) return table_[use.file].path;
     throw Failure("internal error: a job's output was lost");
   }
 
@@ -484,6 +507,8 @@ class Planner {
   std::map<std::string, int> threads_;
   std::map<std::string, long long> memory_;
   FileIdentity identity_;
+  std::vector<PlannedFile> table_{1};  // every data file of the plan, after an empty first
+  std::unordered_map<const pm_File *, std::size_t> files_;  // data file -> its entry
   std::vector<Job> jobs_;
   std::vector<Draft> drafts_;  // beside jobs_, what only the planner needs
   KeyMap makers_;              // file key -> the job that writes it

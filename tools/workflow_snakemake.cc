@@ -11,6 +11,9 @@
 // disk when the plan is made) is never declared as an output: the job reads
 // it as an input and leaves a stamp, and the jobs that read the file wait
 // for that stamp. A job with no output file leaves a stamp as well.
+#include <algorithm>
+#include <utility>
+
 #include "workflow.h"
 
 namespace kcli::workflow {
@@ -19,6 +22,7 @@ namespace {
 
 // Text the table and a Python string literal can hold as it is.
 const std::string &snake_text(const std::string &text) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return text;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t length = utf8_length(std::string_view(text).substr(at));
     if (length == 0)
@@ -42,8 +46,15 @@ const std::string &snake_file(const std::string &path) {
 // Written by hand rather than through a JSON document: the table of a
 // hundred thousand jobs is written in a fraction of the time.
 std::string quoted_text(const std::string &text) {
+  // Most texts need no escape and are copied whole.
+  snake_text(text);
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7f && c != '"' && c != '\\';
+  });
+  if (plain) return "\"" + text + "\"";
   std::string literal = "\"";
-  for (const char c : snake_text(text)) {
+  for (const char c : text) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       literal += '\\';
@@ -66,32 +77,40 @@ void write_files(std::ostream &out, const std::vector<std::string> &paths) {
   out << "]";
 }
 
-// The files a job reads: those no job writes, those it edits that are
-// there, and for each file another job writes, that file or, when that job
-// edits it in place, the job's stamp.
+// The files a job reads: those no job writes, and for each file another
+// job writes, that file or, when that job edits it in place, that job's
+// stamp.
 std::vector<std::string> snake_inputs(const std::vector<Job> &jobs, const Job &job, const std::string &stamps) {
+  if (job.made.empty()) return job.inputs;  // sorted already
   std::vector<std::string> inputs = job.inputs;
-  inputs.insert(inputs.end(), job.edits_on_disk.begin(), job.edits_on_disk.end());
-  for (const MadeInput &made : job.made) {
-    if (!made.edited || made.on_disk) inputs.push_back(made.path);
-    if (made.edited) inputs.push_back(stamp_path(stamps, jobs[made.maker]));
-  }
+  for (const MadeInput &made : job.made)
+    inputs.push_back(made.edited ? stamp_path(stamps, jobs[made.maker]) : made.path);
   sort_unique(inputs);
   return inputs;
 }
 
+// The files edited in place that the job reads, its own or another's: read
+// only while they are there, so that deleting one is a change that runs the
+// job again rather than an input Snakemake cannot find.
+std::vector<std::string> snake_edited(const Job &job) {
+  std::vector<std::string> files = job.edits_on_disk;
+  for (const MadeInput &made : job.made)
+    if (made.edited && made.on_disk) files.push_back(made.path);
+  sort_unique(files);
+  return files;
+}
+
 // {"targets": [every output and stamp], "jobs": [{name, process, node,
-// input, output, stamp, threads, resources, command}]}
+// input, edited, output, stamp, threads, resources, command}]}
 void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::string &stamps) {
-  std::vector<std::string> targets;
+  out << "{\"targets\":[";
+  const char *comma = "";
   for (const Job &job : jobs) {
     if (!job.blocked.empty()) continue;
-    targets.insert(targets.end(), job.outputs.begin(), job.outputs.end());
-    if (needs_stamp(job)) targets.push_back(stamp_path(stamps, job));
+    for (const std::string &path : job.outputs) out << std::exchange(comma, ",") << quoted_text(snake_file(path));
+    if (needs_stamp(job)) out << std::exchange(comma, ",") << quoted_text(snake_file(stamp_path(stamps, job)));
   }
-  out << "{\"targets\":";
-  write_files(out, targets);
-  out << ",\n\"jobs\":[";
+  out << "],\n\"jobs\":[";
   const char *separator = "";
   for (const Job &job : jobs) {
     if (!job.blocked.empty()) continue;
@@ -99,6 +118,8 @@ void write_table(std::ostream &out, const std::vector<Job> &jobs, const std::str
         << ",\"node\":" << quoted_text(job.node.path) << ",\"input\":";
     separator = ",";
     write_files(out, snake_inputs(jobs, job, stamps));
+    out << ",\"edited\":";
+    write_files(out, snake_edited(job));
     out << ",\"output\":";
     write_files(out, job.outputs);
     out << ",\"stamp\":";
@@ -125,8 +146,9 @@ void write_snakemake(std::ostream &snakefile, std::ostream &table, const std::st
             << "# Run with: snakemake -s THIS-FILE -j N (Snakemake 7.21 or later)\n"
             << "# One rule per job, named by its process and node, from the table beside this file. A job's\n"
             << "# outputs are the data files it makes; a file it edits in place is one of its inputs, and the\n"
-            << "# job leaves a stamp, as does a job that makes no file.\n"
-            << "import json\n\n"
+            << "# job leaves a stamp, as does a job that makes no file. A file it edits is read only while it\n"
+            << "# is there, so that deleting it runs the job again.\n"
+            << "import json\nimport os\n\n"
             << "with open(" << quoted_text(table_path) << ", encoding=\"utf-8\") as table:\n"
             << "    PLAN = json.load(table)\n\n"
             << "localrules: all\n\n"
@@ -135,7 +157,7 @@ void write_snakemake(std::ostream &snakefile, std::ostream &table, const std::st
             << "for job in PLAN[\"jobs\"]:\n"
             << "    rule:\n"
             << "        name: job[\"name\"]\n"
-            << "        input: job[\"input\"]\n"
+            << "        input: job[\"input\"] + [f for f in job[\"edited\"] if os.path.exists(f)]\n"
             << "        output: job[\"output\"] + ([touch(job[\"stamp\"])] if job[\"stamp\"] else [])\n"
             << "        threads: job[\"threads\"]\n"
             << "        resources: **job[\"resources\"]\n"

@@ -86,7 +86,7 @@ def test_pack_copies_what_exists_and_the_copy_works_elsewhere(tmp_path, demo):
     report = kestrum.pack(demo, tmp_path / "packed")
     assert isinstance(report, kestrum.PackReport)
     assert report.project_file == tmp_path / "packed" / "survey.kpf"
-    # The demo misses three inputs and has not made its eight outputs yet.
+    # Three inputs are missing in the demo, and eight outputs are not made yet.
     assert report.copied == 12 and report.linked == 0 and len(report.missing) == 11
     shutil.move(str(tmp_path / "packed"), str(tmp_path / "elsewhere"))
     moved = kestrum.Project.load(tmp_path / "elsewhere" / "survey.kpf")

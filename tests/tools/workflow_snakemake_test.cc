@@ -65,6 +65,31 @@ TEST_F(SnakemakePlan, AJobThatWritesNothingFailsAndFilesDecideWhatReruns) {
   EXPECT_EQ(pending(), std::vector<std::string>{"finanal"});
 }
 
+// A file edited in place is never Snakemake's output: the job leaves a
+// stamp, and a reader waits for it. Changing or deleting the file runs the
+// editor again, and then its reader.
+TEST_F(SnakemakePlan, AFileEditedInPlaceIsTrackedByItsJobsStamp) {
+  const std::string project = project_of(
+      path("p"), {{"table", "$PROJECT/table.txt", "original\n"}, {"summary", "$PROJECT/summary.txt"}},
+      {{"edit", {{"out", "table", PM_EDITABLE_OUTPUT}}},
+       {"sum", {{"in", "table", PM_STRICT_INPUT}, {"out", "summary", PM_STRICT_OUTPUT}}}});
+  WriteBytes(path("stub"), kStub);
+  chmod(path("stub").c_str(), 0755);
+  std::vector<std::string> args{"workflow", project, "--engine", "snakemake", "-o", path("Snakefile")};
+  for (const char *process : {"edit", "sum"})
+    args.insert(args.end(), {"--program", std::string(process) + "=" + quoted(path("stub")) + " " + quoted(path("log")) + " " + process});
+  ASSERT_EQ(run(args).status, 0);
+  EXPECT_EQ(pending(), (std::vector<std::string>{"edit", "sum"}));
+  ASSERT_EQ(run_program(snakemake()).status, 0);
+  EXPECT_EQ(ReadBytes(path("p/table.txt")), "edit\n");
+  EXPECT_EQ(pending(), std::vector<std::string>{});
+  WriteBytes(path("p/table.txt"), "changed by hand\n");
+  EXPECT_EQ(pending(), (std::vector<std::string>{"edit", "sum"}));
+  ASSERT_EQ(run_program(snakemake()).status, 0);
+  fs::remove(path("p/table.txt"));
+  EXPECT_EQ(pending(), (std::vector<std::string>{"edit", "sum"}));
+}
+
 TEST_F(SnakemakePlan, JobsAreNamedByProcessAndNodeAndCarryTheirResources) {
   const std::string project = runnable_demo(path("survey"));
   const Outcome planned =
