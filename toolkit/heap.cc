@@ -13,7 +13,8 @@
 // replaces malloc and free but cannot follow mimalloc's own blocks, so that
 // every free looked invalid and a host's leaked names and tiles were
 // invisible), and when KESTRUM_HEAP=malloc is in the environment (for
-// LeakSanitizer, heaptrack and the like). Which heap serves is decided once,
+// LeakSanitizer, heaptrack and the like; KESTRUM_HEAP=mimalloc keeps mimalloc
+// under valgrind, for callgrind). Which heap serves is decided once,
 // before the first block, and never changes: a block always goes back to
 // the allocator that made it.
 #include <atomic>
@@ -55,7 +56,10 @@ bool system_heap() noexcept {
     const char *wanted = std::getenv("KESTRUM_HEAP");
     bool checked = wanted && std::strcmp(wanted, "malloc") == 0;
 #if defined(RUNNING_ON_VALGRIND)
-    checked = checked || RUNNING_ON_VALGRIND;
+    // KESTRUM_HEAP=mimalloc keeps mimalloc under valgrind's other tools:
+    // callgrind then counts the instructions a user's build executes.
+    const bool kept = wanted && std::strcmp(wanted, "mimalloc") == 0;
+    checked = checked || (!kept && RUNNING_ON_VALGRIND);
 #endif
     chosen = checked ? kMalloc : kMimalloc;
     choice.store(chosen, std::memory_order_relaxed);

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "relink.h"
 
 namespace {
 
@@ -49,6 +50,8 @@ int main(int argc, char **argv) {
   kcli::add_check_command(app, selected);
   kcli::add_dump_command(app, selected);
   kcli::add_workflow_command(app, selected);
+  kcli::add_relink_command(app, selected);
+  kcli::add_pack_command(app, selected);
   // Set after the commands are added, which would otherwise repeat it.
   app.footer(
       "Run 'kestrum COMMAND --help' for the options of a command.\n"
