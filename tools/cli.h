@@ -339,12 +339,27 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace = false
 // Each adds its subcommand to the app; when the subcommand is chosen, its
 // callback stores the work to run in `selected`.
 using Command = std::function<int(std::ostream &out, std::ostream &err)>;
+// Runs the tool on a command line as main() does, printing on `out` and
+// `err`, and returns its exit status. Nothing escapes: running out of memory
+// anywhere, reading the command line included, is an error like any other.
+int run_tool(int argc, char **argv, std::ostream &out, std::ostream &err) noexcept;
 void add_demo_command(CLI::App &app, Command &selected);
 void add_show_commands(CLI::App &app, Command &selected);   // show, ready
 void add_transfer_commands(CLI::App &app, Command &selected);  // export, import
 void add_check_command(CLI::App &app, Command &selected);
 void add_dump_command(CLI::App &app, Command &selected);
 void add_workflow_command(CLI::App &app, Command &selected);
+
+// Calls visit(node, depth) for every node of an open tree file but the root,
+// in pre-order (the root's children have depth 1), by number: no path is
+// built per node.
+void each_node(tk_TreeFile *file, const std::function<void(int64_t node, std::size_t depth)> &visit);
+// Whether a design is one of the eight that kestrum reads (by name).
+bool is_project_design(const tk_Design *design);
+// Lines that say what the project file at `path` holds beyond what this
+// kestrum reads: a newer write version, nodes of designs it does not know.
+// Empty for a file of today's kestrum and for a file that does not open.
+std::vector<std::string> file_notes(const std::string &path);
 
 // What `kestrum dump FILE` prints, into `out`; kExitOk, or a Failure when
 // the file does not open as a tree file. Any bytes at all are safe to give it.

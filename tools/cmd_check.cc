@@ -24,13 +24,12 @@ struct CheckResult {
 
 CheckResult check_project(pm_Project *project) {
   CheckResult result;
-  const std::vector<DataFile> files = data_files(project);
-  result.data_files = files.size();
-  for (const DataFile &file : files) {
-    if (file.present) continue;
+  for_each_data_file(project, [&](DataFile &&file) {
+    ++result.data_files;
+    if (file.present) return;
     if (file.descriptor.empty()) ++result.no_descriptor;
-    result.problems.push_back(file);
-  }
+    result.problems.push_back(std::move(file));
+  });
   result.directories = missing_by_directory(result.problems);
   result.samples = static_cast<std::size_t>(pm_ProjectGetTotalSamples(project));
   result.tiles = all_nodes(project).size() - 1 - result.samples;
@@ -57,6 +56,7 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
   out << printable(file) << ": loads (" << counted(result.tiles, "tile", "tiles") << ", "
       << counted(result.samples, "sample", "samples") << ", " << counted(result.data_files, "data file", "data files")
       << ")\n";
+  for (const std::string &note : file_notes(file)) out << "note: " << note << "\n";
   if (result.problems.empty()) {
     out << "every descriptor names an existing file\n";
     return;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <initializer_list>
 #include <iterator>
+#include <new>
 #include <unordered_set>
 
 #include "json.h"
@@ -79,6 +80,48 @@ std::string in_quotes(const std::string &text) { return "\"" + excerpt(text, kQu
 // at once (a null keeps its place, so that the array's length still gives
 // the place of what follows). The document's long lists are thus never held
 // whole, while the checks above see every part of the text.
+// The JSON library's destructor takes memory to flatten a container that
+// still holds elements, and a destructor that finds none ends the process.
+// So a value the importer lets go of is emptied first, bottom-up, here
+// (values are at most kMaxDepth deep): what is destroyed afterwards holds
+// nothing and takes no memory.
+void dismantle(Json &value) noexcept {
+  if (value.is_array()) {
+    auto &elements = value.get_ref<Json::array_t &>();
+    for (Json &element : elements) dismantle(element);
+    elements.clear();
+  } else if (value.is_object()) {
+    auto &members = value.get_ref<Json::object_t &>();
+    for (auto &member : members) dismantle(member.second);
+    members.clear();
+  }
+}
+
+// A document that is dismantled before it is destroyed, whichever way the
+// import ends.
+struct Document {
+  Json value;
+  Document() = default;
+  Document(const Document &) = delete;
+  Document &operator=(const Document &) = delete;
+  ~Document() { dismantle(value); }
+};
+
+// Makes room for one more member of an object. The vector's own growth
+// would copy every member (their keys are const, so they cannot move) and
+// then destroy the originals, values and all; here the keys are copied first
+// (running out of memory then leaves the object as it was) and the values
+// swapped over, which takes no memory.
+void make_room(Json::object_t &members) {
+  if (members.size() < members.capacity()) return;
+  auto &old = static_cast<Json::object_t::Container &>(members);
+  Json::object_t::Container grown;
+  grown.reserve(std::max<std::size_t>(8, old.size() * 2));
+  for (const auto &member : old) grown.emplace_back(member.first, Json());
+  for (std::size_t i = 0; i < old.size(); ++i) grown[i].second.swap(old[i].second);
+  old.swap(grown);
+}
+
 class Builder final : public DocumentReader {
  public:
   using Take = std::function<bool(const std::string &key, std::size_t index, const Json &element)>;
@@ -126,6 +169,7 @@ class Builder final : public DocumentReader {
     }
     // The value follows; its slot is made now so that it has its place.
     // Keys are known to be new, so the map's search on insert is skipped.
+    make_room(members);
     members.Json::object_t::Container::emplace_back(std::move(key), Json());
     return true;
   }
@@ -191,7 +235,10 @@ class Builder final : public DocumentReader {
     if (frames_.size() != 2 || !frames_[0].value->is_object() || !frames_[1].value->is_array()) return;
     auto &elements = frames_[1].value->get_ref<Json::array_t &>();
     const std::string &key = frames_[0].value->get_ref<const Json::object_t &>().back().first;
-    if (take_(key, elements.size() - 1, elements.back())) elements.back() = Json();
+    if (take_(key, elements.size() - 1, elements.back())) {
+      dismantle(elements.back());
+      elements.back() = Json();
+    }
   }
 
   bool open(Json &&container) {
@@ -432,7 +479,7 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
   pm_Process *process =
       pm_ProcessCreate(c_str(name), c_str(fields.text("title")), c_str(params), c_str(labels),
                        c_str(fields.text("suffix")), fields.enumeration("output", pm::kOutputNames));
-  if (!process) bad(element.where, "out of memory");
+  if (!process) throw std::bad_alloc();
   try {
     for (const Field &item : fields.array("arguments")) {
       const Object argument(*item.value, item.where, {"name", "value", "type", "mode", "hide"});
@@ -515,7 +562,7 @@ class Importer {
 
  public:
   explicit Importer(std::string directory) : directory_(std::move(directory)), project_(pm_ProjectCreate()) {
-    if (!project_) throw Failure("out of memory");
+    if (!project_) throw std::bad_alloc();
   }
 
   // An element of a top-level list; false when `key` is not one.
@@ -582,11 +629,11 @@ class Importer {
 template <class Read>
 ProjectPtr import_with(Read read, const std::string &source, const std::string &directory) {
   Importer importer(directory);
-  Json document;
-  Builder builder(document, [&importer](const std::string &key, std::size_t index, const Json &element) {
+  Document document;
+  Builder builder(document.value, [&importer](const std::string &key, std::size_t index, const Json &element) {
     return importer.take(key, index, element);
   });
-  if (read(builder)) return importer.finish(document);
+  if (read(builder)) return importer.finish(document.value);
   if (builder.fault()) throw *builder.fault();
   throw Failure("bad JSON in " + source + ": " + builder.syntax());
 }

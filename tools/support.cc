@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "out_of_memory.h"
 
 namespace kcli {
 
@@ -180,26 +181,32 @@ std::optional<std::string> take_optional(char *text) {
 }
 
 ProjectPtr load_project(const std::string &path) {
-  Report report;
-  ProjectPtr project(pm_ProjectLoad(path.c_str(), 0, report.slot()));
-  report.raise_if("cannot load " + path);
-  if (!project) throw Failure("cannot load " + path);
-  return project;
+  return while_doing("loading " + printable(path), [&] {
+    Report report;
+    ProjectPtr project(pm_ProjectLoad(path.c_str(), 0, report.slot()));
+    report.raise_if("cannot load " + path);
+    if (!project) throw Failure("cannot load " + path);
+    return project;
+  });
 }
 
 void save_project(pm_Project *project, const std::string &path) {
-  // The library derives the project's directory from the name it is given;
-  // an absolute name keeps that independent of later directory changes.
-  const std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
-  Report report;
-  const int bound = pm_ProjectSetFilename(project, absolute.c_str(), report.slot());
-  report.raise_if("cannot use " + path + " as the project file");
-  if (!bound) throw Failure("cannot use " + path + " as the project file");
-  // Always the whole project into a new file, which takes the place of any
-  // old one only once it is complete (links followed, permissions kept,
-  // another writer's lock honoured): never a merge into what is there.
-  pm_ProjectSaveAs(project, absolute.c_str(), 0, report.slot());
-  report.raise_if("cannot save " + path);
+  while_doing("saving " + printable(path), [&] {
+    // The library derives the project's directory from the name it is
+    // given; an absolute name keeps that independent of later directory
+    // changes.
+    const std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
+    Report report;
+    const int bound = pm_ProjectSetFilename(project, absolute.c_str(), report.slot());
+    report.raise_if("cannot use " + path + " as the project file");
+    if (!bound) throw Failure("cannot use " + path + " as the project file");
+    // Always the whole project into a new file, which takes the place of
+    // any old one only once it is complete (links followed, permissions
+    // kept, another writer's lock honoured): never a merge into what is
+    // there.
+    pm_ProjectSaveAs(project, absolute.c_str(), 0, report.slot());
+    report.raise_if("cannot save " + path);
+  });
 }
 
 void refuse_irregular(const std::string &shown, const std::string &target) {

@@ -60,8 +60,8 @@ def test_relink_reports_and_writes_only_when_asked(tmp_path):
 
     searched = project.relink({}, search=[tmp_path / "tree"], write=True)
     assert searched.written is False  # c has two candidates, d none: nothing to change
-    assert [(a.file.type, sorted(a.candidates)) for a in searched.ambiguous] == [
-        ("c", [tmp_path / "tree" / "x" / "c", tmp_path / "tree" / "y" / "c"])]
+    assert [(a.file.type, sorted(a.candidates), a.count) for a in searched.ambiguous] == [
+        ("c", [tmp_path / "tree" / "x" / "c", tmp_path / "tree" / "y" / "c"], 2)]
     assert [f.type for f in searched.not_found] == ["a", "b", "d"]
     assert path.read_bytes() == before
 
