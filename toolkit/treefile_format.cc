@@ -290,13 +290,6 @@ bool check_header(const unsigned char *head, size_t available, size_t file_size,
   return true;
 }
 
-uint32_t read_version(const unsigned char *head) { return le32(head + 8); }
-
-uint32_t write_version(const unsigned char *head) {
-  const uint32_t stored = le32(head + 12);
-  return stored == 0 ? read_version(head) : stored;
-}
-
 bool StreamCheck::take(const unsigned char *piece, size_t size, std::string &error) {
   if (at_ == 0) {
     if (!check_header(piece, size, size_, error)) return false;
@@ -329,6 +322,13 @@ bool StreamCheck::finish(std::string &error) const {
     return false;
   }
   return true;
+}
+
+uint32_t read_version(const unsigned char *head) { return le32(head + 8); }
+
+uint32_t write_version(const unsigned char *head) {
+  const uint32_t stored = le32(head + 12);
+  return stored == 0 ? read_version(head) : stored;
 }
 
 bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error) {

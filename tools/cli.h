@@ -324,6 +324,10 @@ class Processing {
 void write_file(const std::string &path, bool replace, const std::function<void(std::ostream &)> &write);
 // The refusal of an existing file, the same for every command that writes.
 [[noreturn]] void refuse_existing(const std::string &path);
+// Throws unless `target` is absent or a regular file (a link is looked at
+// itself), naming it as `shown`: every file the tool writes or replaces,
+// through write_file or otherwise, is checked here first.
+void refuse_irregular(const std::string &shown, const std::string &target);
 
 // ---- The bundled example project -----------------------------------------
 // Builds the example under `directory` (data files, parameter files) and

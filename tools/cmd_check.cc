@@ -64,7 +64,8 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
   const bool untestable = std::any_of(result.problems.begin(), result.problems.end(),
                                       [](const DataFile &p) { return p.check.state == FileState::kUntestable; });
   out << result.problems.size() << " of " << counted(result.data_files, "descriptor", "descriptors")
-      << (result.problems.size() == 1 ? " names" : " name") << " no file" << (untestable ? " or cannot be tested" : "");
+      << (result.problems.size() == 1 ? " names" : " name") << " no file"
+      << (untestable ? " or cannot be tested" : "");
   if (by_directory) {
     out << ", by directory:\n";
     for (const auto &[directory, count] : result.directories)

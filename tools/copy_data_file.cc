@@ -55,6 +55,7 @@ class Staged {
   Staged &operator=(const Staged &) = delete;
   const std::string &name() const { return name_; }
   void place(const std::string &target) {
+    refuse_irregular(target, target);
     if (::rename(name_.c_str(), target.c_str()) != 0)
       throw Failure("cannot write " + target + ": " + std::strerror(errno));
     name_.clear();

@@ -7,6 +7,9 @@
 // are enough when any one of them exists. Every output has a data file to
 // write to, most of them not made yet, so that a workflow plans every job
 // whose inputs are there.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 

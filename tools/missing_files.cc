@@ -16,8 +16,7 @@ void for_each_data_file(pm_Project *project, const std::function<void(DataFile &
       entry.unset = !descriptor;
       entry.descriptor = descriptor.value_or(std::string());
       entry.stored = project_relative(project, entry.descriptor);
-      // An empty descriptor names nothing, whatever the file system says of
-      // ""; a descriptor that cannot be tested is a problem, not an error.
+      // An empty descriptor names nothing, whatever the file system says of "".
       entry.check = check_data_file(file);
       entry.present = entry.check.state == FileState::kPresent;
       visit(std::move(entry));

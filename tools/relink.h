@@ -32,7 +32,7 @@ struct DataFile {
   bool unset = false;      // there is no descriptor at all, not even an empty one
   std::string stored;      // as the project file stores it ("$PROJECT/...")
   bool present = false;    // the descriptor names an existing file
-  FileCheck check;         // what testing the descriptor found (untestable: why)
+  FileCheck check{FileState::kNoDescriptor, {}};  // what testing it found (present mirrors it)
 };
 
 // Every data file of the project in tree order, each tested once, handed to

@@ -209,6 +209,17 @@ void save_project(pm_Project *project, const std::string &path) {
   });
 }
 
+void refuse_irregular(const std::string &shown, const std::string &target) {
+  // A device, a pipe or a socket under that name is nobody's output file:
+  // renaming over it would destroy it, so it is refused as the library's
+  // saves refuse it.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::symlink_status(target, error);
+  if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) return;
+  if (std::filesystem::is_directory(status)) throw Failure(shown + " is a directory");
+  throw Failure(shown + " is not a regular file");
+}
+
 void refuse_existing(const std::string &path) {
   throw Failure(path + " already exists (use --force to replace it)");
 }
@@ -281,11 +292,7 @@ void write_file(const std::string &path, bool replace, const std::function<void(
   mode_t mode = 0;
   if (fs::exists(status)) {
     if (!replace) refuse_existing(path);
-    // A device, a pipe or a socket under that name is nobody's output file:
-    // renaming over it would destroy it, so it is refused as the library's
-    // saves refuse it.
-    if (fs::is_directory(status)) throw Failure(path + " is a directory");
-    if (!fs::is_regular_file(status)) throw Failure(path + " is not a regular file");
+    refuse_irregular(path, target.string());
     mode = static_cast<mode_t>(status.permissions() & fs::perms::mask);
   } else {
     mode = ::umask(0);

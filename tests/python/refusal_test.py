@@ -265,8 +265,7 @@ def test_validate_reports_what_a_loaded_project_holds_and_the_file_cannot_mean(t
     nodes = {type(p.node).__name__ for p in problems}
     assert nodes == {"Project", "Tile", "File", "PFAFile", "Argument"}
     assert kestrum.Project.from_dict(json.loads(json.dumps(small_project().to_dict()))).validate() == []
-    # A name the file keeps for a node of its own cannot even be read in.
-    doc = document()
+    # A name the file keeps for its own nodes is refused where it stands.
     doc["files"] = [{"type": "Project"}]
-    with pytest.raises(kestrum.Error, match="at /files/0/type"):
+    with pytest.raises(kestrum.Error, match="at /files/0/type: the project file keeps this name"):
         kestrum.Project.from_dict(doc)

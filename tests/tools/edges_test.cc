@@ -31,6 +31,8 @@ TEST_F(ToolWrites, NoCommandReplacesWhatIsNotARegularFile) {
   fs::create_directories(path("again/data"));
   ASSERT_EQ(::mkfifo(path("again/data/overview.img").c_str(), 0644), 0);
   ASSERT_EQ(::mkfifo(path("snake.jobs.json").c_str(), 0644), 0);
+  fs::create_directories(path("packed/data"));
+  ASSERT_EQ(::mkfifo(path("packed/data/overview.img").c_str(), 0644), 0);
   const std::vector<std::pair<std::vector<std::string>, std::string>> writers = {
       {{"export", file, "-o", fifo, "--force"}, fifo},
       {{"workflow", file, "--engine", "make", "-o", fifo, "--force"}, fifo},
@@ -38,6 +40,7 @@ TEST_F(ToolWrites, NoCommandReplacesWhatIsNotARegularFile) {
       {{"workflow", file, "--engine", "snakemake", "-o", path("snake"), "--force"}, path("snake.jobs.json")},
       {{"import", path("demo.json"), fifo, "--force"}, fifo},
       {{"demo", path("again"), "--force"}, path("again/data/overview.img")},
+      {{"pack", file, "-o", path("packed"), "--force"}, path("packed/data/overview.img")},
   };
   for (const auto &[args, target] : writers) {
     SCOPED_TRACE(args[0] + " " + args[args.size() - 2]);
