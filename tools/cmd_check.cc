@@ -30,9 +30,9 @@ CheckResult check_project(pm_Project *project) {
   for (const NodeRef &node : nodes) {
     for (pm_File *data : files_of(node.files)) {
       ++result.data_files;
-      const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(data));
+      const std::optional<std::string> descriptor = optional_text(data->descriptor);
       if (!descriptor || descriptor->empty() || !file_present(data))
-        result.problems.push_back({node.path, take(pm_FileGetType(data)),
+        result.problems.push_back({node.path, text_of(data->node.name),
                                    descriptor ? std::optional(project_relative(project, *descriptor)) : std::nullopt});
     }
     progress.step();

@@ -115,7 +115,7 @@ std::string shell_word(const std::string &word) {
 class Planner {
  public:
   Planner(pm_Project *project, const WorkflowOptions &options) : project_(project), options_(options) {
-    directory_ = take(pm_ProjectGetDirname(project));
+    directory_ = text_of(project->dirname);
     for (const std::string &mapping : options.programs) {
       const std::size_t equals = mapping.find('=');
       if (equals == std::string::npos || equals == 0)
@@ -154,12 +154,12 @@ class Planner {
     return chosen;
   }
 
-  std::string path_of(pm_File *file) { return project_absolute(directory_, take(pm_FileGetDescriptor(file))); }
+  std::string path_of(pm_File *file) { return project_absolute(directory_, text_of(file->descriptor)); }
 
   void add_argument(Job &job, pm_Argument *argument) {
     Argument arg;
-    arg.name = take(pm_ArgumentGetName(argument));
-    const std::optional<std::string> value = take_optional(pm_ArgumentGetValue(argument));
+    arg.name = text_of(argument->node.name);
+    const std::optional<std::string> value = optional_text(argument->value);
     const pm_ArgumentMode mode = pm_ArgumentGetMode(argument);
     arg.has_value = value.has_value();
     arg.input = mode == PM_STRICT_INPUT || mode == PM_OPTIONAL_INPUT;
@@ -206,7 +206,7 @@ class Planner {
       for (pm_Process *process = pm_ProcessListGetByType(project_, node.level); process;
            process = reinterpret_cast<pm_Process *>(process->node.next), ++position) {
         Job job;
-        job.process = take(pm_ProcessGetName(process));
+        job.process = text_of(process->node.name);
         job.rule = rule_name(node.level, position, job.process);
         job.node = node;
         job.node_index = index;
