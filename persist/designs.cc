@@ -104,6 +104,85 @@ bool file_usable(tk_TreeFile *file, Reporter &r) noexcept {
   return true;
 }
 
+const char *kind_name(int kind) noexcept {
+  switch (kind) {
+    case TK_ITEM_STRING: return "text";
+    case TK_ITEM_ENUM: return "enumeration";
+    case TK_ITEM_TIME: return "time";
+    case TK_ITEM_RECORD_LIST: return "record list";
+    default: return "item of an unknown kind";
+  }
+}
+
+bool same_text(const char *a, size_t a_length, const char *b, size_t b_length) noexcept {
+  return a_length == b_length && (a_length == 0 || std::memcmp(a, b, a_length) == 0);
+}
+
+int shown_length(size_t length) noexcept { return length > 200 ? 200 : static_cast<int>(length); }
+
+// Whether two enumeration items have the same value names in order.
+bool same_values(const tk_Design *a, const tk_Design *b, size_t index, size_t count) noexcept {
+  for (size_t v = 0; v < count; ++v) {
+    size_t a_length = 0, b_length = 0;
+    const char *a_name = tk_DesignItemValue(a, index, v, &a_length);
+    const char *b_name = tk_DesignItemValue(b, index, v, &b_length);
+    if (!a_name || !b_name || !same_text(a_name, a_length, b_name, b_length)) return false;
+  }
+  return true;
+}
+
+// Reports how the file's design `found` differs from the library's
+// `expected` of the same name, naming the first item that differs: an item
+// a newer kestrum added, one this kestrum misses, or one of another kind or
+// other values. Item names are shown as far as 200 bytes.
+void push_mismatch(const tk_Design *found, const tk_Design *expected, const char *name, Reporter &r) noexcept {
+  const size_t found_count = tk_DesignItemCount(found), expected_count = tk_DesignItemCount(expected);
+  for (size_t i = 0; expected && (i < found_count || i < expected_count); ++i) {
+    tk_DesignItem f{}, e{};
+    const bool has_f = tk_DesignItemGet(found, i, &f) != 0, has_e = tk_DesignItemGet(expected, i, &e) != 0;
+    if (!f.name) f.name = "";
+    if (!e.name) e.name = "";
+    if (!has_e) {
+      r.push(nullptr, "Design %s in file does not match: it has an item \"%.*s\" (%s) that this kestrum does not know",
+             name, shown_length(f.name_length), f.name, kind_name(f.kind));
+      return;
+    }
+    if (!has_f) {
+      r.push(nullptr, "Design %s in file does not match: it lacks the item \"%.*s\"", name,
+             shown_length(e.name_length), e.name);
+      return;
+    }
+    if (!same_text(f.name, f.name_length, e.name, e.name_length)) {
+      r.push(nullptr, "Design %s in file does not match: it has an item \"%.*s\" where this kestrum reads \"%.*s\"",
+             name, shown_length(f.name_length), f.name, shown_length(e.name_length), e.name);
+      return;
+    }
+    if (f.kind != e.kind) {
+      r.push(nullptr, "Design %s in file does not match: its item \"%.*s\" is a %s, where this kestrum reads a %s",
+             name, shown_length(e.name_length), e.name, kind_name(f.kind), kind_name(e.kind));
+      return;
+    }
+    if (f.kind == TK_ITEM_ENUM &&
+        (f.value_count != e.value_count || !same_values(found, expected, i, e.value_count))) {
+      if (f.value_count != e.value_count)
+        r.push(nullptr, "Design %s in file does not match: its item \"%.*s\" has %zu values, not this kestrum's %zu",
+               name, shown_length(e.name_length), e.name, f.value_count, e.value_count);
+      else
+        r.push(nullptr, "Design %s in file does not match: its item \"%.*s\" names its values unlike this kestrum",
+               name, shown_length(e.name_length), e.name);
+      return;
+    }
+    if (f.kind == TK_ITEM_RECORD_LIST && !tk_DesignEqual(f.element, e.element)) {
+      size_t length = 0;
+      const char *element = tk_DesignName(f.element, &length);
+      r.push(nullptr, "Design %s in file does not match: its item \"%.*s\" lists %.*s records unlike this kestrum's",
+             name, shown_length(e.name_length), e.name, shown_length(length), element ? element : "");
+      return;
+    }
+  }
+  r.push(nullptr, "Design %s in file does not match", name);
+}
+
 DesignTable *table_alloc(Reporter &r) noexcept {
   auto *table = static_cast<DesignTable *>(tk_HeapMalloc(sizeof(DesignTable)));
   if (!table) r.push(nullptr, "Out of memory allocating the design table");
@@ -138,7 +217,7 @@ int design_get(tk_TreeFile *file, tk_Design **out, const char *name, const tk_De
   if (!expected || !tk_DesignEqual(found, expected)) {
     // The handle must not be used to read records into the library's structs.
     if (out) *out = nullptr;
-    r.push(nullptr, "Design %s in file does not match", name ? name : "(null)");
+    push_mismatch(found, expected, name ? name : "(null)", r);
     return 0;
   }
   return 1;

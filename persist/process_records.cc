@@ -5,11 +5,12 @@
 #include "node/list_append.h"
 #include "node/node.h"
 #include "node/report.h"
+#include "persist/name_clash.h"
 #include "persist/node_io.h"
 
 namespace pm {
 
-const char *const kLevelNodeNames[kLevelCount] = {"Root Files", "Primary Files", "Secondary Files"};
+const char *const kLevelNodeNames[kLevelCount] = {kRootNodeNames[1], kRootNodeNames[2], kRootNodeNames[3]};
 
 namespace {
 

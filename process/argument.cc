@@ -49,7 +49,7 @@ PM_API pm_Argument *pm_ArgumentDestroy(pm_Argument *argument) {
   return pm::destroy_record(argument, remove_from_process, pm_ArgumentClear);
 }
 
-PM_API pm_Argument *pm_ArgumentDestroyList(pm_Argument *list) { return pm::destroy_list(list, pm_ArgumentDestroy); }
+PM_API pm_Argument *pm_ArgumentDestroyList(pm_Argument *list) { return pm::destroy_list(list, remove_from_process, pm_ArgumentClear); }
 
 // Processes in list order, and within each its arguments in list order, so
 // the earliest definition of a value wins.

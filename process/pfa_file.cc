@@ -27,7 +27,7 @@ PM_API pm_PFAFile *pm_PFAFileDestroy(pm_PFAFile *pfa) {
   return pm::destroy_record(pfa, pm_PFAFileRemove, pm_PFAFileClear);
 }
 
-PM_API pm_PFAFile *pm_PFAFileDestroyList(pm_PFAFile *list) { return pm::destroy_list(list, pm_PFAFileDestroy); }
+PM_API pm_PFAFile *pm_PFAFileDestroyList(pm_PFAFile *list) { return pm::destroy_list(list, pm_PFAFileRemove, pm_PFAFileClear); }
 
 PM_API pm_PFAType pm_PFAFileGetType(pm_PFAFile *pfa) { return pm::get_value(pfa, &pm_PFAFile::type); }
 

@@ -47,7 +47,7 @@ PM_API pm_Process *pm_ProcessDestroy(pm_Process *process) {
   return pm::destroy_record(process, pm_ProcessRemove, pm_ProcessClear);
 }
 
-PM_API pm_Process *pm_ProcessDestroyList(pm_Process *list) { return pm::destroy_list(list, pm_ProcessDestroy); }
+PM_API pm_Process *pm_ProcessDestroyList(pm_Process *list) { return pm::destroy_list(list, pm_ProcessRemove, pm_ProcessClear); }
 
 // On refusal the argument stays detached and belongs to the caller; the
 // process keeps the arguments it had.

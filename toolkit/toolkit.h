@@ -369,9 +369,11 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
  *  \param slot report slot: "No file name given", "Cannot open PATH: unsupported mode ...",
  *         "PATH does not exist", "Cannot open PATH: <system message>", "... is in use by another
  *         writer", and for a file that is no tree file or is damaged "PATH: not a project file",
- *         "unsupported version N", "checksum mismatch", "damaged at offset N"
+ *         "unsupported version N" (": written by a newer kestrum ..." when N is newer), "checksum
+ *         mismatch", "damaged at offset N"; with "rb+", "PATH: written by a newer kestrum (write
+ *         version N) ..." for a file whose write version is newer (see tk_TreeFileVersions)
  *         ("Cannot open PATH: unsupported flags N with mode "rb"" for flags a read cannot take)
- *  \param flags 0, or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
+ *  \param flags 0, or with "rb" TK_OPEN_CHECK_RECORDS_ON_READ (below), or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
  *         most of the file and write it anew: the checksum and every node's place, name and design are
  *         checked at once, the records only by tk_TreeFileCheckRecords, so that records deleted before
  *         it are never decoded. Reading a record checks it as always, and closing checks whatever is
@@ -381,6 +383,10 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
                                     tk_ErrorReport **slot, int flags);
 /** tk_TreeFileOpen flag: leave the records' checks to tk_TreeFileCheckRecords (with "rb+" only). */
 #define TK_OPEN_CHECK_RECORDS_LATER 1
+/** tk_TreeFileOpen flag: with "rb" only, for a reader about to read most records: the checksum and every
+ *  node's place, name and design are checked at once, each record when it is read (a damaged one fails
+ *  its read), and those never read by tk_TreeFileCheckRecords, which then decodes no record twice. */
+#define TK_OPEN_CHECK_RECORDS_ON_READ 2
 /** Checks the records that opening left unchecked (TK_OPEN_CHECK_RECORDS_LATER) of the nodes the file
  *  still holds, in file order, as opening would have.
  *  \param file the handle
@@ -397,6 +403,14 @@ TK_API int tk_TreeFileClose(tk_TreeFile *file, tk_ErrorReport **slot);
 /** Frees the handle without writing anything; the file on disk stays as it was.
  *  \param file the handle, or null (ignored) */
 TK_API void tk_TreeFileAbandon(tk_TreeFile *file);
+/** The versions in the file's header. A reader opens every file whose read version it knows; one
+ *  whose write version is newer than this toolkit's it only reads ("rb+" refuses it with "PATH: written
+ *  by a newer kestrum ..."), since a newer writer may have stored what this one would lose.
+ *  \param file the handle, or null
+ *  \param read set to the read version (1 for every file this toolkit opens); may be null
+ *  \param write set to the write version (1 for a file this toolkit wrote); may be null
+ *  \return 1 when this toolkit may save into such a file; 0 when not, and for null */
+TK_API int tk_TreeFileVersions(const tk_TreeFile *file, uint32_t *read, uint32_t *write);
 /** The file's own dictionary of designs.
  *  \param file the handle, or null
  *  \return the dictionary, owned by the file (tk_DictionaryDelete ignores it); null for null */

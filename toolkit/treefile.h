@@ -5,8 +5,11 @@
 // (version 1; all numbers little-endian, varints 7 bits a byte, low first):
 //
 //   offset 0   8 bytes  magic "KSTMTREE"
-//   offset 8   u32      format version (1)
-//   offset 12  u32      flags, 0 (a reader refuses flags it does not know)
+//   offset 8   u32      read version (1): a reader that does not know it
+//                       refuses the file
+//   offset 12  u32      write version, 0 meaning the same as the read
+//                       version: a writer that does not know it reads the
+//                       file but never saves into it
 //   offset 16           the dictionary (treefile_dictionary.cc)
 //                       varint node count, not counting the root; then per
 //                       node, numbered from 1 in file order (the root is 0):
@@ -41,8 +44,13 @@ struct tk_TreeFile {
   // (treefile_io.cc); empty when none.
   std::string creation_lock;
   bool changed = false;
-  // Opened with TK_OPEN_CHECK_RECORDS_LATER: the records of the nodes that
-  // view the loaded image have not been checked yet (check_records).
+  // The versions of the header the file was opened with (tk_TreeFileVersions);
+  // a new file has today's.
+  uint32_t read_version = 1;
+  uint32_t write_version = 1;
+  // Opened with TK_OPEN_CHECK_RECORDS_LATER or _ON_READ: the records of the
+  // nodes that view the loaded image have not been checked yet, unless a
+  // read has checked them (check_records).
   bool records_unchecked = false;
   uint32_t position = tk::tree::kRoot;  // the node of the last seek
   // The node that a path from the root last resolved to, kept until the
@@ -62,7 +70,12 @@ struct tk_TreeFile {
 namespace tk::tree {
 
 constexpr char kMagic[8] = {'K', 'S', 'T', 'M', 'T', 'R', 'E', 'E'};
-constexpr uint32_t kVersion = 1;
+// The versions this toolkit reads and writes. A change that an older
+// reader would misread raises the read version; one that it would read
+// correctly but lose when it saves (a new item in a design, nodes it does
+// not know where it rewrites) raises only the write version.
+constexpr uint32_t kReadVersion = 1;
+constexpr uint32_t kWriteVersion = 1;
 constexpr size_t kHeaderSize = 16;
 constexpr size_t kChecksumSize = 4;
 
@@ -99,6 +112,10 @@ int32_t read_elements(tk_ListCursor *cursor, void *elements, int32_t max, tk_Err
 // reason as parse gives it, so that a file that is no tree file is refused
 // before the rest of it is read.
 bool check_header(const unsigned char *head, size_t available, size_t file_size, std::string &error);
+// The read and write versions of a header that check_header accepted (a
+// stored write version of 0 stands for the read version).
+uint32_t read_version(const unsigned char *head);
+uint32_t write_version(const unsigned char *head);
 
 // Parses a file image into the handle's (empty) dictionary and tree, which
 // take the image over. Returns false with `error` set to a reason that

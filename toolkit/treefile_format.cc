@@ -30,7 +30,9 @@ bool serialize(const tk_TreeFile &file, const std::function<bool(const char *, s
     return taken;
   };
   w.bytes(kMagic, sizeof kMagic);
-  w.u32(kVersion);
+  // A file of this toolkit needs no more than what it reads to be saved
+  // into: the write version is stored as 0, "the same".
+  w.u32(kReadVersion);
   w.u32(0);
   write_dictionary(file.dictionary, w);
   w.varint(tree.count());
@@ -268,8 +270,11 @@ bool check_header(const unsigned char *head, size_t available, size_t file_size,
     error = "not a project file";
     return false;
   }
-  if (available >= 12 && le32(head + 8) != kVersion) {
-    error = "unsupported version " + std::to_string(le32(head + 8));
+  if (available >= 12 && le32(head + 8) != kReadVersion) {
+    const uint32_t version = le32(head + 8);
+    error = "unsupported version " + std::to_string(version);
+    if (version > kReadVersion)
+      error += ": written by a newer kestrum, and this one reads version " + std::to_string(kReadVersion);
     return false;
   }
   if (file_size < kHeaderSize + kChecksumSize) {
@@ -280,11 +285,16 @@ bool check_header(const unsigned char *head, size_t available, size_t file_size,
     error = "damaged at offset " + std::to_string(available) + ": file ends inside its header";
     return false;
   }
-  if (uint32_t flags = le32(head + 12); flags != 0) {
-    error = "unsupported version " + std::to_string(kVersion) + " with flags " + std::to_string(flags);
-    return false;
-  }
+  // Every write version is readable: it only tells who may save into the
+  // file (tk_TreeFileOpen refuses "rb+" for one it does not know).
   return true;
+}
+
+uint32_t read_version(const unsigned char *head) { return le32(head + 8); }
+
+uint32_t write_version(const unsigned char *head) {
+  const uint32_t stored = le32(head + 12);
+  return stored == 0 ? read_version(head) : stored;
 }
 
 bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error) {
@@ -298,7 +308,12 @@ bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::s
     return false;
   }
   ByteReader in(bytes + kHeaderSize, size - kHeaderSize - kChecksumSize, kHeaderSize);
-  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) return damaged(in, error);
+  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) {
+    // A reader whose reads check the records reports what checking them
+    // here would have: a damaged record before this damage comes first.
+    if (file.mode == tk_TreeFile::Mode::read && file.records_unchecked && !check_records(file, error)) return false;
+    return damaged(in, error);
+  }
   return true;
 }
 
@@ -311,7 +326,7 @@ bool check_records(tk_TreeFile &file, std::string &error) {
   // is the one parse would have reported had nothing been deleted.
   tree.preorder(kRoot, [&](uint32_t i) {
     const Node &n = tree.node(i);
-    if (!sound || i == kRoot || !n.in_image) return;
+    if (!sound || i == kRoot || !n.in_image || n.record_checked) return;
     ByteReader check(reinterpret_cast<const unsigned char *>(n.record_data()), n.record_size,
                      tree.image_offset(n.record_data()));
     if (!check_record(*file.dictionary.designs[n.design], check)) sound = damaged(check, error);

@@ -141,6 +141,15 @@ bool load(int fd, tk_TreeFile &file, std::string &error) {
     error = file.path + ": " + reason;
     return false;
   }
+  file.read_version = tk::tree::read_version(head);
+  file.write_version = tk::tree::write_version(head);
+  // A newer writer may keep things in the file that this one would lose by
+  // rewriting it: such a file is read, never updated.
+  if (file.mode != tk_TreeFile::Mode::read && file.write_version > tk::tree::kWriteVersion) {
+    error = file.path + ": written by a newer kestrum (write version " + std::to_string(file.write_version) +
+            "); this one reads it but does not save into it";
+    return false;
+  }
   std::unique_ptr<char[]> image(new (std::nothrow) char[size]);
   if (!image) {
     error = failure_text("read", file.path, "it is too large for the memory left");
@@ -462,8 +471,11 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported mode \"%s\"", path, m.c_str());
     return nullptr;
   }
-  // Records are left unchecked only for a writer, whose close checks them.
-  if ((flags & ~TK_OPEN_CHECK_RECORDS_LATER) != 0 || (flags != 0 && how != Mode::update)) {
+  // Records are left unchecked for a writer, whose close checks them, or
+  // for a reader that reads most of them, each read checking its record.
+  const bool later = flags == TK_OPEN_CHECK_RECORDS_LATER && how == Mode::update;
+  const bool on_read = flags == TK_OPEN_CHECK_RECORDS_ON_READ && how == Mode::read;
+  if (flags != 0 && !later && !on_read) {
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported flags %d with mode \"%s\"", path, flags,
                m.c_str());
     return nullptr;
@@ -475,7 +487,7 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
   try {
     file = new_handle(path, how, error);
     if (file) {
-      file->records_unchecked = (flags & TK_OPEN_CHECK_RECORDS_LATER) != 0;
+      file->records_unchecked = flags != 0;
       bool missing = false;
       if (how == Mode::read) {
         // Non-blocking, so that a named pipe is refused as no project file
@@ -551,5 +563,12 @@ TK_API void tk_TreeFileAbandon(tk_TreeFile *file) {
 }
 
 TK_API tk_Dictionary *tk_TreeFileGetDictionary(tk_TreeFile *file) { return file ? &file->dictionary : nullptr; }
+
+TK_API int tk_TreeFileVersions(const tk_TreeFile *file, uint32_t *read, uint32_t *write) {
+  if (!file) return 0;
+  if (read) *read = file->read_version;
+  if (write) *write = file->write_version;
+  return file->write_version <= tk::tree::kWriteVersion ? 1 : 0;
+}
 
 }  // extern "C"

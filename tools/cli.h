@@ -327,6 +327,17 @@ void add_check_command(CLI::App &app, Command &selected);
 void add_dump_command(CLI::App &app, Command &selected);
 void add_workflow_command(CLI::App &app, Command &selected);
 
+// Calls visit(node, depth) for every node of an open tree file but the root,
+// in pre-order (the root's children have depth 1), by number: no path is
+// built per node.
+void each_node(tk_TreeFile *file, const std::function<void(int64_t node, std::size_t depth)> &visit);
+// Whether a design is one of the eight that kestrum reads (by name).
+bool is_project_design(const tk_Design *design);
+// Lines that say what the project file at `path` holds beyond what this
+// kestrum reads: a newer write version, nodes of designs it does not know.
+// Empty for a file of today's kestrum and for a file that does not open.
+std::vector<std::string> file_notes(const std::string &path);
+
 // What `kestrum dump FILE` prints, into `out`; kExitOk, or a Failure when
 // the file does not open as a tree file. Any bytes at all are safe to give it.
 int dump_file(const std::string &path, std::ostream &out);

@@ -195,36 +195,20 @@ void print_node(std::ostream &out, tk_TreeFile *file, int64_t node, std::size_t 
 int dump_file(const std::string &path, std::ostream &out) {
   TreeFile file(path);
   tk_Dictionary *dictionary = tk_TreeFileGetDictionary(file.get());
-  out << printable(path) << "\n" << "designs:\n";
+  out << printable(path) << "\n";
+  uint32_t read = 0, write = 0;
+  if (!tk_TreeFileVersions(file.get(), &read, &write))
+    out << "format: read version " << read << ", write version " << write
+        << " (written by a newer kestrum: this one reads it but does not save into it)\n";
+  out << "designs:\n";
   const std::size_t designs = tk_DictionaryDesignCount(dictionary);
   for (std::size_t i = 0; i < designs; ++i) print_design(out, tk_DictionaryDesignAt(dictionary, i));
   // The listing notes any design of a project file that the file lacks.
   for (const pm::Design &design : pm::kDesigns)
     if (!tk_DictionarySearchByName(dictionary, design.name, nullptr)) out << "  " << design.name << ": absent\n";
   out << "nodes:\n";
-  // Pre-order by number: down to the first child, else on to the next
-  // sibling of the node or of the nearest ancestor that has one.
   RecordBuffer buffer;
-  std::vector<int64_t> ancestors;
-  int64_t node = tk_TreeNodeFirstChild(file.get(), 0, nullptr);
-  while (node >= 0) {
-    print_node(out, file.get(), node, ancestors.size() + 1, buffer);
-    const int64_t child = tk_TreeNodeFirstChild(file.get(), node, nullptr);
-    if (child >= 0) {
-      ancestors.push_back(node);
-      node = child;
-      continue;
-    }
-    for (;;) {
-      const int64_t next = tk_TreeNodeNextSibling(file.get(), node, nullptr);
-      if (next >= 0 || ancestors.empty()) {
-        node = next;
-        break;
-      }
-      node = ancestors.back();
-      ancestors.pop_back();
-    }
-  }
+  each_node(file.get(), [&](int64_t node, std::size_t depth) { print_node(out, file.get(), node, depth, buffer); });
   return kExitOk;
 }
 

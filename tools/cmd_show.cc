@@ -51,12 +51,14 @@ void add_show_commands(CLI::App &app, Command &selected) {
   show->add_option("FILE", *file, "Project file")->required();
   show->add_flag("--json", *show_json, "Print a JSON document instead (its shape: schema/kestrum-show.schema.json)");
   show->callback([&selected, file, show_json] {
-    selected = [file, show_json](std::ostream &out, std::ostream &) {
+    selected = [file, show_json](std::ostream &out, std::ostream &err) {
       ProjectPtr project = load_project(*file);
       if (*show_json)
         print_tree_json(out, *file, project.get());
       else
         print_tree(out, project.get());
+      // Beside the tree, not in it: what the tree does not show.
+      for (const std::string &note : file_notes(*file)) err << "kestrum: note: " << note << "\n";
       return kExitOk;
     };
   });

@@ -4,7 +4,9 @@
 // three levels, some of them on disk and some not; PFA files and processes on
 // every level; a process that is ready everywhere, one that is ready nowhere,
 // one that is ready at some nodes only, and a process whose optional inputs
-// are enough when any one of them exists.
+// are enough when any one of them exists. Every output has a data file to
+// write to, most of them not made yet, so that a workflow plans every job
+// whose inputs are there.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -91,7 +93,8 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace) {
   add_files(root, replace, p,
             {{"overview", "data/overview.img", true},
              {"boundary", "data/boundary.shp", true},
-             {"report", "data/report.txt", false}});
+             {"report", "data/report.txt", false},
+             {"mosaic", "data/mosaic.img", false}});
 
   struct DemoSample {
     const char *name;
@@ -116,13 +119,14 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace) {
     const std::string tile_dir = std::string("tiles/") + tile_plan.name + "/";
     add_files(root, replace, tile,
               {{"photo", (tile_dir + "photo.img").c_str(), tile_plan.photo_on_disk},
-               {"mask", (tile_dir + "mask.aoi").c_str(), true}});
+               {"mask", (tile_dir + "mask.aoi").c_str(), true},
+               {"segments", (tile_dir + "segments.shp").c_str(), false}});
     for (const DemoSample &sample_plan : tile_plan.samples) {
       pm_Sample *sample = append_sample(tile, pm_SampleCreate(sample_plan.name));
       const std::string sample_dir = tile_dir + sample_plan.name + "/";
-      add_files(root, replace, sample, {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk}});
-      if (sample_plan.counted)
-        add_files(root, replace, sample, {{"counts", (sample_dir + "counts.txt").c_str(), true}});
+      add_files(root, replace, sample,
+                {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk},
+                 {"counts", (sample_dir + "counts.txt").c_str(), sample_plan.counted}});
     }
     progress.step();
   }

@@ -11,6 +11,7 @@
 
 #include "cli.h"
 #include "out_of_memory.h"
+#include "relink.h"
 
 namespace kcli {
 
@@ -48,6 +49,8 @@ int parse_and_run(int argc, char **argv, std::ostream &out, std::ostream &err) {
   add_check_command(app, selected);
   add_dump_command(app, selected);
   add_workflow_command(app, selected);
+  add_relink_command(app, selected);
+  add_pack_command(app, selected);
   // Set after the commands are added, which would otherwise repeat it.
   app.footer(
       "Run 'kestrum COMMAND --help' for the options of a command.\n"

@@ -38,7 +38,7 @@ PM_API void pm_FileClear(pm_File *file) {
 
 PM_API pm_File *pm_FileDestroy(pm_File *file) { return pm::destroy_record(file, pm_FileRemove, pm_FileClear); }
 
-PM_API pm_File *pm_FileDestroyList(pm_File *list) { return pm::destroy_list(list, pm_FileDestroy); }
+PM_API pm_File *pm_FileDestroyList(pm_File *list) { return pm::destroy_list(list, pm_FileRemove, pm_FileClear); }
 
 PM_API char *pm_FileGetDescriptor(pm_File *f) { return pm::get_text(f, &pm_File::descriptor); }
 PM_API int pm_FileSetDescriptor(pm_File *f, const char *text) { return pm::set_text(f, &pm_File::descriptor, text); }

@@ -30,6 +30,6 @@ PM_API pm_Sample *pm_SampleDestroy(pm_Sample *sample) {
   return pm::destroy_record(sample, pm_SampleRemove, pm_SampleClear);
 }
 
-PM_API pm_Sample *pm_SampleDestroyList(pm_Sample *list) { return pm::destroy_list(list, pm_SampleDestroy); }
+PM_API pm_Sample *pm_SampleDestroyList(pm_Sample *list) { return pm::destroy_list(list, pm_SampleRemove, pm_SampleClear); }
 
 }  // extern "C"

@@ -30,6 +30,6 @@ PM_API void pm_TileClear(pm_Tile *tile) {
 
 PM_API pm_Tile *pm_TileDestroy(pm_Tile *tile) { return pm::destroy_record(tile, pm_TileRemove, pm_TileClear); }
 
-PM_API pm_Tile *pm_TileDestroyList(pm_Tile *list) { return pm::destroy_list(list, pm_TileDestroy); }
+PM_API pm_Tile *pm_TileDestroyList(pm_Tile *list) { return pm::destroy_list(list, pm_TileRemove, pm_TileClear); }
 
 }  // extern "C"

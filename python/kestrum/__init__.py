@@ -54,14 +54,15 @@ from ._kestrum import (
     Switch,
     Tile,
     TileList,
+    pack,
 )
-from ._results import Missing, Problem, Readiness, Reason
+from ._results import Ambiguous, Missing, PackReport, Problem, Readiness, Reason, Relinked, RelinkReport
 
 __all__ = [
-    "Argument", "ArgumentList", "Error", "File", "FileError", "FileList", "Format", "Hide", "Level", "Missing",
-    "Mode", "NotFoundError", "Output", "PFAFile", "PFAFileList", "Problem", "Process", "ProcessList", "Project",
-    "ProjectType", "Readiness", "Reason", "Sample", "SampleList", "Selection", "StaleHandleError", "Switch", "Tile",
-    "TileList",
+    "Ambiguous", "Argument", "ArgumentList", "Error", "File", "FileError", "FileList", "Format", "Hide", "Level",
+    "Missing", "Mode", "NotFoundError", "Output", "PFAFile", "PFAFileList", "PackReport", "Problem", "Process",
+    "ProcessList", "Project", "ProjectType", "Readiness", "Reason", "RelinkReport", "Relinked", "Sample", "SampleList",
+    "Selection", "StaleHandleError", "Switch", "Tile", "TileList", "pack",
 ]
 
 # help() and repr() show the classes where users import them from.

@@ -2,7 +2,7 @@
 import enum
 import os
 import pathlib
-from typing import Any, Generic, Iterable, Iterator, List, NamedTuple, Optional, Tuple, TypeVar, Union
+from typing import Any, Generic, Iterable, Iterator, List, Mapping, NamedTuple, Optional, Tuple, TypeVar, Union
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Node = Union["Project", "Tile", "Sample", None]
@@ -56,6 +56,38 @@ class Problem(NamedTuple):
     place: str
     node: Union["Project", "Tile", "Sample", "File", "PFAFile", "Process", "Argument"]
     message: str
+
+class Relinked(NamedTuple):
+    """A descriptor Project.relink() rewrote (or, without write, would); old and new as stored."""
+    file: "File"
+    old: str
+    new: str
+    found: bool
+
+class Ambiguous(NamedTuple):
+    """A missing data file with several equally good candidates: left alone."""
+    file: "File"
+    candidates: List[pathlib.Path]
+    """At most ten of them; count says how many there are."""
+    count: int
+
+class RelinkReport(NamedTuple):
+    relinked: List[Relinked]
+    ambiguous: List[Ambiguous]
+    not_found: List["File"]
+    written: bool
+    warnings: List[str]
+
+class PackReport(NamedTuple):
+    project_file: pathlib.Path
+    copied: int
+    linked: int
+    bytes: int
+    missing: List[str]
+    skipped: List[str]
+
+def pack(path: _Path, out: _Path, *, force: bool = False, link: bool = False) -> PackReport:
+    """Copies the project and every data file it names that exists into out, as `kestrum pack` does."""
 
 class ProjectType(enum.IntEnum):
     SINGLE_SAMPLING = 0
@@ -243,6 +275,11 @@ class Project:
         """Every process at every node of its level, as `kestrum ready` checks them."""
     def validate(self) -> List[Problem]:
         """What the project holds that its file cannot mean or a host would misread."""
+    def missing_files(self) -> List["File"]:
+        """The data files whose descriptor names no file, as `kestrum check` lists them."""
+    def relink(self, prefixes: Mapping[_Path, _Path], *, search: Iterable[_Path] = (), write: bool = False,
+               all: bool = False) -> RelinkReport:
+        """Points descriptors that name no file at where the files are now, as `kestrum relink` does."""
     @property
     def dirty(self) -> bool: ...
     @property

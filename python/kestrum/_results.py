@@ -56,3 +56,54 @@ class Problem(NamedTuple):
 
     def __str__(self) -> str:
         return "%s: %s" % (self.place, self.message)
+
+
+class Relinked(NamedTuple):
+    """A descriptor Project.relink() rewrote (or, without write, would)."""
+
+    file: Any
+    """The data file (kestrum.File)."""
+    old: str
+    """The descriptor before, as the project file stores it ("$PROJECT/..." inside its directory)."""
+    new: str
+    """The descriptor after, stored the same way."""
+    found: bool
+    """Whether the new descriptor names an existing file (a prefix may lead where nothing is)."""
+
+
+class Ambiguous(NamedTuple):
+    """A missing data file with several equally good candidates: left alone."""
+
+    file: Any
+    candidates: List[pathlib.Path]
+    """The equally good candidates, at most ten of them."""
+    count: int
+    """How many there are in all."""
+
+
+class RelinkReport(NamedTuple):
+    """What Project.relink() did or, without write, would do."""
+
+    relinked: List[Relinked]
+    ambiguous: List[Ambiguous]
+    not_found: List[Any]
+    """The data files (kestrum.File) still missing that no prefix and no search reached."""
+    written: bool
+    """Whether the project was saved (write=True and something changed)."""
+    warnings: List[str]
+    """Directories of the search that could not be read, or that links led back to."""
+
+
+class PackReport(NamedTuple):
+    """What kestrum.pack() wrote."""
+
+    project_file: pathlib.Path
+    copied: int
+    """Data files written, each distinct file once."""
+    linked: int
+    """Of those, the ones made as hard links."""
+    bytes: int
+    missing: List[str]
+    """Descriptors (as stored) of the data files that named no file: listed, not packed."""
+    skipped: List[str]
+    """Descriptors of data files that are not regular files: left where they are."""

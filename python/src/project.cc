@@ -3,6 +3,7 @@
 
 #include "conversion.h"
 #include "lists.h"
+#include "moved_data.h"
 #include "processing.h"
 #include "validation.h"
 
@@ -98,6 +99,7 @@ void bind_project(py::module_ &m) {
               "a list of kestrum.Readiness(process, node, ready, missing), missing as Process.missing\n"
               "gives it. kestrum.Error when a test cannot be made.");
   bind_validation(project);
+  bind_relink(project, m);
 }
 
 }  // namespace kpy

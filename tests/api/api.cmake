@@ -15,8 +15,34 @@ add_test(NAME api.CHostLinksAndRuns COMMAND c_host_header)
 # The host's malloc and operator new stay the system's whatever the toolkit
 # heap is; with mimalloc, the library's blocks are mimalloc's.
 add_test(NAME api.CHostKeepsItsOwnMalloc COMMAND c_host_header heap)
+# The same with the heap switched to malloc: the library's blocks move, the host's stay.
+add_test(NAME api.CHostKeepsItsOwnMallocWithTheHeapSwitch COMMAND c_host_header heap)
 set_tests_properties(api.CHostLinksAndRuns api.CHostKeepsItsOwnMalloc PROPERTIES
   ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+set_tests_properties(api.CHostKeepsItsOwnMallocWithTheHeapSwitch PROPERTIES
+  ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;KESTRUM_HEAP=malloc")
+
+# A host can debug with kestrum inside: memcheck (the library turns to malloc
+# under it by itself) and AddressSanitizer's leak check (with KESTRUM_HEAP)
+# see the library's blocks, the host's leaks of them included. An
+# uninstrumented host gets the sanitizer's runtime preloaded.
+find_program(KESTRUM_VALGRIND valgrind)
+if(KESTRUM_VALGRIND AND NOT KESTRUM_SANITIZE AND NOT KESTRUM_SANITIZE_THREADS)
+  add_test(NAME api.HostUnderValgrindSeesItsLeaksAndNoErrors
+    COMMAND ${KESTRUM_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/api/check_host_leaks.py valgrind $<TARGET_FILE:c_host_header>)
+endif()
+if(KESTRUM_SANITIZE)
+  add_test(NAME api.HostUnderAddressSanitizerSeesItsLeaks
+    COMMAND ${KESTRUM_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/api/check_host_leaks.py asan $<TARGET_FILE:c_host_header>)
+elseif(NOT KESTRUM_SANITIZE_THREADS AND CMAKE_C_COMPILER_ID STREQUAL "GNU")
+  execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libasan.so
+    OUTPUT_VARIABLE kestrum_asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(IS_ABSOLUTE "${kestrum_asan_runtime}" AND EXISTS "${kestrum_asan_runtime}")
+    add_test(NAME api.HostUnderAddressSanitizerSeesItsLeaks
+      COMMAND ${KESTRUM_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/api/check_host_leaks.py asan $<TARGET_FILE:c_host_header>
+              ${kestrum_asan_runtime})
+  endif()
+endif()
 
 add_library(cxx_header_check OBJECT ${CMAKE_CURRENT_SOURCE_DIR}/api/cxx_header.cc)
 target_include_directories(cxx_header_check PRIVATE ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/toolkit)

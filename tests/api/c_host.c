@@ -1,7 +1,9 @@
 /* A host written in C99: the public header compiles as C with warnings as
  * errors, the library links, and a small project is built, queried, given a
  * refused append whose report chain is read, and freed. With the argument
- * "heap" it checks instead that the host keeps its own malloc (host_heap.c). */
+ * "heap" it checks instead that the host keeps its own malloc (host_heap.c);
+ * with "leak" it leaks a tile and a name on purpose, for a memory checker to
+ * find (check_host_leaks.py). */
 #include <stdio.h>
 #include <string.h>
 
@@ -15,6 +17,7 @@ static int expect(int condition, const char *what) {
 
 int main(int argc, char **argv) {
   if (argc > 1 && strcmp(argv[1], "heap") == 0) return host_heap_failures() ? 1 : 0;
+  if (argc > 1 && strcmp(argv[1], "leak") == 0) return host_leaks();
   int failures = 0;
   tk_ErrorReport *report = NULL;
   pm_Project *project = pm_ProjectCreate();

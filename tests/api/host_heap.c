@@ -68,6 +68,9 @@ int host_heap_failures(void) {
   failures += same_owner(c_names, sizeof c_names / sizeof *c_names, libc, mimalloc);
   failures += same_owner(cxx_names, sizeof cxx_names / sizeof *cxx_names, libcxx, mimalloc);
 #if defined(KESTRUM_TOOLKIT_MIMALLOC)
+  /* KESTRUM_HEAP=malloc puts the library's blocks on the C library's malloc. */
+  const char *switched = getenv("KESTRUM_HEAP");
+  const int on_malloc = switched && strcmp(switched, "malloc") == 0;
   if (!mimalloc) {
     failures += fail("libmimalloc.so.2 is not loaded", NULL);
   } else if (!HOST_SANITIZED) { /* the sanitizer moves mimalloc's memory out of its segment map */
@@ -77,9 +80,9 @@ int host_heap_failures(void) {
     if (!in_heap) {
       failures += fail("mimalloc lacks", "mi_is_in_heap_region");
     } else {
-      if (!in_heap(block)) failures += fail("tk_HeapMalloc gave a block outside mimalloc's heap", NULL);
-      if (!in_heap(text)) failures += fail("tk_StrDuplicate gave a block outside mimalloc's heap", NULL);
-      if (!in_heap(name)) failures += fail("pm_TileGetName gave a block outside mimalloc's heap", NULL);
+      if ((in_heap(block) != 0) == on_malloc) failures += fail("tk_HeapMalloc gave a block of the wrong heap", NULL);
+      if ((in_heap(text) != 0) == on_malloc) failures += fail("tk_StrDuplicate gave a block of the wrong heap", NULL);
+      if ((in_heap(name) != 0) == on_malloc) failures += fail("pm_TileGetName gave a block of the wrong heap", NULL);
       if (in_heap(plain)) failures += fail("malloc gave a block of mimalloc's heap", NULL);
     }
   }
@@ -96,4 +99,24 @@ int host_heap_failures(void) {
   if (libcxx) dlclose(libcxx);
   if (libc) dlclose(libc);
   return failures;
+}
+
+/* The leak happens in a frame of its own, whose stack is then written over,
+ * so that no copy of the two pointers is left for a leak checker to find. */
+__attribute__((noinline)) static void leak_tile_and_name(void) {
+  pm_Tile *tile = pm_TileCreate("leaked tile");
+  char *name = pm_TileGetName(tile);
+  printf("c_host leak: %s\n", name ? name : "(no name)");
+}
+
+__attribute__((noinline)) static void scrub_stack(void) {
+  volatile char scratch[4096];
+  size_t i;
+  for (i = 0; i < sizeof scratch; ++i) scratch[i] = 0;
+}
+
+int host_leaks(void) {
+  leak_tile_and_name();
+  scrub_stack();
+  return 0;
 }

@@ -37,7 +37,9 @@ if(MODE STREQUAL "install")
   if(TOOL)
     list(APPEND expected ${BINDIR}/kestrum ${MANDIR}/man1/kestrum.1
       ${DATADIR}/kestrum/schema/kestrum-project.schema.json ${DATADIR}/kestrum/schema/kestrum-show.schema.json
-      ${DATADIR}/kestrum/schema/kestrum-ready.schema.json ${DATADIR}/kestrum/schema/kestrum-check.schema.json)
+      ${DATADIR}/kestrum/schema/kestrum-ready.schema.json ${DATADIR}/kestrum/schema/kestrum-check.schema.json
+      ${DATADIR}/kestrum/schema/kestrum-workflow.schema.json
+      ${DATADIR}/kestrum/workflow/slurm/config.yaml)
   endif()
   if(HTML)
     # The header reference, when doxygen made one.

@@ -64,7 +64,8 @@ TEST(Designs, DesignThatDiffersFromTheLibrarysIsRefused) {
   ReportSlot slot;
   EXPECT_EQ(pm_ProjectLoad(path.c_str(), 0, slot.out()), nullptr);
   EXPECT_EQ(slot.messages(), (Strings{"Error reading dexil designs", "Error reading design PM_Root from QDX file",
-                                      "Design PM_Root in file does not match"}));
+                                      "Design PM_Root in file does not match: its item \"Project_Type\" names its "
+                                      "values unlike this kestrum"}));
 }
 
 TEST(Designs, SaveAsRegistersDesignsThatTheNextLoadAccepts) {

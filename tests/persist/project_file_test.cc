@@ -259,7 +259,7 @@ TEST(ProjectSaveIntoFile, OnlyTheRecordsTheSaveKeepsAreChecked) {
   };
   const Node nodes[] = {
       {0, kRoot, "Project", false},          {0, kTile, "T1", false},     {2, kSample, "S1", false},
-      {3, kFile, "plot", false},             {2, kFile, "photo", false},  {2, kTile, "T1", false},
+      {3, kFile, "plot", false},             {2, kFile, "photo", false},  {2, kTile, "T1", true},
       {0, kFile, "overview", false},         {0, kSample, "notes", true}, {8, kFile, "old", true},
       {8, kTile, "T1", true},                {0, kPFARoot, "Root Files", false},
       {11, kProcess, "mosaic", false},       {0, kPFARoot, "Primary Files", false},
@@ -299,11 +299,18 @@ TEST(ProjectSaveIntoFile, OnlyTheRecordsTheSaveKeepsAreChecked) {
                                     return p.rfind(":notes", 0) != 0 && p != ":archived" && p != ":Project Files";
                                   }),
                    kept.end());
+        // The stray tile under T1 is read to be kept, and goes with T1,
+        // which the project does not hold.
         EXPECT_EQ(kept, (Strings{":notes", ":notes:old", ":notes:T1", ":archived", ":Project Files"}));
       } else {
         ASSERT_FALSE(slot.empty());
-        EXPECT_EQ(slot.messages().front(), "Error opening QDX Project Manager file " + path);
-        EXPECT_NE(slot.messages().back().find("damaged at offset"), std::string::npos) << slot.text();
+        // Nodes beneath a rewritten one are read as they are taken out of
+        // the way; the others are checked after the deletion.
+        const std::string front = slot.messages().front();
+        EXPECT_TRUE(front == "Error opening QDX Project Manager file " + path ||
+                    front.rfind("Cannot keep node " + std::string(nodes[k].name) + " of design", 0) == 0)
+            << slot.text();
+        EXPECT_NE(slot.messages().back().find("damaged"), std::string::npos) << slot.text();
         EXPECT_EQ(ReadBytes(path), bytes) << "the refused save leaves the file as it was";
         ProjectPtr loaded(Load(path, slot));
         EXPECT_FALSE(loaded) << "a load refuses the same damage";

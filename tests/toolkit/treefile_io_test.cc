@@ -230,9 +230,9 @@ TEST_F(TreeFileDisk, AForeignFileIsRefusedAfterItsHeaderWhateverItsSize) {
   Bytes version_2 = "KSTMTREE";
   PutU32(version_2, 2);
   PutU32(version_2, 0);
-  Bytes flagged = RawHeader();
-  flagged[12] = 1;
-  for (const Bytes &start : {Bytes("NOTATREE\1\0\0\0\0\0\0\0", 16), version_2, flagged}) {
+  Bytes version_0 = RawHeader();
+  version_0[8] = 0;
+  for (const Bytes &start : {Bytes("NOTATREE\1\0\0\0\0\0\0\0", 16), version_2, version_0}) {
     WriteBytes(path("small"), start + Bytes(4, '\0'));
     WriteBytes(path("large"), start);
     ASSERT_EQ(truncate(path("large").c_str(), off_t{1} << 30), 0);

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "cli.h"
+#include "file_seal.h"
 #include "node/node.h"
 #include "tool_runner.h"
 
@@ -97,8 +98,8 @@ TEST_F(ShowCommand, PrintsTreeWithFilePresenceSettingsAndProcessing) {
   ASSERT_EQ(show.status, 0) << show.err;
   EXPECT_THAT(show.out, HasSubstr("type Double_Sampling, dot grid Enabled, poly tool Disabled"));
   EXPECT_THAT(show.out, HasSubstr("tiles: 3, samples: 5"));
-  EXPECT_THAT(show.out, HasSubstr("present photo  $PROJECT/tiles/T1/photo.img"));
-  EXPECT_THAT(show.out, HasSubstr("missing photo  $PROJECT/tiles/T3/photo.img"));
+  EXPECT_THAT(show.out, HasSubstr("present photo     $PROJECT/tiles/T1/photo.img"));
+  EXPECT_THAT(show.out, HasSubstr("missing photo     $PROJECT/tiles/T3/photo.img"));
   EXPECT_THAT(show.out, HasSubstr("missing report    $PROJECT/data/report.txt"));
   EXPECT_THAT(show.out, HasSubstr("tile T2 (Automatic)"));
   EXPECT_THAT(show.out, HasSubstr("PFA files: photo (Raster) mask (AOI) segments (Vector)"));
@@ -150,10 +151,14 @@ TEST_F(CheckCommand, ListsDescriptorsThatNameNoFile) {
   const std::string file = make_demo();
   const Outcome check = run({"check", file});
   EXPECT_EQ(check.status, 1);
-  EXPECT_THAT(check.out, HasSubstr("loads (3 tiles, 5 samples, 15 data files)"));
-  EXPECT_THAT(check.out, HasSubstr("3 of 15 descriptors name no file:"));
+  EXPECT_THAT(check.out, HasSubstr("loads (3 tiles, 5 samples, 23 data files)"));
+  EXPECT_THAT(check.out, HasSubstr("11 of 23 descriptors name no file:"));
   EXPECT_THAT(check.out, HasSubstr("T3  photo: $PROJECT/tiles/T3/photo.img does not exist"));
-  for (const char *missing : {"data/report.txt", "tiles/T3/photo.img", "tiles/T3/S2/plot.img"})
+  // The inputs missing, and the outputs that no process has made yet.
+  for (const char *missing : {"data/report.txt", "tiles/T3/photo.img", "tiles/T3/S2/plot.img", "data/mosaic.img",
+                              "tiles/T1/segments.shp", "tiles/T2/segments.shp", "tiles/T3/segments.shp",
+                              "tiles/T1/S2/counts.txt", "tiles/T2/S1/counts.txt", "tiles/T3/S1/counts.txt",
+                              "tiles/T3/S2/counts.txt"})
     WriteBytes(path(std::string("demo/") + missing), "now here\n");
   const Outcome again = run({"check", file});
   EXPECT_EQ(again.status, 0) << again.out;
@@ -195,6 +200,43 @@ TEST_F(DumpCommand, PrintsNodeTreeWithDesignsAndRecords) {
   EXPECT_THAT(dump.out, HasSubstr("    segment  [PM_Process] Name=\"segment\""));
   EXPECT_THAT(dump.out, HasSubstr("[4] PM_Argument Name=\"quiet\" Value=null Type=Text Mode=Optional_Input Hide=Hide"));
   EXPECT_THAT(dump.out, Not(HasSubstr("unreadable")));
+}
+
+// A file a newer kestrum wrote: check, show and dump load it and say what
+// this kestrum will not do with it, and what it does not read.
+TEST_F(CheckCommand, NotesANewerWritersFileAndNodesOfDesignsItDoesNotKnow) {
+  const std::string file = make_demo();
+  {
+    tk_TreeFile *tree = tk_TreeFileOpen(file.c_str(), "rb+", 0, nullptr, 0);
+    ASSERT_NE(tree, nullptr);
+    tk_Design *future = tk_DesignCreate(tk_TreeFileGetDictionary(tree), "PM_Future", nullptr, TK_ITEM_STRING, "Note",
+                                        TK_ITEM_END);
+    ASSERT_NE(future, nullptr);
+    tk_StringItem note{5, const_cast<char *>("kept")};
+    for (const char *parent : {":T1", ":T1:S1"})
+      ASSERT_TRUE(tk_TreeObjectWrite(tree, parent, "future", nullptr, TK_WRITE_NEW, &note, future, nullptr));
+    ASSERT_TRUE(tk_TreeFileClose(tree, nullptr));
+  }
+  const Outcome today = run({"check", file});
+  EXPECT_THAT(today.out, HasSubstr("note: 2 nodes of designs this kestrum does not know (PM_Future): a save into the "
+                                   "file keeps them"));
+  EXPECT_THAT(today.out, Not(HasSubstr("newer kestrum")));
+  std::string bytes = ReadBytes(file);
+  bytes[12] = 2;  // the write version
+  kestrum_test::ResealProjectFile(bytes);
+  WriteBytes(file, bytes);
+  const Outcome check = run({"check", file});
+  EXPECT_THAT(check.out, HasSubstr(": loads ("));
+  EXPECT_THAT(check.out, HasSubstr("note: written by a newer kestrum (write version 2): this one reads it but does not "
+                                   "save into it"));
+  const Outcome show = run({"show", file});
+  EXPECT_EQ(show.status, 0) << show.err;
+  EXPECT_THAT(show.err, HasSubstr("kestrum: note: written by a newer kestrum (write version 2)"));
+  EXPECT_THAT(show.err, HasSubstr("kestrum: note: 2 nodes of designs"));
+  const Outcome dump = run({"dump", file});
+  EXPECT_EQ(dump.status, 0) << dump.err;
+  EXPECT_THAT(dump.out, HasSubstr("format: read version 1, write version 2 (written by a newer kestrum"));
+  EXPECT_THAT(dump.out, HasSubstr("      future  [PM_Future] Note=\"kept\""));
 }
 
 TEST_F(DumpCommand, FileThatIsNoTreeFileIsAnError) {

@@ -233,6 +233,14 @@ for args in (["ready", "--json", project], ["ready", "--json", project, "--node"
         fail(f"{' '.join(args)} exited {ready.returncode}, expected 1 (the demo has processes not ready)")
     check_written("kestrum-ready", " ".join(args), ready.stdout)
 check_written("kestrum-check", "check --json", run(["check", "--json", project]).stdout)
+for engine in ("make", "snakemake"):
+    report = os.path.join(WORK, f"workflow-{engine}.json")
+    planned = run(["workflow", project, "--engine", engine, "-o", os.path.join(WORK, f"plan-{engine}"),
+                   "--report", report, "--force"])
+    if planned.returncode not in (0, 1):
+        fail(f"workflow --engine {engine} --report exited {planned.returncode}: {planned.stderr!r}")
+    with open(report, encoding="utf-8") as f:
+        check_written("kestrum-workflow", f"workflow --engine {engine} --report", f.read())
 
 # ---- Hand-written inputs of the tests and the fuzz seeds ---------------------
 RAW = re.compile(r'R"([^()\\\s]{0,16})\((.*?)\)\1"', re.S)
