@@ -131,6 +131,11 @@ class Report {
 // for null) and frees it.
 std::string take(char *text);
 std::optional<std::string> take_optional(char *text);
+// A record's text field read where it lies (empty, or no value, for null).
+// The tool reads fields so rather than through the getters: a getter's copy
+// that finds no memory returns null, which would read as a value never set.
+std::string text_of(const char *field);
+std::optional<std::string> optional_text(const char *field);
 
 struct ProjectDeleter {
   void operator()(pm_Project *project) const noexcept { pm_ProjectDestroy(project); }

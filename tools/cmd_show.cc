@@ -23,11 +23,11 @@ void print_tree_json(std::ostream &out, const std::string &file, pm_Project *pro
   const std::vector<NodeRef> nodes = all_nodes(project);
   for (const NodeRef &node : nodes) {
     for (pm_File *data : files_of(node.files)) {
-      const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(data));
+      const std::optional<std::string> descriptor = optional_text(data->descriptor);
       Json entry = Json::object();
       entry["node"] = text_json(node.path);
       entry["level"] = node.level;
-      entry["type"] = text_json(take(pm_FileGetType(data)));
+      entry["type"] = text_json(text_of(data->node.name));
       entry["descriptor"] = descriptor ? text_json(project_relative(project, *descriptor)) : Json(nullptr);
       entry["state"] = file_state(data);
       data_files.push_back(std::move(entry));
@@ -37,7 +37,7 @@ void print_tree_json(std::ostream &out, const std::string &file, pm_Project *pro
   Json document = Json::object();
   document["kestrum_show"] = 1;
   document["file"] = text_json(file);
-  document["name"] = text_json(take(pm_ProjectGetName(project)));
+  document["name"] = text_json(text_of(project->node.name));
   document["tiles"] = nodes.size() - 1 - static_cast<std::size_t>(samples);
   document["samples"] = samples;
   document["data_files"] = std::move(data_files);

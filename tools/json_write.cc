@@ -150,10 +150,7 @@ void write_text(Writer &out, const std::optional<std::string> &text) {
   out.end_object();
 }
 
-void write_text(Writer &out, char *text) { write_text(out, take_optional(text)); }
-
-void write_path(Writer &out, pm_Project *project, char *text) {
-  const std::optional<std::string> value = take_optional(text);
+void write_path(Writer &out, pm_Project *project, const std::optional<std::string> &value) {
   write_text(out, value ? std::optional<std::string>(project_relative(project, *value)) : std::nullopt);
 }
 
@@ -178,15 +175,15 @@ void write_files(Writer &out, pm_Project *project, pm_File *list) {
     out.element();
     out.begin_object();
     out.key("type");
-    write_text(out, pm_FileGetType(file));
+    write_text(out, optional_text(file->node.name));
     out.key("descriptor");
-    write_path(out, project, pm_FileGetDescriptor(file));
+    write_path(out, project, optional_text(file->descriptor));
     out.key("time");
     write_time(out, pm_FileGetDate(file));
     out.key("verified");
-    write_text(out, pm_FileGetVerified(file));
+    write_text(out, optional_text(file->verified));
     out.key("comment");
-    write_text(out, pm_FileGetComment(file));
+    write_text(out, optional_text(file->comment));
     out.end_object();
   }
   out.end_array();
@@ -195,15 +192,15 @@ void write_files(Writer &out, pm_Project *project, pm_File *list) {
 void write_process(Writer &out, pm_Project *project, pm_Process *process) {
   out.begin_object();
   out.key("name");
-  write_text(out, pm_ProcessGetName(process));
+  write_text(out, optional_text(process->node.name));
   out.key("title");
-  write_text(out, pm_ProcessGetTitle(process));
+  write_text(out, optional_text(process->title));
   out.key("parameter_file");
-  write_path(out, project, pm_ProcessGetParams(process));
+  write_path(out, project, optional_text(process->params));
   out.key("label_file");
-  write_path(out, project, pm_ProcessGetLabels(process));
+  write_path(out, project, optional_text(process->labels));
   out.key("suffix");
-  write_text(out, pm_ProcessGetSuffix(process));
+  write_text(out, optional_text(process->suffix));
   out.key("output");
   write_enumeration(out, pm::kOutputNames, pm_ProcessGetOutput(process));
   out.key("arguments");
@@ -213,9 +210,9 @@ void write_process(Writer &out, pm_Project *project, pm_Process *process) {
     out.element();
     out.begin_object();
     out.key("name");
-    write_text(out, pm_ArgumentGetName(argument));
+    write_text(out, optional_text(argument->node.name));
     out.key("value");
-    write_text(out, pm_ArgumentGetValue(argument));
+    write_text(out, optional_text(argument->value));
     out.key("type");
     write_enumeration(out, pm::kPFATypeNames, pm_ArgumentGetType(argument));
     out.key("mode");
@@ -229,7 +226,8 @@ void write_process(Writer &out, pm_Project *project, pm_Process *process) {
 }
 
 // The members a tile and a sample share, in the order both write them.
-void write_member_head(Writer &out, pm_Project *project, char *name, pm_Selection selection, pm_File *files) {
+void write_member_head(Writer &out, pm_Project *project, const std::optional<std::string> &name,
+                       pm_Selection selection, pm_File *files) {
   out.key("name");
   write_text(out, name);
   out.key("selection");
@@ -266,13 +264,13 @@ void write_json(pm_Project *project, Writer &out) {
   for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
     out.element();
     out.begin_object();
-    write_member_head(out, project, pm_TileGetName(tile), pm_TileGetAutomatic(tile), tile->files);
+    write_member_head(out, project, optional_text(tile->node.name), pm_TileGetAutomatic(tile), tile->files);
     out.key("samples");
     out.begin_array();
     for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next)) {
       out.element();
       out.begin_object();
-      write_member_head(out, project, pm_SampleGetName(sample), pm_SampleGetAutomatic(sample), sample->files);
+      write_member_head(out, project, optional_text(sample->node.name), pm_SampleGetAutomatic(sample), sample->files);
       out.end_object();
     }
     out.end_array();
@@ -291,7 +289,7 @@ void write_json(pm_Project *project, Writer &out) {
       out.element();
       out.begin_object();
       out.key("name");
-      write_text(out, pm_PFAFileGetName(pfa));
+      write_text(out, optional_text(pfa->node.name));
       out.key("type");
       write_enumeration(out, pm::kPFATypeNames, pm_PFAFileGetType(pfa));
       out.end_object();

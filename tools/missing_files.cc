@@ -11,8 +11,8 @@ void for_each_data_file(pm_Project *project, const std::function<void(DataFile &
       DataFile entry;
       entry.node = node.path;
       entry.file = file;
-      entry.type = take(pm_FileGetType(file));
-      const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(file));
+      entry.type = text_of(file->node.name);
+      const std::optional<std::string> descriptor = optional_text(file->descriptor);
       entry.unset = !descriptor;
       entry.descriptor = descriptor.value_or(std::string());
       entry.stored = project_relative(project, entry.descriptor);

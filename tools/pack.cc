@@ -72,10 +72,10 @@ void sync_tree(const std::string &directory) {
 PackResult pack_project(pm_Project *project, const PackOptions &options) {
   std::string out = fs::absolute(options.out).lexically_normal().string();
   while (out.size() > 1 && out.back() == '/') out.pop_back();
-  const std::string project_file = take(pm_ProjectGetFilename(project));
+  const std::string project_file = text_of(project->filename);
   if (project_file.empty()) throw Failure("the project has no file to pack");
   const std::string project_name = fs::path(project_file).filename().string();
-  prepare_output(out, options.force, take(pm_ProjectGetDirname(project)));
+  prepare_output(out, options.force, text_of(project->dirname));
 
   PackResult result;
   result.project_file = out + "/" + project_name;

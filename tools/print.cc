@@ -34,18 +34,18 @@ void print_files(std::ostream &out, pm_Project *project, pm_File *list, const st
     return;
   }
   std::size_t width = 0;
-  for (pm_File *file : files) width = std::max(width, printable(take(pm_FileGetType(file))).size());
+  for (pm_File *file : files) width = std::max(width, printable(text_of(file->node.name)).size());
   for (pm_File *file : files) {
-    const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(file));
+    const std::optional<std::string> descriptor = optional_text(file->descriptor);
     const FileCheck check = check_data_file(file);
     const char *const states[] = {"no file", "present", "missing", "error"};
     out << indent << std::left << std::setw(8) << states[static_cast<int>(check.state)]
-        << std::setw(static_cast<int>(width) + 2) << printable(take(pm_FileGetType(file)))
+        << std::setw(static_cast<int>(width) + 2) << printable(text_of(file->node.name))
         << (descriptor ? printable(shortened(project_relative(project, *descriptor))) : "") << "\n";
     if (check.state == FileState::kUntestable) out << indent << "        cannot be tested: " << printable(check.reason) << "\n";
     const double time = pm_FileGetDate(file);
-    const std::optional<std::string> verified = take_optional(pm_FileGetVerified(file));
-    const std::optional<std::string> comment = take_optional(pm_FileGetComment(file));
+    const std::optional<std::string> verified = optional_text(file->verified);
+    const std::optional<std::string> comment = optional_text(file->comment);
     if (time != 0.0 || verified || comment) {
       out << indent << "        time " << time;
       if (verified) out << ", verified " << quoted(verified);
@@ -56,20 +56,19 @@ void print_files(std::ostream &out, pm_Project *project, pm_File *list, const st
 }
 
 void print_process(std::ostream &out, pm_Project *project, pm_Process *process) {
-  auto relative = [&](char *text) {
-    const std::optional<std::string> path = take_optional(text);
+  auto relative = [&](const std::optional<std::string> &path) {
     return path ? printable(project_relative(project, *path)) : std::string("(none)");
   };
-  out << "    process " << printable(take(pm_ProcessGetName(process))) << "  "
-      << quoted(take_optional(pm_ProcessGetTitle(process))) << ", "
+  out << "    process " << printable(text_of(process->node.name)) << "  "
+      << quoted(optional_text(process->title)) << ", "
       << named(pm::kOutputNames, pm_ProcessGetOutput(process))
-      << ", suffix " << quoted(take_optional(pm_ProcessGetSuffix(process))) << "\n";
-  out << "      parameter file " << relative(pm_ProcessGetParams(process)) << "\n";
-  out << "      label file     " << relative(pm_ProcessGetLabels(process)) << "\n";
+      << ", suffix " << quoted(optional_text(process->suffix)) << "\n";
+  out << "      parameter file " << relative(optional_text(process->params)) << "\n";
+  out << "      label file     " << relative(optional_text(process->labels)) << "\n";
   for (pm_Argument *argument = process->arguments; argument;
        argument = reinterpret_cast<pm_Argument *>(argument->node.next)) {
-    const std::optional<std::string> name = take_optional(pm_ArgumentGetName(argument));
-    const std::optional<std::string> value = take_optional(pm_ArgumentGetValue(argument));
+    const std::optional<std::string> name = optional_text(argument->node.name);
+    const std::optional<std::string> value = optional_text(argument->value);
     out << "      argument " << std::left << std::setw(8) << shown(name) << " = "
         << std::setw(10) << shown(value) << " "
         << named(pm::kPFATypeNames, pm_ArgumentGetType(argument)) << ", "
@@ -81,8 +80,8 @@ void print_process(std::ostream &out, pm_Project *project, pm_Process *process) 
 }  // namespace
 
 void print_tree(std::ostream &out, pm_Project *project) {
-  const std::optional<std::string> file = take_optional(pm_ProjectGetFilename(project));
-  out << "Project " << printable(take(pm_ProjectGetName(project)));
+  const std::optional<std::string> file = optional_text(project->filename);
+  out << "Project " << printable(text_of(project->node.name));
   if (file) out << "  (" << printable(*file) << ")";
   out << "\n";
   out << "  settings: type "
@@ -112,7 +111,7 @@ void print_tree(std::ostream &out, pm_Project *project) {
     pm_PFAFile *pfa = pm_PFAFileListGetByType(project, level);
     if (!pfa) out << " (none)";
     for (; pfa; pfa = reinterpret_cast<pm_PFAFile *>(pfa->node.next))
-      out << " " << printable(take(pm_PFAFileGetName(pfa))) << " ("
+      out << " " << printable(text_of(pfa->node.name)) << " ("
           << named(pm::kPFATypeNames, pm_PFAFileGetType(pfa)) << ")";
     out << "\n";
     pm_Process *process = pm_ProcessListGetByType(project, level);

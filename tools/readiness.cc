@@ -53,7 +53,7 @@ std::string unnamed_file(const std::string &value, const Place &place, pm_File *
 std::optional<MissingInput> missing_input(pm_Project *project, pm_Argument *argument, const std::string &value,
                                           const Place &place) {
   pm_File *file = pm_FileFind(place.files, value.c_str());
-  const std::string descriptor = file ? take(pm_FileGetDescriptor(file)) : std::string();
+  const std::string descriptor = file ? text_of(file->descriptor) : std::string();
   MissingInput missing;
   missing.argument = argument;
   missing.value = value;
@@ -105,7 +105,7 @@ void explain(pm_Project *project, pm_Process *process, ReadinessRow &row) {
     Report report;
     const pm_Level level = pm_PFAFileFindLevel(argument, project->pfa_root, report.slot());
     if (report || level < kLevelProject || level > kLevelSample) continue;  // the library reports this one itself
-    const std::string value = take(pm_ArgumentGetValue(argument));
+    const std::string value = text_of(argument->value);
     const std::vector<Place> places = places_for(project, level, node);
     std::vector<MissingInput> absent;
     for (const Place &place : places) {
@@ -138,7 +138,7 @@ ReadinessRow readiness_row(pm_Project *project, pm_Process *process, const NodeR
   ReadinessRow row;
   row.node = node;
   row.handle = process;
-  row.process = take(pm_ProcessGetName(process));
+  row.process = text_of(process->node.name);
   Report report;
   row.ready = pm_IsProcessReady(project, process, node.node, report.slot()) != 0;
   if (report) {

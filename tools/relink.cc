@@ -9,7 +9,7 @@ namespace kcli {
 using namespace relink_names;
 
 std::vector<PrefixRule> prefix_rules(pm_Project *project, const std::vector<std::pair<std::string, std::string>> &given) {
-  const std::string directory = take(pm_ProjectGetDirname(project));
+  const std::string directory = text_of(project->dirname);
   std::vector<PrefixRule> rules;
   for (const auto &[from, to] : given) {
     if (from.empty() || to.empty()) throw UsageError("--from and --to need a directory each");
@@ -32,7 +32,7 @@ std::vector<PrefixRule> prefix_rules(pm_Project *project, const std::vector<std:
 }
 
 RelinkPlan plan_relink(pm_Project *project, const RelinkOptions &options) {
-  const std::string directory = take(pm_ProjectGetDirname(project));
+  const std::string directory = text_of(project->dirname);
   RelinkPlan plan;
   std::vector<DataFile> sought;
   std::vector<std::string> descriptors;  // of every data file, to tell whose a found file is

@@ -128,7 +128,7 @@ std::unordered_map<std::string, std::string> claims(const std::vector<std::strin
 
 void relink_by_search(pm_Project *project, const std::vector<std::string> &roots, std::vector<DataFile> sought,
                       const std::vector<std::string> &descriptors, RelinkPlan &plan) {
-  const std::string directory = take(pm_ProjectGetDirname(project));
+  const std::string directory = text_of(project->dirname);
   std::vector<std::string> names;
   for (const DataFile &file : sought) names.push_back(last_name(file.descriptor));
   SearchResult search = search_trees(roots, names);

@@ -170,14 +170,21 @@ void Report::raise_if(const std::string &summary) const {
 }
 
 std::string take(char *text) {
-  std::string copy = text ? text : "";
-  tk_HeapFree(text);
-  return copy;
+  // Freed however the copy ends, running out of memory included.
+  const std::unique_ptr<char, decltype(&tk_HeapFree)> owned(text, tk_HeapFree);
+  return text_of(text);
 }
 
 std::optional<std::string> take_optional(char *text) {
   if (!text) return std::nullopt;
   return take(text);
+}
+
+std::string text_of(const char *field) { return field ? field : ""; }
+
+std::optional<std::string> optional_text(const char *field) {
+  if (!field) return std::nullopt;
+  return std::string(field);
 }
 
 ProjectPtr load_project(const std::string &path) {
@@ -383,7 +390,7 @@ const std::string kMarker = "$PROJECT";
 }
 
 std::string project_relative(pm_Project *project, const std::string &path) {
-  const std::string directory = take(pm_ProjectGetDirname(project));
+  const std::string directory = text_of(project->dirname);
   if (path.empty() || directory.empty()) return path;
   const std::string prefix = directory.back() == '/' ? directory : directory + "/";
   if (path.compare(0, prefix.size(), prefix) != 0) return path;

@@ -119,7 +119,7 @@ std::map<std::string, std::string> mappings(const std::vector<std::string> &give
 class Planner {
  public:
   Planner(pm_Project *project, const Options &options) : project_(project), options_(options) {
-    directory_ = take(pm_ProjectGetDirname(project));
+    directory_ = text_of(project->dirname);
     programs_ = mappings(options.programs, "--program", "NAME=COMMAND");
     for (const auto &[name, count] : mappings(options.threads, "--threads", "NAME=N")) {
       const bool number = count.size() <= 6 && count.find_first_not_of("0123456789") == std::string::npos;
@@ -182,8 +182,8 @@ class Planner {
 
   void add_argument(Job &job, Draft &draft, pm_Argument *argument) {
     Argument arg;
-    arg.name = take(pm_ArgumentGetName(argument));
-    const std::optional<std::string> value = take_optional(pm_ArgumentGetValue(argument));
+    arg.name = text_of(argument->node.name);
+    const std::optional<std::string> value = optional_text(argument->value);
     const pm_ArgumentMode mode = pm_ArgumentGetMode(argument);
     arg.has_value = value.has_value();
     arg.input = mode == PM_STRICT_INPUT || mode == PM_OPTIONAL_INPUT;
@@ -209,7 +209,7 @@ class Planner {
     }
     for (const Place &place : places_for(project_, level, job.node)) {
       pm_File *data = pm_FileFind(place.files, value->c_str());
-      const std::string descriptor = data ? take(pm_FileGetDescriptor(data)) : std::string();
+      const std::string descriptor = data ? text_of(data->descriptor) : std::string();
       if (descriptor.empty()) {
         // An optional output with nowhere to go is simply not asked for.
         if (arg.output && optional) continue;
@@ -241,7 +241,7 @@ class Planner {
            process = reinterpret_cast<pm_Process *>(process->node.next)) {
         Job job;
         Draft draft;
-        job.process = take(pm_ProcessGetName(process));
+        job.process = text_of(process->node.name);
         job.node = node;
         job.node_index = index;
         draft.special = special_process(process);
