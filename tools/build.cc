@@ -1,5 +1,6 @@
 // Building projects through the public interface without leaking refused
 // nodes: the demo and `kestrum import` both build with these.
+#include <memory>
 #include <new>
 
 #include "cli.h"
@@ -12,21 +13,21 @@ namespace {
 // when it refused the node. A refused node still belongs to us: it is
 // destroyed and the refusal thrown with the library's chain. A nameless node
 // is refused here before the library sees it, because the library leaves it
-// out of the list without a report and it would then belong to nobody.
+// out of the list without a report and it would then belong to nobody. The
+// node is ours until the library has taken it, so that running out of
+// memory on the way (making a message, say) destroys it as well.
 template <class T, class Append, class Destroy>
-void hand_over(T *node, const std::string &what, Append append, Destroy destroy) {
+void hand_over(T *node, const char *what, Append append, Destroy destroy) {
   if (!node) throw std::bad_alloc();
-  if (!node->node.name) {
-    destroy(node);
-    throw Failure("a " + what + " needs a name");
-  }
+  std::unique_ptr<T, Destroy> owned(node, destroy);
+  if (!node->node.name) throw Failure(std::string("a ") + what + " needs a name");
   Report report;
   if (append(report.slot()) || report) {
     const std::string name = excerpt(node->node.name, 40);
-    destroy(node);
-    report.raise_if("cannot add " + what + " " + name);
-    throw Failure("cannot add " + what + " " + name);
+    report.raise_if(std::string("cannot add ") + what + " " + name);
+    throw Failure(std::string("cannot add ") + what + " " + name);
   }
+  owned.release();
 }
 
 }  // namespace
