@@ -60,7 +60,7 @@ for t in $tiles; do
   fi
   out=$work/callgrind-$t
   rm -rf "$out" && mkdir -p "$out"
-  nodes=$(valgrind --tool=callgrind --instr-atstart=no --dump-instr=no --callgrind-out-file="$out/cg.%p" \
+  nodes=$(KESTRUM_HEAP=mimalloc valgrind --tool=callgrind --instr-atstart=no --dump-instr=no --callgrind-out-file="$out/cg.%p" \
             --log-file="$out/valgrind.log" "$build/bench/kestrum_instruction_counts" "$project/project.kpf" |
           awk '$1 == "nodes" { print $2 }')
   [ -n "$nodes" ] || { echo "instructions.sh: the counting run failed ($out/valgrind.log)" >&2; exit 1; }

@@ -77,12 +77,12 @@ inline bool appended(const T *head, const T *record) noexcept {
 }
 
 // Field accessors: a setter stores the value, marks the record changed and
-// returns 1 (0 for a null record); a getter returns a copy of a text field,
+// returns 1 (0 for a null record, and for a text that cannot be copied,
+// with the old value kept); a getter returns a copy of a text field,
 // or the value of a number field (0 for a null record).
 template <typename T>
 inline int set_text(T *record, char *T::*field, const char *text) noexcept {
-  if (!record) return 0;
-  replace_text(&(record->*field), text);
+  if (!record || !replace_text(&(record->*field), text)) return 0;
   mark_changed(&record->node);
   return 1;
 }

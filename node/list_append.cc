@@ -1,7 +1,10 @@
 #include "node/list_append.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
+#include <new>
 
 namespace pm {
 
@@ -42,9 +45,30 @@ class AppendIndexes {
 thread_local bool t_live = false;  // some index of this thread holds a list
 thread_local bool t_gone = false;  // this thread's indexes were destroyed
 
-AppendIndexes &indexes() noexcept {
-  thread_local AppendIndexes instance;
-  return instance;
+// A thread's indexes hang from a key made when the library is loaded, not
+// from a thread_local object: the C library registers the destructor of such
+// an object at its first use, and aborts the process when that registration
+// finds no memory. Here a thread that cannot have indexes walks instead.
+void destroy_indexes(void *indexes) { delete static_cast<AppendIndexes *>(indexes); }
+
+struct IndexKey {
+  pthread_key_t key{};
+  bool made = pthread_key_create(&key, destroy_indexes) == 0;
+};
+const IndexKey g_key;
+
+// This thread's indexes; null when there can be none (out of memory, no
+// key, or the thread is ending).
+AppendIndexes *indexes() noexcept {
+  if (!g_key.made || t_gone) return nullptr;
+  auto *mine = static_cast<AppendIndexes *>(pthread_getspecific(g_key.key));
+  if (mine) return mine;
+  mine = new (std::nothrow) AppendIndexes;
+  if (mine && pthread_setspecific(g_key.key, mine) != 0) {
+    delete mine;
+    mine = nullptr;
+  }
+  return mine;
 }
 
 AppendIndexes::AppendIndexes() noexcept : seen_(g_changes.load(std::memory_order_relaxed)) {}
@@ -94,12 +118,15 @@ void list_changed(const pm_Node *node) noexcept {
   g_changes.fetch_add(1, std::memory_order_relaxed);
   // This thread's indexes go at once, so that their memory does not outlive
   // the lists; other threads drop theirs when they next look.
-  if (t_live && !t_gone) indexes().drop_all();
+  if (t_live && !t_gone) {
+    if (AppendIndexes *mine = indexes()) mine->drop_all();
+  }
 }
 
 ListIndex *append_index(pm_Node *first) noexcept {
   if (!first || t_gone || slow_paths()) return nullptr;
-  return indexes().find(first);
+  AppendIndexes *mine = indexes();
+  return mine ? mine->find(first) : nullptr;
 }
 
 void ListIndex::reset(pm_Node *first) noexcept {
@@ -210,6 +237,11 @@ NameIndex::NameIndex(pm_Node *first) noexcept {
   } catch (...) {
     nodes_.clear();
   }
+}
+
+bool NameIndex::holds(pm_Node *head, const char *name) const noexcept {
+  if (!name) return false;
+  return indexed_ ? nodes_.count(name) != 0 : node_find(head, name) != nullptr;
 }
 
 pm_Node *NameIndex::take(pm_Node **head, const char *name) noexcept {

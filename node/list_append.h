@@ -138,6 +138,9 @@ class NameIndex {
   // (links and parent cleared, *head updated) and returns it; null when no
   // node of the list bears the name.
   pm_Node *take(pm_Node **head, const char *name) noexcept;
+  // Whether a node of the list whose first element is `head` bears `name`
+  // (and take() would find it).
+  bool holds(pm_Node *head, const char *name) const noexcept;
 
  private:
   bool indexed_ = false;

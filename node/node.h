@@ -92,8 +92,17 @@ inline pm_File *files_at(pm_Node *owner) noexcept {
 // Releases the node's name and leaves it null.
 void clear_name(pm_Node *node) noexcept;
 
-// Replaces an owned text with a copy of `text` (null allowed).
-void replace_text(char **field, const char *text) noexcept;
+// Replaces an owned text with a copy of `text` (null allowed); false, with
+// the old text kept, when memory for the copy runs out.
+bool replace_text(char **field, const char *text) noexcept;
+
+// Stores a new copy of `text` (null allowed) in an empty field; false when
+// memory runs out, so that a creator fails rather than leave a null that
+// would read as a value never given.
+inline bool copy_text(char **field, const char *text) noexcept {
+  *field = tk_StrDuplicate(text);
+  return *field != nullptr || text == nullptr;
+}
 
 }  // namespace pm
 

@@ -325,10 +325,12 @@ void clear_name(pm_Node *node) noexcept {
   node->name = nullptr;
 }
 
-void replace_text(char **field, const char *text) noexcept {
+bool replace_text(char **field, const char *text) noexcept {
   char *copy = tk_StrDuplicate(text);
+  if (!copy && text) return false;
   tk_HeapFree(*field);
   *field = copy;
+  return true;
 }
 
 }  // namespace pm

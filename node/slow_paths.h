@@ -13,6 +13,8 @@
 //   join (paths/directory_checks.h).
 // - destroying a whole list at once against element by element
 //   (node/lifecycle.h).
+// - a load whose reads check the records against checking them all when
+//   the file is opened (persist/project_file.cc).
 // With the switch on, every one of them takes its plain path, so that the
 // whole suite can run both ways and any difference shows as a failure.
 #ifndef KESTRUM_NODE_SLOW_PATHS_H

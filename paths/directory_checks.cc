@@ -18,7 +18,9 @@ bool DirectoryCheckScope::verified(const char *directory) noexcept {
   if (!t_current || !directory || slow_paths()) return false;
   try {
     DirectoryCheckScope &scope = *t_current;
-    if (!scope.last_.empty() && scope.last_ == directory) return true;
+    // One comparison, with no length taken first: every join of a load or
+    // save asks this of the same directory.
+    if (!scope.last_.empty() && std::strcmp(scope.last_.c_str(), directory) == 0) return true;
     if (scope.verified_.count(directory) == 0) return false;
     scope.last_ = directory;
     return true;
@@ -35,6 +37,8 @@ void DirectoryCheckScope::remember(const char *directory) noexcept {
     // Out of memory: the next join simply checks again.
   }
 }
+
+std::string *DirectoryCheckScope::scratch() noexcept { return t_current ? &t_current->scratch_ : nullptr; }
 
 bool DirectoryCheckScope::may_create() noexcept { return !t_current || t_current->mode_ == Mode::may_create; }
 

@@ -47,6 +47,11 @@ class DirectoryCheckScope {
   static bool may_create() noexcept;
   // Whether `directory` is the text that a live RealDirectory named.
   static bool literal(const char *directory) noexcept;
+  // A string that lives as long as the innermost scope, for the names a
+  // load or save builds one at a time; null outside a scope. It belongs to
+  // the call's stack, not to the thread, so its first use registers nothing
+  // that could fail for want of memory.
+  static std::string *scratch() noexcept;
 
   // Names `directory` the real directory of the innermost scope for as long
   // as it lives (nothing outside a scope). The text is not copied: it must
@@ -71,6 +76,7 @@ class DirectoryCheckScope {
   // The directory last found verified: a load or save asks about the same
   // one for every name, and comparing with it costs no allocation.
   std::string last_;
+  std::string scratch_;
 };
 
 // The join pm_DirectoryCat makes, without its check: calls emit with the

@@ -62,6 +62,14 @@ char *join_rest(pm::Reporter &r, const char *base, const char *rest) noexcept {
   return joined;
 }
 
+// A copy of `filename` as the result of a call; null for null, and null with
+// a report when memory runs out (never a null that reads as "no name").
+char *copy_result(pm::Reporter &r, const char *filename) noexcept {
+  char *copy = tk_StrDuplicate(filename);
+  if (!copy && filename) r.push(nullptr, "Out of memory copying %s", filename);
+  return copy;
+}
+
 }  // namespace
 
 namespace pm {
@@ -92,9 +100,9 @@ extern "C" {
 
 PM_API char *pm_FilenameLocalise(const char *directory, const char *filename, tk_ErrorReport **slot) {
   pm::Reporter r("pm_FilenameLocalise", slot);
-  if (!directory || !filename) return tk_StrDuplicate(filename);
+  if (!directory || !filename) return copy_result(r, filename);
   const char *rest = rest_under(directory, filename);
-  if (!rest) return tk_StrDuplicate(filename);
+  if (!rest) return copy_result(r, filename);
   return join_rest(r, kMarker, rest);
 }
 
@@ -103,7 +111,7 @@ PM_API char *pm_FilenameExpand(const char *directory, const char *filename, tk_E
   if (!filename) return nullptr;
   bool marked = tk_TextCompareN(filename, kMarker, kMarkerLength) == 0 &&
                 (filename[kMarkerLength] == '\0' || filename[kMarkerLength] == '/');
-  if (!marked) return tk_StrDuplicate(filename);
+  if (!marked) return copy_result(r, filename);
   if (!directory) return nullptr;
   return join_rest(r, directory, filename + kMarkerLength);
 }

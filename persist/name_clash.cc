@@ -2,9 +2,11 @@
 // parent's names go into a set once, so the test is linear in the project.
 #include "persist/name_clash.h"
 
+#include <algorithm>
 #include <new>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "node/node.h"
 
@@ -39,11 +41,26 @@ bool check(pm_Project *project, Reporter &r) {
     r.push(nullptr, "Tile %s has the name of %s; the file cannot hold both", tile->node.name, root.at(tile->node.name));
     return false;
   }
-  Taken under_tile;
+  // A tile's samples have distinct names, as do its data files, so only a
+  // sample that has a data file's name clashes. A tile has a few data files
+  // and many samples: the files' names are compared one by one while they
+  // are few, and looked up in a set of them otherwise.
+  constexpr size_t kFewFiles = 8;
+  std::vector<std::string_view> few;
+  Taken many;
   for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next)) {
-    under_tile.clear();
-    add_names(under_tile, tile->files, "a data file of its tile");
-    if (pm_Sample *sample = add_names(under_tile, tile->samples, "a sample")) {
+    few.clear();
+    many.clear();
+    for (pm_File *f = tile->files; f; f = reinterpret_cast<pm_File *>(f->node.next))
+      if (f->node.name) few.emplace_back(f->node.name);
+    if (few.empty()) continue;
+    const bool hashed = few.size() > kFewFiles;
+    if (hashed)
+      for (std::string_view name : few) many.emplace(name, nullptr);
+    for (pm_Sample *sample = tile->samples; sample; sample = reinterpret_cast<pm_Sample *>(sample->node.next)) {
+      if (!sample->node.name) continue;
+      const std::string_view name(sample->node.name);
+      if (hashed ? many.count(name) == 0 : std::find(few.begin(), few.end(), name) == few.end()) continue;
       r.push(nullptr, "Sample %s of tile %s has the name of a data file of its tile; the file cannot hold both",
              sample->node.name, tile->node.name ? tile->node.name : "(null)");
       return false;

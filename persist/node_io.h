@@ -195,7 +195,9 @@ template <typename Each>
 int for_each_child(tk_TreeFile *file, const Listed &parent, const char *design_name, Reporter &r,
                    const char *listing_failure, Each each) noexcept {
   int64_t at = slow_paths() ? -1 : parent.node >= 0 ? parent.node : tk_TreeNodeFind(file, parent.path());
-  if (at < 0 || !parent.path()) {
+  // A parent found by number has its path built only should a report need
+  // it; any other needs its path for the listing.
+  if (at < 0 || (!parent.child && !parent.path())) {
     return for_each_listed(file, parent.path(), design_name, true, TK_LIST_CHILDREN, r, listing_failure,
                            [&](const char *path) { return each(Listed(path)); });
   }

@@ -338,10 +338,10 @@ bool save(pm_Project *project, int32_t access, tk_ErrorReport **slot) noexcept {
   return true;
 }
 
-// pm_ProjectLoad's steps into an empty project. The caller closes *file and
-// frees *table whatever the outcome.
-bool load(pm_Project *project, const char *filename, int32_t access, tk_TreeFile **file, DesignTable **table,
-          Reporter &r) noexcept {
+// pm_ProjectLoad's steps into an empty project, opening the file with
+// `flags`. The caller closes *file and frees *table whatever the outcome.
+bool load(pm_Project *project, const char *filename, int32_t access, int flags, tk_TreeFile **file,
+          DesignTable **table, Reporter &r) noexcept {
   InnerSlot inner;
   int exists = tk_FileExists(filename, &inner);
   if (inner) {
@@ -352,7 +352,7 @@ bool load(pm_Project *project, const char *filename, int32_t access, tk_TreeFile
     r.push(nullptr, "Project Manager file does not exist");
     return false;
   }
-  *file = tk_TreeFileOpen(filename, "rb", access, &inner, 0);
+  *file = tk_TreeFileOpen(filename, "rb", access, &inner, flags);
   if (inner || !*file) {
     r.push(inner.take(), "Error opening QDX Project Manager file %s", shown(filename));
     return false;
@@ -390,16 +390,13 @@ void save_keeping_flags(const char *function, pm_Project *project, tk_ErrorRepor
   tk_ErrorReportDelete(&own);
 }
 
-}  // namespace
-
-}  // namespace pm
-
-extern "C" {
-
-PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_ErrorReport **slot) {
-  pm::Reporter r("pm_ProjectLoad", slot);
-  // Each directory is checked once per load, and a load creates nothing.
-  pm::DirectoryCheckScope checks(pm::DirectoryCheckScope::Mode::read_only);
+// pm_ProjectLoad opening the file with `flags`: the project, or null with
+// the reports in `slot`. With TK_OPEN_CHECK_RECORDS_ON_READ, *damaged says
+// whether a record of the file is damaged, read by the load or not.
+pm_Project *load_project(const char *filename, int32_t access, int flags, tk_ErrorReport **slot,
+                         bool *damaged) noexcept {
+  Reporter r("pm_ProjectLoad", slot);
+  *damaged = false;
   pm_Project *project = pm_ProjectCreate();
   if (!project || !project->pfa_root || !project->process_lists) {
     pm_ProjectDestroy(project);
@@ -407,16 +404,45 @@ PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_Error
     return nullptr;
   }
   tk_TreeFile *file = nullptr;
-  pm::DesignTable *table = nullptr;
-  bool loaded = pm::load(project, filename, access, &file, &table, r);
+  DesignTable *table = nullptr;
+  bool loaded = load(project, filename, access, flags, &file, &table, r);
+  if (file && flags != 0) *damaged = !tk_TreeFileCheckRecords(file, nullptr);
   // Nothing was changed in the file, so nothing is lost with a failed close.
   if (file) tk_TreeFileClose(file, nullptr);
-  pm::designs_free(table);
-  if (!loaded) {
+  designs_free(table);
+  if (!loaded || *damaged) {
     pm_ProjectDestroy(project);
     return nullptr;
   }
   return project;
+}
+
+}  // namespace
+
+}  // namespace pm
+
+extern "C" {
+
+// Fast path (plain twin: every record checked when the file is opened, then
+// decoded again by the load): the load's own reads check the records they
+// decode and the few it never reads are checked after it, so that each
+// record is decoded once. A file found damaged that way is loaded again the
+// plain way, whose reports are the ones a damaged file gives; a load that
+// fails on a sound file keeps its reports, which are the plain way's.
+PM_API pm_Project *pm_ProjectLoad(const char *filename, int32_t access, tk_ErrorReport **slot) {
+  // Each directory is checked once per load, and a load creates nothing.
+  pm::DirectoryCheckScope checks(pm::DirectoryCheckScope::Mode::read_only);
+  bool damaged = false;
+  if (!pm::slow_paths()) {
+    tk_ErrorReport *report = nullptr;
+    pm_Project *project = pm::load_project(filename, access, TK_OPEN_CHECK_RECORDS_ON_READ, &report, &damaged);
+    if (!damaged) {
+      if (slot) *slot = report; else tk_ErrorReportDelete(&report);
+      return project;
+    }
+    tk_ErrorReportDelete(&report);
+  }
+  return pm::load_project(filename, access, 0, slot, &damaged);
 }
 
 PM_API void pm_ProjectSave(pm_Project *project, int32_t access, tk_ErrorReport **slot) {

@@ -6,6 +6,7 @@
 #include "node/node.h"
 #include "node/report.h"
 #include "node/text.h"
+#include "paths/directory_checks.h"
 #include "paths/localise.h"
 #include "persist/node_io.h"
 
@@ -93,15 +94,15 @@ int file_node_set_values(const char *directory, pm_File *data, FileRecord *out, 
                          tk_ErrorReport **slot) noexcept {
   Reporter r("pm_FileNodeSetValues", slot);
   // The localised descriptor is needed only until the record is written, so
-  // one buffer per thread serves every file of a save; where it cannot, a
-  // string of its own does, with the usual reports. Either way the record
-  // gets the same text (the rule of localise_into); with slow_paths() every
-  // file takes the string of its own.
-  static thread_local std::string buffer;
+  // one buffer of the save's serves every file; where it cannot, a string of
+  // its own does, with the usual reports. Either way the record gets the
+  // same text (the rule of localise_into); with slow_paths() every file
+  // takes the string of its own.
+  std::string *buffer = DirectoryCheckScope::scratch();
   const char *local = nullptr;
   *localised = nullptr;
-  if (localise_into(directory, data->descriptor, buffer)) {
-    local = buffer.c_str();
+  if (buffer && localise_into(directory, data->descriptor, *buffer)) {
+    local = buffer->c_str();
   } else {
     InnerSlot inner;
     *localised = pm_FilenameLocalise(directory, data->descriptor, &inner);

@@ -22,8 +22,8 @@ PM_API pm_Argument *pm_ArgumentCreate(const char *name, const char *value, pm_PF
   auto *argument = pm::as_kind<pm_Argument>(pm::node_alloc(sizeof(pm_Argument), PM_KIND_NONE));
   if (!argument) return nullptr;
   pm_ArgumentInitialize(argument);
-  argument->node.name = tk_StrDuplicate(name);
-  argument->value = tk_StrDuplicate(value);
+  if (!pm::copy_text(&argument->node.name, name) || !pm::copy_text(&argument->value, value))
+    return pm_ArgumentDestroy(argument);
   argument->type = type;
   argument->mode = mode;
   argument->hide = hide;

@@ -8,7 +8,7 @@ PM_API pm_PFAFile *pm_PFAFileCreate(const char *name, pm_PFAType type) {
   auto *pfa = pm::as_kind<pm_PFAFile>(pm::node_alloc(sizeof(pm_PFAFile), PM_KIND_NONE));
   if (!pfa) return nullptr;
   pm_PFAFileInitialize(pfa);
-  pfa->node.name = tk_StrDuplicate(name);
+  if (!pm::copy_text(&pfa->node.name, name)) return pm_PFAFileDestroy(pfa);
   pfa->type = type;
   return pfa;
 }

@@ -12,12 +12,11 @@ PM_API pm_Process *pm_ProcessCreate(const char *name, const char *title, const c
   auto *process = pm::as_kind<pm_Process>(pm::node_alloc(sizeof(pm_Process), PM_KIND_NONE));
   if (!process) return nullptr;
   pm_ProcessInitialize(process);
-  process->node.name = tk_StrDuplicate(name);
-  process->title = tk_StrDuplicate(title);
-  process->params = tk_StrDuplicate(params);
-  process->labels = tk_StrDuplicate(labels);
-  process->suffix = tk_StrDuplicate(suffix);
   process->output = output;
+  if (!pm::copy_text(&process->node.name, name) || !pm::copy_text(&process->title, title) ||
+      !pm::copy_text(&process->params, params) || !pm::copy_text(&process->labels, labels) ||
+      !pm::copy_text(&process->suffix, suffix))
+    return pm_ProcessDestroy(process);
   return process;
 }
 

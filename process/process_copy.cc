@@ -32,7 +32,10 @@ PM_API pm_Process *pm_ProcessCopy(pm_Process *process, tk_ErrorReport **slot) {
   if (!process) return nullptr;
   pm_Process *copy = pm_ProcessCreate(process->node.name, process->title, process->params, process->labels,
                                       process->suffix, process->output);
-  if (!copy) return nullptr;
+  if (!copy) {
+    r.push(nullptr, "Out of memory copying process %s", pm::text_or_null(process->node.name));
+    return nullptr;
+  }
   pm::InnerSlot inner;
   copy->arguments = pm_ArgumentCopyList(process->arguments, &inner);
   for (pm_Argument *a = copy->arguments; a; a = pm::next_of(a)) a->node.parent = &copy->node;

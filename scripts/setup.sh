@@ -18,6 +18,7 @@ test=(libgtest-dev libgmock-dev          # the C++ test suites
       help2man                           # the man page's check against --help
       git                                # project files under git diff
       make snakemake                     # plans run by the engines they are written for
+      munge slurmctld slurmd slurm-client  # and on a one-node Slurm cluster
       python3-dev pybind11-dev python3-pybind11 python3-pytest
       python3-setuptools python3-pip python3-venv     # the Python package, its tests, pip install
       python3-mypy                       # and its type stubs

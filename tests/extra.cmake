@@ -10,7 +10,8 @@ if(KESTRUM_BUILD_TOOLS AND EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   target_compile_definitions(tools_tests PRIVATE
     KESTRUM_TOOL="$<TARGET_FILE:kestrum_tool>"
     KESTRUM_PROJECT_VERSION="${PROJECT_VERSION}"
-    KESTRUM_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    KESTRUM_BINARY_DIR="${CMAKE_BINARY_DIR}"
+    KESTRUM_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_dependencies(tools_tests kestrum_tool)
   gtest_discover_tests(tools_tests TEST_PREFIX "tools." DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")

@@ -16,6 +16,16 @@ struct tk_ErrorReport {
   tk_ErrorReport *cause;
 };
 
+namespace {
+
+// What a failure says when not even its report can be made. It is never
+// freed nor changed, so any number of chains, in any thread, may end in it.
+char g_function[] = "tk_ErrorReportCreate";
+char g_message[] = "Out of memory";
+tk_ErrorReport g_out_of_memory = {g_function, g_message, 0, TK_SEVERITY_ERROR, nullptr};
+
+}  // namespace
+
 extern "C" {
 
 TK_API tk_ErrorReport *tk_ErrorReportCreate(const char *function, int line, int severity,
@@ -33,8 +43,7 @@ TK_API tk_ErrorReport *tk_ErrorReportCreate(const char *function, int line, int 
     tk_HeapFree(report);
     tk_HeapFree(message);
     tk_HeapFree(name);
-    tk_ErrorReportDelete(&cause);
-    return nullptr;
+    return cause ? cause : &g_out_of_memory;
   }
   report->function = name;
   report->message = message;
@@ -48,7 +57,9 @@ TK_API void tk_ErrorReportDelete(tk_ErrorReport **slot) {
   if (!slot) return;
   tk_ErrorReport *report = *slot;
   *slot = nullptr;
-  while (report) {  // iterative, so a long chain cannot exhaust the stack
+  // Iterative, so that a long chain cannot exhaust the stack; the shared
+  // report ends a chain and stays.
+  while (report && report != &g_out_of_memory) {
     tk_ErrorReport *cause = report->cause;
     tk_HeapFree(report->function);
     tk_HeapFree(report->message);

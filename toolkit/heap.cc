@@ -13,7 +13,8 @@
 // replaces malloc and free but cannot follow mimalloc's own blocks, so that
 // every free looked invalid and a host's leaked names and tiles were
 // invisible), and when KESTRUM_HEAP=malloc is in the environment (for
-// LeakSanitizer, heaptrack and the like). Which heap serves is decided once,
+// LeakSanitizer, heaptrack and the like; KESTRUM_HEAP=mimalloc keeps mimalloc
+// under valgrind, for callgrind). Which heap serves is decided once,
 // before the first block, and never changes: a block always goes back to
 // the allocator that made it.
 #include <atomic>
@@ -47,19 +48,27 @@ namespace {
 // Whether the C library's malloc serves instead of mimalloc. Every thread
 // that asks first reaches the same answer (the environment and valgrind do
 // not change under a running process), so a race to decide is harmless.
-bool system_heap() noexcept {
-  enum : int { kUndecided, kMimalloc, kMalloc };
-  static std::atomic<int> choice{kUndecided};
-  int chosen = choice.load(std::memory_order_relaxed);
-  if (chosen == kUndecided) {
-    const char *wanted = std::getenv("KESTRUM_HEAP");
-    bool checked = wanted && std::strcmp(wanted, "malloc") == 0;
+enum : int { kUndecided, kMimalloc, kMalloc };
+std::atomic<int> g_choice{kUndecided};
+
+// The first call's decision, apart from the test every allocation makes.
+[[gnu::noinline]] int decide_heap() noexcept {
+  const char *wanted = std::getenv("KESTRUM_HEAP");
+  bool checked = wanted && std::strcmp(wanted, "malloc") == 0;
 #if defined(RUNNING_ON_VALGRIND)
-    checked = checked || RUNNING_ON_VALGRIND;
+  // KESTRUM_HEAP=mimalloc keeps mimalloc under valgrind's other tools:
+  // callgrind then counts the instructions a user's build executes.
+  const bool kept = wanted && std::strcmp(wanted, "mimalloc") == 0;
+  checked = checked || (!kept && RUNNING_ON_VALGRIND);
 #endif
-    chosen = checked ? kMalloc : kMimalloc;
-    choice.store(chosen, std::memory_order_relaxed);
-  }
+  const int chosen = checked ? kMalloc : kMimalloc;
+  g_choice.store(chosen, std::memory_order_relaxed);
+  return chosen;
+}
+
+inline bool system_heap() noexcept {
+  int chosen = g_choice.load(std::memory_order_relaxed);
+  if (chosen == kUndecided) [[unlikely]] chosen = decide_heap();
   return chosen == kMalloc;
 }
 #endif
@@ -69,7 +78,7 @@ bool system_heap() noexcept {
 namespace tk {
 
 void *heap_alloc(size_t size) noexcept {
-  if (size == 0) return nullptr;
+  if (size == 0 || heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   if (!system_heap()) return mi_malloc(size);
 #endif
@@ -77,7 +86,7 @@ void *heap_alloc(size_t size) noexcept {
 }
 
 char *heap_strdup(const char *text) noexcept {
-  if (!text) return nullptr;
+  if (!text || heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   if (!system_heap()) return mi_strdup(text);
 #endif
@@ -92,7 +101,7 @@ char *heap_strdup(const char *text) noexcept {
 extern "C" {
 
 TK_API void *tk_HeapMalloc(size_t size) {
-  if (size == 0) return nullptr;
+  if (size == 0 || tk::heap_fault()) return nullptr;
 #if defined(TK_HEAP_MIMALLOC)
   if (!system_heap()) return mi_zalloc(size);
 #endif

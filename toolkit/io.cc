@@ -122,6 +122,11 @@ ssize_t write(int fd, const void *buffer, size_t size) {
   return write_all(fd, buffer, size);
 }
 
+off_t seek(int fd, off_t offset) {
+  if (int f = next_fault()) return fail(f);
+  return ::lseek(fd, offset, SEEK_SET);
+}
+
 int fsync(int fd) {
   if (int f = next_fault()) return fail(f);
   return retry_eintr([&] { return ::fsync(fd); });

@@ -24,6 +24,7 @@ int open(const char *path, int flags, mode_t mode);
 // the buffer has already moved.
 ssize_t read(int fd, void *buffer, size_t size);    // 0 at the end of the file
 ssize_t write(int fd, const void *buffer, size_t size);
+off_t seek(int fd, off_t offset);                 // from the start of the file
 int fsync(int fd);
 int close(int fd);
 int rename(const char *from, const char *to);

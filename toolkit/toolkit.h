@@ -62,8 +62,9 @@ typedef struct tk_ErrorReport tk_ErrorReport;
  *  \param cause the inner report, taken over (freed with the new one); may be null
  *  \param format printf format of the message (null gives ""); never pass data as the format
  *  \param ... the format's arguments
- *  \return the new report, owned by the caller (tk_ErrorReportDelete); null only when memory runs
- *          out, in which case `cause` is freed */
+ *  \return the new report, owned by the caller (tk_ErrorReportDelete); never null: when memory
+ *          runs out it is `cause` itself, or, without a cause, a shared report "Out of memory" that
+ *          tk_ErrorReportDelete knows not to free, so that a failure never goes unreported */
 TK_API tk_ErrorReport *tk_ErrorReportCreate(const char *function, int line, int severity,
                                             tk_ErrorReport *cause, const char *format, ...)
     TK_PRINTF(5, 6);
@@ -372,7 +373,7 @@ TK_API tk_TreeFile *tk_TreeFileCreate(const char *path, int32_t access, tk_Error
  *         mismatch", "damaged at offset N"; with "rb+", "PATH: written by a newer kestrum (write
  *         version N) ..." for a file whose write version is newer (see tk_TreeFileVersions)
  *         ("Cannot open PATH: unsupported flags N with mode "rb"" for flags a read cannot take)
- *  \param flags 0, or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
+ *  \param flags 0, or with "rb" TK_OPEN_CHECK_RECORDS_ON_READ (below), or with "rb+" TK_OPEN_CHECK_RECORDS_LATER, for a writer that is about to delete
  *         most of the file and write it anew: the checksum and every node's place, name and design are
  *         checked at once, the records only by tk_TreeFileCheckRecords, so that records deleted before
  *         it are never decoded. Reading a record checks it as always, and closing checks whatever is
@@ -382,6 +383,10 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
                                     tk_ErrorReport **slot, int flags);
 /** tk_TreeFileOpen flag: leave the records' checks to tk_TreeFileCheckRecords (with "rb+" only). */
 #define TK_OPEN_CHECK_RECORDS_LATER 1
+/** tk_TreeFileOpen flag: with "rb" only, for a reader about to read most records: the checksum and every
+ *  node's place, name and design are checked at once, each record when it is read (a damaged one fails
+ *  its read), and those never read by tk_TreeFileCheckRecords, which then decodes no record twice. */
+#define TK_OPEN_CHECK_RECORDS_ON_READ 2
 /** Checks the records that opening left unchecked (TK_OPEN_CHECK_RECORDS_LATER) of the nodes the file
  *  still holds, in file order, as opening would have.
  *  \param file the handle
@@ -691,6 +696,24 @@ TK_API void tk_DesignRecordRelease(const tk_Design *design, void *record);
  *  \return the number of operations counted since the last call; -1 in a build without fault
  *          injection */
 TK_API long tk_FaultInject(long nth, int error, int persistent);
+
+/* Allocation faults work the same way over the toolkit heap: every block that
+ * tk_HeapMalloc, tk_StrDuplicate and the toolkit's own strings take counts as
+ * one allocation, and tk_FaultInjectAllocation makes allocation number `nth`
+ * (counted from this call) fail, once or, with `persistent`, from then on, as
+ * an exhausted heap would (a null block). A test that replaces the C++
+ * operator new calls tk_FaultNextAllocation from it, so that the C++
+ * allocations of both libraries count and fail in the same sequence. Without
+ * fault injection compiled in nothing counts or fails. */
+/** Arms (or, with nth 0, disarms) an injected allocation failure; see above.
+ *  \param nth which allocation fails, 1-based and counted from this call; 0 disarms
+ *  \param persistent nonzero: every allocation from the nth on fails, not only the nth
+ *  \return the number of allocations counted since the last call; -1 in a build without fault
+ *          injection */
+TK_API long tk_FaultInjectAllocation(long nth, int persistent);
+/** Counts one allocation for tk_FaultInjectAllocation.
+ *  \return nonzero when this allocation must fail; always 0 in a build without fault injection */
+TK_API int tk_FaultNextAllocation(void);
 
 #ifdef __cplusplus
 }

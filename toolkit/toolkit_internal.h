@@ -16,6 +16,14 @@ namespace tk {
 void *heap_alloc(size_t size) noexcept;
 char *heap_strdup(const char *text) noexcept;
 
+// Whether the allocation about to be made must fail (an injected allocation
+// fault, heap_fault.cc); a constant false without the test hooks.
+#ifdef TK_FAULT_INJECTION
+bool heap_fault() noexcept;
+#else
+constexpr bool heap_fault() noexcept { return false; }
+#endif
+
 // printf-style formatting into a new heap string; null when memory runs out
 // or the format is invalid.
 char *vformat(const char *format, va_list args) TK_PRINTF(1, 0);

@@ -48,8 +48,9 @@ struct tk_TreeFile {
   // a new file has today's.
   uint32_t read_version = 1;
   uint32_t write_version = 1;
-  // Opened with TK_OPEN_CHECK_RECORDS_LATER: the records of the nodes that
-  // view the loaded image have not been checked yet (check_records).
+  // Opened with TK_OPEN_CHECK_RECORDS_LATER or _ON_READ: the records of the
+  // nodes that view the loaded image have not been checked yet, unless a
+  // read has checked them (check_records).
   bool records_unchecked = false;
   uint32_t position = tk::tree::kRoot;  // the node of the last seek
   // The node that a path from the root last resolved to, kept until the
@@ -115,6 +116,28 @@ bool check_header(const unsigned char *head, size_t available, size_t file_size,
 // stored write version of 0 stands for the read version).
 uint32_t read_version(const unsigned char *head);
 uint32_t write_version(const unsigned char *head);
+
+// A whole file checked as it is read, piece by piece, in memory of a piece:
+// for a file too large to hold before it is known to be sound. The first
+// piece (the header and the start of the body) is checked at once against
+// the file's size, so that a body whose first count cannot fit is refused
+// before the rest is read; the checksum is checked at the end. Errors read
+// as parse gives them.
+class StreamCheck {
+ public:
+  explicit StreamCheck(size_t file_size) : size_(file_size) {}
+  // The next `size` bytes of the file, from its start on; the first piece
+  // holds the header and at least 16 bytes of the body.
+  bool take(const unsigned char *piece, size_t size, std::string &error);
+  // After the last piece: whether the checksum matches.
+  bool finish(std::string &error) const;
+
+ private:
+  size_t size_;
+  size_t at_ = 0;
+  uint32_t crc_ = 0;
+  unsigned char trailer_[kChecksumSize] = {};
+};
 
 // Parses a file image into the handle's (empty) dictionary and tree, which
 // take the image over. Returns false with `error` set to a reason that

@@ -10,6 +10,7 @@
 // costs n steps, not n*n.
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 #include "toolkit_internal.h"
 #include "treefile_dictionary.h"
@@ -38,6 +39,10 @@ struct ValuePlace {
   const unsigned char *at = nullptr;
 };
 
+// Nothing to destroy at thread exit: a thread_local with a destructor makes
+// the C library register it at first use, and that registration aborts the
+// process when memory has run out.
+static_assert(std::is_trivially_destructible_v<ItemPlace> && std::is_trivially_destructible_v<ValuePlace>);
 thread_local ItemPlace t_item;
 thread_local ValuePlace t_value;
 

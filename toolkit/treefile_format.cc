@@ -297,6 +297,40 @@ uint32_t write_version(const unsigned char *head) {
   return stored == 0 ? read_version(head) : stored;
 }
 
+bool StreamCheck::take(const unsigned char *piece, size_t size, std::string &error) {
+  if (at_ == 0) {
+    if (!check_header(piece, size, size_, error)) return false;
+    // The design count opens the body and each design takes at least 5
+    // bytes (as read_dictionary counts them).
+    ByteReader in(piece + kHeaderSize, size - kHeaderSize, kHeaderSize);
+    const uint64_t body = size_ - kHeaderSize - kChecksumSize;
+    uint64_t designs = 0;
+    if (!in.varint(&designs)) return damaged(in, error);
+    if (designs > kMaxDesigns) {
+      in.fail_at(kHeaderSize, "too many designs");
+      return damaged(in, error);
+    }
+    if (designs * 5 > body) {
+      in.fail_at(kHeaderSize, "more designs than the file can hold");
+      return damaged(in, error);
+    }
+  }
+  const size_t end = size_ - kChecksumSize;  // where the checksummed bytes end
+  const size_t summed = at_ < end ? std::min(size, end - at_) : 0;
+  crc_ = crc32c(piece, summed, crc_);
+  for (size_t i = summed; i < size; ++i) trailer_[at_ + i - end] = piece[i];
+  at_ += size;
+  return true;
+}
+
+bool StreamCheck::finish(std::string &error) const {
+  if (at_ != size_ || crc_ != le32(trailer_)) {
+    error = "checksum mismatch";
+    return false;
+  }
+  return true;
+}
+
 bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::string &error) {
   const auto *bytes = reinterpret_cast<const unsigned char *>(image.get());
   // The tree keeps the image from the start: its nodes view their names and
@@ -308,7 +342,12 @@ bool parse(std::unique_ptr<char[]> image, size_t size, tk_TreeFile &file, std::s
     return false;
   }
   ByteReader in(bytes + kHeaderSize, size - kHeaderSize - kChecksumSize, kHeaderSize);
-  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) return damaged(in, error);
+  if (!read_dictionary(in, file.dictionary) || !read_nodes(in, file)) {
+    // A reader whose reads check the records reports what checking them
+    // here would have: a damaged record before this damage comes first.
+    if (file.mode == tk_TreeFile::Mode::read && file.records_unchecked && !check_records(file, error)) return false;
+    return damaged(in, error);
+  }
   return true;
 }
 
@@ -321,7 +360,7 @@ bool check_records(tk_TreeFile &file, std::string &error) {
   // is the one parse would have reported had nothing been deleted.
   tree.preorder(kRoot, [&](uint32_t i) {
     const Node &n = tree.node(i);
-    if (!sound || i == kRoot || !n.in_image) return;
+    if (!sound || i == kRoot || !n.in_image || n.record_checked) return;
     ByteReader check(reinterpret_cast<const unsigned char *>(n.record_data()), n.record_size,
                      tree.image_offset(n.record_data()));
     if (!check_record(*file.dictionary.designs[n.design], check)) sound = damaged(check, error);

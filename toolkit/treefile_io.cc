@@ -19,6 +19,7 @@
 // again once the new file is in place. Readers take no lock: they only ever
 // see whole files.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include <csignal>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "io.h"
@@ -115,9 +117,59 @@ int open_locked(const std::string &path, bool *missing, std::string &error) {
   return -1;
 }
 
+// Files above this size are checked in a first pass before any of them is
+// held (see check_streamed); smaller ones are read whole at once.
+constexpr size_t kStreamCheckAbove = size_t{64} << 20;
+constexpr size_t kStreamPiece = size_t{1} << 20;
+
+// Reads the whole file on `fd` once, a piece at a time, and checks it
+// (tk::tree::StreamCheck): a damaged large file is refused in about the time
+// of one read and in the memory of one piece, and one whose first count
+// cannot fit its size after the first piece. Leaves `fd` at the start of the
+// body when the file is sound.
+bool check_streamed(int fd, const tk_TreeFile &file, size_t size, const unsigned char *head, std::string &error) {
+  std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[kStreamPiece]);
+  if (!piece) {
+    error = failure_text("read", file.path, "it is too large for the memory left");
+    return false;
+  }
+  tk::tree::StreamCheck check(size);
+  std::memcpy(piece.get(), head, tk::tree::kHeaderSize);
+  size_t have = tk::tree::kHeaderSize;  // bytes of this piece already read
+  std::string reason;
+  for (size_t at = 0; at < size;) {
+    const size_t want = std::min(kStreamPiece, size - at) - have;
+    const ssize_t got = tk::io::read(fd, piece.get() + have, want);
+    if (got < 0) {
+      error = failure_text("read", file.path, errno);
+      return false;
+    }
+    if (static_cast<size_t>(got) != want) {
+      error = failure_text("read", file.path, "it shrank while it was read");
+      return false;
+    }
+    if (!check.take(piece.get(), have + want, reason)) {
+      error = file.path + ": " + reason;
+      return false;
+    }
+    at += have + want;
+    have = 0;
+  }
+  if (!check.finish(reason)) {
+    error = file.path + ": " + reason;
+    return false;
+  }
+  if (tk::io::seek(fd, static_cast<off_t>(tk::tree::kHeaderSize)) < 0) {
+    error = failure_text("read", file.path, errno);
+    return false;
+  }
+  return true;
+}
+
 // Reads the file on `fd` and loads it into `file`. The header is read and
 // checked first, so that something that is no tree file (however large) is
-// refused after 16 bytes; then the whole file is read with one read.
+// refused after 16 bytes; a large file is then checked as it is read once
+// (check_streamed); then the whole file is read with one read.
 bool load(int fd, tk_TreeFile &file, std::string &error) {
   struct stat st;
   if (tk::io::fstat(fd, &st) != 0) {
@@ -149,6 +201,7 @@ bool load(int fd, tk_TreeFile &file, std::string &error) {
             "); this one reads it but does not save into it";
     return false;
   }
+  if (size > kStreamCheckAbove && !check_streamed(fd, file, size, head, error)) return false;
   std::unique_ptr<char[]> image(new (std::nothrow) char[size]);
   if (!image) {
     error = failure_text("read", file.path, "it is too large for the memory left");
@@ -261,7 +314,9 @@ int lock_for_create(tk_TreeFile &file, std::string &error) {
     if (tk::io::fstat(fd, &held) == 0 && tk::io::stat(lock.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
         named.st_ino == held.st_ino) {
       if (tk::io::stat(target.c_str(), &made) != 0 && errno == ENOENT) {
-        file.creation_lock = lock;
+        // Moved, not copied: a copy could fail for want of memory with the
+        // lock file made and held, and leave it behind.
+        file.creation_lock = std::move(lock);
         return fd;
       }
       tk::io::unlink(lock.c_str());  // held, so ours to remove
@@ -335,11 +390,14 @@ bool replace_file(const std::string &path, tk_TreeFile &file, std::string &error
     return false;
   }
   if (has_old) remove_stale_temporaries(directory, base_of(target));
-  static unsigned long counter = 0;
+  // Threads saving different projects into one directory each take their
+  // own numbers: names within one process differ by the counter alone.
+  static std::atomic<unsigned long> counter{0};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temp = directory + "/" + temporary_prefix(base_of(target)) + std::to_string(getpid()) + "-" + std::to_string(++counter);
+    temp = directory + "/" + temporary_prefix(base_of(target)) + std::to_string(getpid()) + "-" +
+           std::to_string(counter.fetch_add(1, std::memory_order_relaxed) + 1);
     fd = tk::io::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd < 0 && (errno != EEXIST || attempt == 100)) {
       error = failure_text("create a temporary file in", directory, errno);
@@ -468,8 +526,11 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported mode \"%s\"", path, m.c_str());
     return nullptr;
   }
-  // Records are left unchecked only for a writer, whose close checks them.
-  if ((flags & ~TK_OPEN_CHECK_RECORDS_LATER) != 0 || (flags != 0 && how != Mode::update)) {
+  // Records are left unchecked for a writer, whose close checks them, or
+  // for a reader that reads most of them, each read checking its record.
+  const bool later = flags == TK_OPEN_CHECK_RECORDS_LATER && how == Mode::update;
+  const bool on_read = flags == TK_OPEN_CHECK_RECORDS_ON_READ && how == Mode::read;
+  if (flags != 0 && !later && !on_read) {
     tk::report(slot, "tk_TreeFileOpen", "Cannot open %s: unsupported flags %d with mode \"%s\"", path, flags,
                m.c_str());
     return nullptr;
@@ -481,7 +542,7 @@ TK_API tk_TreeFile *tk_TreeFileOpen(const char *path, const char *mode, int32_t 
   try {
     file = new_handle(path, how, error);
     if (file) {
-      file->records_unchecked = (flags & TK_OPEN_CHECK_RECORDS_LATER) != 0;
+      file->records_unchecked = flags != 0;
       bool missing = false;
       if (how == Mode::read) {
         // Non-blocking, so that a named pipe is refused as no project file

@@ -192,6 +192,7 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
                    ? tk::tree::decode_record(stored, in, scratch, cursor ? &head : nullptr) &&
                          (in.remaining() == 0 || in.fail("record longer than its design"))
                    : tk::tree::decode_checked_record(stored, in, scratch, cursor ? &head : nullptr);
+  if (whole && file.records_unchecked) node.record_checked = true;
   if (!whole) {
     tk::tree::free_record_contents(stored, scratch);
     if (scratch != local) tk_HeapFree(scratch);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "toolkit_internal.h"
 #include "treefile_dictionary.h"
 
 namespace tk::tree {
@@ -159,9 +160,11 @@ template <bool kCheck>
       if (!in.take(length, &bytes, "string runs past its record")) return false;
       if (kCheck && std::memchr(bytes, 0, length)) return in.fail("string holds a NUL byte");
       if (field) {
-        auto *text = static_cast<char *>(tk_HeapMalloc(length + 1));
+        // Every byte is written, so the block need not be zeroed first.
+        auto *text = static_cast<char *>(heap_alloc(length + 1));
         if (!text) return false;
         std::memcpy(text, bytes, length);
+        text[length] = '\0';
         tk_StringItem s{static_cast<int32_t>(count), text};
         std::memcpy(field, &s, sizeof s);
       }

@@ -194,7 +194,7 @@ uint32_t Tree::link(uint32_t parent, Node node, const HashMemo *memo) {
   }
   Node &p = nodes_[parent];
   node.parent = parent;
-  node.depth = static_cast<uint16_t>(p.depth + 1);
+  node.depth = static_cast<uint8_t>(p.depth + 1);
   node.prev = p.last;
   node.children = 0;
   if (p.last != kNone) nodes_[p.last].next = index; else p.first = index;

@@ -47,9 +47,12 @@ struct Node {
   uint32_t name_size = 0;
   uint32_t record_size = 0;
   const char *name_data = nullptr;  // the name; the record follows it after record_gap bytes
-  uint16_t depth = 0;               // 0 for the root
+  uint8_t depth = 0;                // 0 for the root; at most kMaxDepth
   uint8_t record_gap = 0;           // the record size's varint between them in a loaded image
   bool in_image = false;            // name_data views the loaded image, not the tree's own chunks
+  // A record of the image that a read has checked since its file was opened
+  // with the checks left for later: check_records need not decode it again.
+  mutable bool record_checked = false;
   // How many children the node has, or, with kTableBit, the number of the
   // hash table that holds them (and their count).
   uint32_t children = 0;

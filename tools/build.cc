@@ -1,5 +1,7 @@
 // Building projects through the public interface without leaking refused
 // nodes: the demo and `kestrum import` both build with these.
+#include <new>
+
 #include "cli.h"
 
 namespace kcli {
@@ -13,7 +15,7 @@ namespace {
 // out of the list without a report and it would then belong to nobody.
 template <class T, class Append, class Destroy>
 void hand_over(T *node, const std::string &what, Append append, Destroy destroy) {
-  if (!node) throw Failure("out of memory");
+  if (!node) throw std::bad_alloc();
   if (!node->node.name) {
     destroy(node);
     throw Failure("a " + what + " needs a name");
@@ -60,7 +62,7 @@ Processing::Processing() : root_(pm_ProcFilesCreate()), lists_(pm_ProcessListsCr
   if (!root_ || !lists_) {
     pm_ProcFilesDestroy(root_);
     pm_ProcessListsDestroy(lists_);
-    throw Failure("out of memory");
+    throw std::bad_alloc();
   }
 }
 

@@ -44,6 +44,12 @@ constexpr int kLevelCount = 3;
 // library's own list is internal; the tool's tests hold this copy to it.
 constexpr const char *kSpecialProcessNames[] = {"finanal", "unires"};
 
+// The names the project file keeps under its root for its own nodes (the
+// project's record and the three levels): neither a tile nor a project data
+// file can bear one, since the file keeps a node's children by name alone.
+// The library's own list is internal; the tool's tests hold this copy to it.
+constexpr const char *kFileRootNames[] = {"Project", "Root Files", "Primary Files", "Secondary Files"};
+
 // An error the tool reports: a one-line summary and, when the library gave
 // one, the report chain beneath it (outermost first, one line per report).
 class Failure : public std::runtime_error {
@@ -60,6 +66,10 @@ class Failure : public std::runtime_error {
 // chain indented beneath it. The summary is made printable here; the chain
 // already is (see Report::chain).
 void print_failure(std::ostream &err, const Failure &failure);
+
+// The most of one outside text (a descriptor, a report line quoting one)
+// that a message shows; the JSON documents carry the texts whole.
+constexpr std::size_t kQuoteLimit = 240;
 
 // Text that came from a file, a JSON document or the command line (names,
 // descriptors, report messages) as it may be shown on a terminal or in a
@@ -85,6 +95,9 @@ std::size_t utf8_length(std::string_view text, char32_t *code = nullptr);
 // a whole one (it may be megabytes). Not escaped: whatever prints the message
 // makes it printable.
 std::string excerpt(std::string_view text, std::size_t limit);
+// The same for a text whose end matters as much as its start (a path and
+// the system's reason after it): cut in the middle, "..." where it was cut.
+std::string shortened(std::string_view text, std::size_t limit = kQuoteLimit);
 
 // "1 check", "2 checks": a count with its noun agreeing.
 std::string counted(std::size_t count, const char *one, const char *many);
@@ -157,6 +170,15 @@ std::vector<pm_File *> files_of(pm_File *list);
 // Whether the file's descriptor names an existing file; a failing test
 // throws.
 bool file_present(pm_File *file);
+// What testing a data file's descriptor found. A test that fails (a
+// descriptor too long for the system, a directory that may not be searched)
+// makes that one file untestable, with the reason shortened for a message.
+enum class FileState { kNoDescriptor, kPresent, kMissing, kUntestable };
+struct FileCheck {
+  FileState state = FileState::kNoDescriptor;
+  std::string reason;  // only when untestable
+};
+FileCheck check_data_file(pm_File *file);
 // A path beneath the project's directory as "$PROJECT/rest"; any other path
 // unchanged. Only whole directory names match: a sibling directory whose
 // name merely begins with the project directory's name is not beneath it.
@@ -296,7 +318,9 @@ class Processing {
 // a new file beside the target, which then takes the target's name. An
 // existing target is refused ("PATH already exists (use --force to replace
 // it)") unless `replace`; when replaced, a link is followed to the file it
-// names and that file's permissions are kept.
+// names and that file's permissions are kept. Only a regular file is ever
+// replaced: a directory, device, pipe or socket is refused. Every file the
+// tool writes itself goes through here.
 void write_file(const std::string &path, bool replace, const std::function<void(std::ostream &)> &write);
 // The refusal of an existing file, the same for every command that writes.
 [[noreturn]] void refuse_existing(const std::string &path);
@@ -311,6 +335,10 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace = false
 // Each adds its subcommand to the app; when the subcommand is chosen, its
 // callback stores the work to run in `selected`.
 using Command = std::function<int(std::ostream &out, std::ostream &err)>;
+// Runs the tool on a command line as main() does, printing on `out` and
+// `err`, and returns its exit status. Nothing escapes: running out of memory
+// anywhere, reading the command line included, is an error like any other.
+int run_tool(int argc, char **argv, std::ostream &out, std::ostream &err) noexcept;
 void add_demo_command(CLI::App &app, Command &selected);
 void add_show_commands(CLI::App &app, Command &selected);   // show, ready
 void add_transfer_commands(CLI::App &app, Command &selected);  // export, import

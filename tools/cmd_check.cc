@@ -4,6 +4,8 @@
 // whose data moved shows one line per directory that went, not one per file.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+
 #include "json.h"
 #include "relink.h"
 
@@ -23,17 +25,32 @@ struct CheckResult {
 
 CheckResult check_project(pm_Project *project) {
   CheckResult result;
-  const std::vector<DataFile> files = data_files(project);
-  result.data_files = files.size();
-  for (const DataFile &file : files) {
-    if (file.present) continue;
+  for_each_data_file(project, [&](DataFile &&file) {
+    ++result.data_files;
+    if (file.present) return;
     if (file.descriptor.empty()) ++result.no_descriptor;
-    result.problems.push_back(file);
-  }
+    result.problems.push_back(std::move(file));
+  });
   result.directories = missing_by_directory(result.problems);
   result.samples = static_cast<std::size_t>(pm_ProjectGetTotalSamples(project));
   result.tiles = all_nodes(project).size() - 1 - result.samples;
   return result;
+}
+
+const char *problem_name(const DataFile &problem) {
+  switch (problem.check.state) {
+    case FileState::kNoDescriptor: return "no_descriptor";
+    case FileState::kUntestable: return "untestable";
+    default: return "missing";
+  }
+}
+
+std::string problem_text(const DataFile &problem) {
+  switch (problem.check.state) {
+    case FileState::kNoDescriptor: return "no descriptor";
+    case FileState::kUntestable: return shortened(problem.stored) + " cannot be tested (" + problem.check.reason + ")";
+    default: return shortened(problem.stored) + " does not exist";
+  }
 }
 
 void print_check(std::ostream &out, const std::string &file, const CheckResult &result, bool by_directory) {
@@ -45,8 +62,10 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
     out << "every descriptor names an existing file\n";
     return;
   }
+  const bool untestable = std::any_of(result.problems.begin(), result.problems.end(),
+                                      [](const DataFile &p) { return p.check.state == FileState::kUntestable; });
   out << result.problems.size() << " of " << counted(result.data_files, "descriptor", "descriptors")
-      << (result.problems.size() == 1 ? " names" : " name") << " no file";
+      << (result.problems.size() == 1 ? " names" : " name") << " no file" << (untestable ? " or cannot be tested" : "");
   if (by_directory) {
     out << ", by directory:\n";
     for (const auto &[directory, count] : result.directories)
@@ -55,10 +74,8 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
     return;
   }
   out << ":\n";
-  for (const DataFile &problem : result.problems) {
-    const std::string what = problem.descriptor.empty() ? "no descriptor" : problem.stored + " does not exist";
-    out << "  " << printable(problem.node + "  " + problem.type + ": " + what) << "\n";
-  }
+  for (const DataFile &problem : result.problems)
+    out << "  " << printable(problem.node + "  " + problem.type + ": " + problem_text(problem)) << "\n";
 }
 
 void print_check_json(std::ostream &out, const std::string &file, const CheckResult &result, bool by_directory) {
@@ -70,7 +87,7 @@ void print_check_json(std::ostream &out, const std::string &file, const CheckRes
     entry["node"] = text_json(problem.node);
     entry["type"] = text_json(problem.type);
     entry["descriptor"] = problem.unset ? Json(nullptr) : text_json(problem.stored);
-    entry["problem"] = problem.descriptor.empty() ? "no_descriptor" : "missing";
+    entry["problem"] = problem_name(problem);
     problems.push_back(std::move(entry));
   }
   Json directories = Json::array();

@@ -67,6 +67,8 @@ int run_relink(const RelinkArguments &arguments, std::ostream &out, std::ostream
     for (const Ambiguity &open : plan.ambiguous) {
       out << "  " << printable(open.file.node + "  " + open.file.type + ": " + open.file.stored) << "\n";
       for (const std::string &candidate : open.candidates) out << "    could be " << printable(candidate) << "\n";
+      if (open.count > open.candidates.size())
+        out << "    and " << open.count - open.candidates.size() << " more of that name\n";
     }
   }
   if (!plan.not_found.empty()) {

@@ -7,9 +7,13 @@ namespace kcli {
 
 namespace {
 
-const char *file_state(pm_File *file, const std::optional<std::string> &descriptor) {
-  if (!descriptor || descriptor->empty()) return "no_descriptor";
-  return file_present(file) ? "present" : "missing";
+const char *file_state(pm_File *file) {
+  switch (check_data_file(file).state) {
+    case FileState::kNoDescriptor: return "no_descriptor";
+    case FileState::kPresent: return "present";
+    case FileState::kUntestable: return "untestable";
+    default: return "missing";
+  }
 }
 
 // The tree as a document: the project as export writes it, and beside it
@@ -25,7 +29,7 @@ void print_tree_json(std::ostream &out, const std::string &file, pm_Project *pro
       entry["level"] = node.level;
       entry["type"] = text_json(take(pm_FileGetType(data)));
       entry["descriptor"] = descriptor ? text_json(project_relative(project, *descriptor)) : Json(nullptr);
-      entry["state"] = file_state(data, descriptor);
+      entry["state"] = file_state(data);
       data_files.push_back(std::move(entry));
     }
   }

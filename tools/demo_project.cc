@@ -4,11 +4,11 @@
 // three levels, some of them on disk and some not; PFA files and processes on
 // every level; a process that is ready everywhere, one that is ready nowhere,
 // one that is ready at some nodes only, and a process whose optional inputs
-// are enough when any one of them exists.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+// are enough when any one of them exists. Every output has a data file to
+// write to, most of them not made yet, so that a workflow plans every job
+// whose inputs are there.
 #include <filesystem>
+#include <new>
 
 #include "cli.h"
 
@@ -24,17 +24,12 @@ struct DemoFile {
   bool on_disk;
 };
 
-// Writes a placeholder file; a file already there is left alone and
-// refused unless `replace` asks for it to be overwritten.
+// Writes a placeholder file; a file already there is refused unless
+// `replace` asks for it to be replaced (only a regular file ever is).
 void write_placeholder(const fs::path &path, bool replace) {
   fs::create_directories(path.parent_path());
-  std::FILE *out = std::fopen(path.c_str(), replace ? "w" : "wx");
-  if (!out && errno == EEXIST) refuse_existing(path.string());
-  if (!out)
-    throw Failure("cannot write " + path.string() + ": " + std::strerror(errno));
   const std::string text = "kestrum demo data: " + path.filename().string() + "\n";
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  if (std::fclose(out) != 0 || !written) throw Failure("cannot write " + path.string());
+  write_file(path.string(), replace, [&](std::ostream &out) { out << text; });
 }
 
 void add_files(const fs::path &root, bool replace, void *parent, std::initializer_list<DemoFile> files) {
@@ -59,7 +54,7 @@ pm_Process *make_process(const fs::path &params, const char *name, const char *t
     for (pm_Argument *argument : arguments) pm_ArgumentDestroy(argument);
     report.raise_if(std::string("cannot create process ") + name);
   }
-  if (!process) throw Failure("out of memory");
+  if (!process) throw std::bad_alloc();
   auto next = arguments.begin();
   try {
     for (; next != arguments.end(); ++next) append_argument(process, *next);
@@ -81,7 +76,7 @@ pm_Argument *argument(const char *name, const char *value, pm_PFAType type, pm_A
 ProjectPtr build_demo_project(const std::string &directory, bool replace) {
   const fs::path root = fs::absolute(directory);
   ProjectPtr project(pm_ProjectCreate());
-  if (!project) throw Failure("out of memory");
+  if (!project) throw std::bad_alloc();
   pm_Project *p = project.get();
   pm_ProjectSetType(p, 1);
   pm_ProjectSetUseDotGrid(p, 1);
@@ -90,7 +85,8 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace) {
   add_files(root, replace, p,
             {{"overview", "data/overview.img", true},
              {"boundary", "data/boundary.shp", true},
-             {"report", "data/report.txt", false}});
+             {"report", "data/report.txt", false},
+             {"mosaic", "data/mosaic.img", false}});
 
   struct DemoSample {
     const char *name;
@@ -115,13 +111,14 @@ ProjectPtr build_demo_project(const std::string &directory, bool replace) {
     const std::string tile_dir = std::string("tiles/") + tile_plan.name + "/";
     add_files(root, replace, tile,
               {{"photo", (tile_dir + "photo.img").c_str(), tile_plan.photo_on_disk},
-               {"mask", (tile_dir + "mask.aoi").c_str(), true}});
+               {"mask", (tile_dir + "mask.aoi").c_str(), true},
+               {"segments", (tile_dir + "segments.shp").c_str(), false}});
     for (const DemoSample &sample_plan : tile_plan.samples) {
       pm_Sample *sample = append_sample(tile, pm_SampleCreate(sample_plan.name));
       const std::string sample_dir = tile_dir + sample_plan.name + "/";
-      add_files(root, replace, sample, {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk}});
-      if (sample_plan.counted)
-        add_files(root, replace, sample, {{"counts", (sample_dir + "counts.txt").c_str(), true}});
+      add_files(root, replace, sample,
+                {{"plot", (sample_dir + "plot.img").c_str(), sample_plan.plot_on_disk},
+                 {"counts", (sample_dir + "counts.txt").c_str(), sample_plan.counted}});
     }
     progress.step();
   }

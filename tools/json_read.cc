@@ -11,6 +11,7 @@
 #include <functional>
 #include <initializer_list>
 #include <iterator>
+#include <new>
 #include <unordered_set>
 
 #include "json.h"
@@ -79,6 +80,48 @@ std::string in_quotes(const std::string &text) { return "\"" + excerpt(text, kQu
 // at once (a null keeps its place, so that the array's length still gives
 // the place of what follows). The document's long lists are thus never held
 // whole, while the checks above see every part of the text.
+// The JSON library's destructor takes memory to flatten a container that
+// still holds elements, and a destructor that finds none ends the process.
+// So a value the importer lets go of is emptied first, bottom-up, here
+// (values are at most kMaxDepth deep): what is destroyed afterwards holds
+// nothing and takes no memory.
+void dismantle(Json &value) noexcept {
+  if (value.is_array()) {
+    auto &elements = value.get_ref<Json::array_t &>();
+    for (Json &element : elements) dismantle(element);
+    elements.clear();
+  } else if (value.is_object()) {
+    auto &members = value.get_ref<Json::object_t &>();
+    for (auto &member : members) dismantle(member.second);
+    members.clear();
+  }
+}
+
+// A document that is dismantled before it is destroyed, whichever way the
+// import ends.
+struct Document {
+  Json value;
+  Document() = default;
+  Document(const Document &) = delete;
+  Document &operator=(const Document &) = delete;
+  ~Document() { dismantle(value); }
+};
+
+// Makes room for one more member of an object. The vector's own growth
+// would copy every member (their keys are const, so they cannot move) and
+// then destroy the originals, values and all; here the keys are copied first
+// (running out of memory then leaves the object as it was) and the values
+// swapped over, which takes no memory.
+void make_room(Json::object_t &members) {
+  if (members.size() < members.capacity()) return;
+  auto &old = static_cast<Json::object_t::Container &>(members);
+  Json::object_t::Container grown;
+  grown.reserve(std::max<std::size_t>(8, old.size() * 2));
+  for (const auto &member : old) grown.emplace_back(member.first, Json());
+  for (std::size_t i = 0; i < old.size(); ++i) grown[i].second.swap(old[i].second);
+  old.swap(grown);
+}
+
 class Builder final : public DocumentReader {
  public:
   using Take = std::function<bool(const std::string &key, std::size_t index, const Json &element)>;
@@ -126,6 +169,7 @@ class Builder final : public DocumentReader {
     }
     // The value follows; its slot is made now so that it has its place.
     // Keys are known to be new, so the map's search on insert is skipped.
+    make_room(members);
     members.Json::object_t::Container::emplace_back(std::move(key), Json());
     return true;
   }
@@ -191,7 +235,10 @@ class Builder final : public DocumentReader {
     if (frames_.size() != 2 || !frames_[0].value->is_object() || !frames_[1].value->is_array()) return;
     auto &elements = frames_[1].value->get_ref<Json::array_t &>();
     const std::string &key = frames_[0].value->get_ref<const Json::object_t &>().back().first;
-    if (take_(key, elements.size() - 1, elements.back())) elements.back() = Json();
+    if (take_(key, elements.size() - 1, elements.back())) {
+      dismantle(elements.back());
+      elements.back() = Json();
+    }
   }
 
   bool open(Json &&container) {
@@ -396,9 +443,20 @@ std::optional<std::string> absolute(const std::string &directory, const std::opt
   return project_absolute(directory, *name);
 }
 
+// The project file keeps a node's children by name alone, whatever their
+// kind: a name that would meet another under the same node in the file is
+// refused here, where the document still says where it is, rather than by
+// the save at the end.
+bool root_name(const std::string &name) {
+  return std::find(std::begin(kFileRootNames), std::end(kFileRootNames), name) != std::end(kFileRootNames);
+}
+const char *const kRootNameClash = "the project file keeps this name for a node of its own";
+
 void read_file(const Field &element, void *parent, const std::string &directory) {
   const Object file(*element.value, element.where, {"type", "descriptor", "time", "verified", "comment"});
   const std::optional<std::string> type = file.text("type", true);
+  if (static_cast<pm_Node *>(parent)->kind == PM_KIND_PROJECT && type && root_name(*type))
+    bad(element.where / "type", kRootNameClash);
   const std::optional<std::string> descriptor = absolute(directory, file.text("descriptor"));
   const double time = file.time("time");
   const std::optional<std::string> verified = file.text("verified");
@@ -421,7 +479,7 @@ pm_Process *read_process(const Field &element, const std::string &directory) {
   pm_Process *process =
       pm_ProcessCreate(c_str(name), c_str(fields.text("title")), c_str(params), c_str(labels),
                        c_str(fields.text("suffix")), fields.enumeration("output", pm::kOutputNames));
-  if (!process) bad(element.where, "out of memory");
+  if (!process) throw std::bad_alloc();
   try {
     for (const Field &item : fields.array("arguments")) {
       const Object argument(*item.value, item.where, {"name", "value", "type", "mode", "hide"});
@@ -445,6 +503,7 @@ void read_tile(const Field &tile_field, pm_Project *project, const std::string &
   const Object tile_plan(*tile_field.value, tile_field.where, {"name", "selection", "files", "samples"});
   const std::optional<std::string> name = tile_plan.text("name", true);
   const int32_t selection = tile_plan.enumeration("selection", pm::kSelectionNames);
+  if (root_name(*name)) bad(tile_field.where / "name", kRootNameClash);
   pm_Tile *tile = nullptr;
   at(tile_field.where / "name", [&] { tile = append_tile(project, pm_TileCreate(name->c_str())); });
   pm_TileSetAutomatic(tile, selection);
@@ -453,6 +512,8 @@ void read_tile(const Field &tile_field, pm_Project *project, const std::string &
     const Object sample_plan(*sample_field.value, sample_field.where, {"name", "selection", "files"});
     const std::optional<std::string> sample_name = sample_plan.text("name", true);
     const int32_t sample_selection = sample_plan.enumeration("selection", pm::kSelectionNames);
+    if (pm_FileFind(tile->files, sample_name->c_str()))
+      bad(sample_field.where / "name", "a data file of this tile has the same name; the project file cannot hold both");
     pm_Sample *sample = nullptr;
     at(sample_field.where / "name", [&] { sample = append_sample(tile, pm_SampleCreate(sample_name->c_str())); });
     pm_SampleSetAutomatic(sample, sample_selection);
@@ -486,9 +547,22 @@ void read_level(pm_Level level, const Field &level_field, Processing &processing
 // lists build into separate parts of the project, so the order in which
 // they arrive changes nothing.
 class Importer {
+  // Tiles and project data files arrive in either order, so a tile that
+  // bears a project data file's name is looked for once both lists are in.
+  static void refuse_tiles_named_like_files(pm_Project *project) {
+    std::unordered_set<std::string_view> files;
+    for (pm_File *file = project->files; file; file = reinterpret_cast<pm_File *>(file->node.next))
+      if (file->node.name) files.insert(file->node.name);
+    std::size_t index = 0;
+    for (pm_Tile *tile = project->tiles; tile; tile = reinterpret_cast<pm_Tile *>(tile->node.next), ++index)
+      if (tile->node.name && files.count(tile->node.name))
+        bad(Pointer() / "tiles" / index / "name",
+            "a project data file has the same name; the project file cannot hold both");
+  }
+
  public:
   explicit Importer(std::string directory) : directory_(std::move(directory)), project_(pm_ProjectCreate()) {
-    if (!project_) throw Failure("out of memory");
+    if (!project_) throw std::bad_alloc();
   }
 
   // An element of a top-level list; false when `key` is not one.
@@ -532,6 +606,9 @@ class Importer {
       const std::size_t length = top.length(kLists[list]);
       if (list == 2 && length > kLevelCount)
         bad(Pointer() / "levels" / kLevelCount, "there are only three levels (project, tiles, samples)");
+      // The tiles built are those before the list's first fault, so a clash
+      // among them comes first in the document.
+      if (list == 1) refuse_tiles_named_like_files(p);
       if (faults_[list]) throw *faults_[list];
     }
     processing_.apply(p);
@@ -552,11 +629,11 @@ class Importer {
 template <class Read>
 ProjectPtr import_with(Read read, const std::string &source, const std::string &directory) {
   Importer importer(directory);
-  Json document;
-  Builder builder(document, [&importer](const std::string &key, std::size_t index, const Json &element) {
+  Document document;
+  Builder builder(document.value, [&importer](const std::string &key, std::size_t index, const Json &element) {
     return importer.take(key, index, element);
   });
-  if (read(builder)) return importer.finish(document);
+  if (read(builder)) return importer.finish(document.value);
   if (builder.fault()) throw *builder.fault();
   throw Failure("bad JSON in " + source + ": " + builder.syntax());
 }

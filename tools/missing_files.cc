@@ -3,8 +3,7 @@
 
 namespace kcli {
 
-std::vector<DataFile> data_files(pm_Project *project) {
-  std::vector<DataFile> files;
+void for_each_data_file(pm_Project *project, const std::function<void(DataFile &&)> &visit) {
   const std::vector<NodeRef> nodes = all_nodes(project);
   Progress progress("checking data files", nodes.size());
   for (const NodeRef &node : nodes) {
@@ -17,19 +16,21 @@ std::vector<DataFile> data_files(pm_Project *project) {
       entry.unset = !descriptor;
       entry.descriptor = descriptor.value_or(std::string());
       entry.stored = project_relative(project, entry.descriptor);
-      // An empty descriptor names nothing, whatever the file system says of "".
-      entry.present = !entry.descriptor.empty() && file_present(file);
-      files.push_back(std::move(entry));
+      // An empty descriptor names nothing, whatever the file system says of
+      // ""; a descriptor that cannot be tested is a problem, not an error.
+      entry.check = check_data_file(file);
+      entry.present = entry.check.state == FileState::kPresent;
+      visit(std::move(entry));
     }
     progress.step();
   }
-  return files;
 }
 
 std::vector<DataFile> missing_files(pm_Project *project) {
   std::vector<DataFile> missing;
-  for (DataFile &file : data_files(project))
+  for_each_data_file(project, [&](DataFile &&file) {
     if (!file.present) missing.push_back(std::move(file));
+  });
   return missing;
 }
 

@@ -82,8 +82,8 @@ PackResult pack_project(pm_Project *project, const PackOptions &options) {
   result.project_file = out + "/" + project_name;
   std::vector<Placement> placements;
   std::set<std::string> inside;  // places of the files inside the project's directory
-  for (DataFile &file : data_files(project)) {
-    if (file.descriptor.empty()) continue;
+  for_each_data_file(project, [&](DataFile &&file) {
+    if (file.descriptor.empty()) return;
     Placement placement;
     placement.place = relative_inside(file.stored);
     placement.internal = !placement.place.empty();
@@ -91,7 +91,7 @@ PackResult pack_project(pm_Project *project, const PackOptions &options) {
     if (placement.internal) inside.insert(placement.place);
     placement.file = std::move(file);
     placements.push_back(std::move(placement));
-  }
+  });
   std::string external = "external";
   for (int n = 2;; ++n) {
     const auto clash = inside.lower_bound(external);

@@ -37,11 +37,12 @@ void print_files(std::ostream &out, pm_Project *project, pm_File *list, const st
   for (pm_File *file : files) width = std::max(width, printable(take(pm_FileGetType(file))).size());
   for (pm_File *file : files) {
     const std::optional<std::string> descriptor = take_optional(pm_FileGetDescriptor(file));
-    const char *state = !descriptor || descriptor->empty() ? "no file" : file_present(file) ? "present" : "missing";
-    out << indent << std::left << std::setw(8) << state << std::setw(static_cast<int>(width) + 2)
-        << printable(take(pm_FileGetType(file)))
-        << (descriptor ? printable(project_relative(project, *descriptor)) : "")
-        << "\n";
+    const FileCheck check = check_data_file(file);
+    const char *const states[] = {"no file", "present", "missing", "error"};
+    out << indent << std::left << std::setw(8) << states[static_cast<int>(check.state)]
+        << std::setw(static_cast<int>(width) + 2) << printable(take(pm_FileGetType(file)))
+        << (descriptor ? printable(shortened(project_relative(project, *descriptor))) : "") << "\n";
+    if (check.state == FileState::kUntestable) out << indent << "        cannot be tested: " << printable(check.reason) << "\n";
     const double time = pm_FileGetDate(file);
     const std::optional<std::string> verified = take_optional(pm_FileGetVerified(file));
     const std::optional<std::string> comment = take_optional(pm_FileGetComment(file));

@@ -32,10 +32,12 @@ struct DataFile {
   bool unset = false;      // there is no descriptor at all, not even an empty one
   std::string stored;      // as the project file stores it ("$PROJECT/...")
   bool present = false;    // the descriptor names an existing file
+  FileCheck check;         // what testing the descriptor found (untestable: why)
 };
 
-// Every data file of the project in tree order, each tested once.
-std::vector<DataFile> data_files(pm_Project *project);
+// Every data file of the project in tree order, each tested once, handed to
+// `visit` as it is found (so that a caller keeps only what it needs).
+void for_each_data_file(pm_Project *project, const std::function<void(DataFile &&)> &visit);
 // Those whose descriptor names no file, those without a descriptor included.
 std::vector<DataFile> missing_files(pm_Project *project);
 
@@ -85,13 +87,15 @@ struct Change {
 };
 
 // A missing file with more than one equally good candidate: left alone.
+constexpr std::size_t kCandidatesKept = 10;
 struct Ambiguity {
   DataFile file;
-  std::vector<std::string> candidates;  // absolute names, in walk order
+  std::vector<std::string> candidates;  // absolute names, at most kCandidatesKept of them
+  std::size_t count = 0;                // all of them
 };
 
 struct RelinkPlan {
-  std::vector<Change> changes;        // in tree order
+  std::vector<Change> changes;        // by prefix rule in tree order, then those found by search
   std::vector<Ambiguity> ambiguous;
   std::vector<DataFile> not_found;    // missing and neither rewritten nor ambiguous (those without a descriptor excluded)
   std::size_t missing = 0;            // descriptors that named no file before (with a descriptor)

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "out_of_memory.h"
 
 namespace kcli {
 
@@ -91,6 +92,15 @@ std::string excerpt(std::string_view text, std::size_t limit) {
   return out;
 }
 
+std::string shortened(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  const std::string head = excerpt(text, limit / 2);  // ends in "..."
+  // The tail starts where a character begins, at most limit / 2 bytes before the end.
+  std::size_t at = text.size() - limit / 2;
+  while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xc0) == 0x80) ++at;
+  return head + std::string(text.substr(at));
+}
+
 std::string printable(std::string_view text, char quote) {
   std::string out;
   out.reserve(text.size() + (quote ? 2 : 0));
@@ -139,7 +149,9 @@ std::vector<std::string> Report::lines() const {
   for (const tk_ErrorReport *report = report_; report; report = tk_ErrorReportGetCause(report)) {
     const char *function = tk_ErrorReportGetFunction(report);
     const char *message = tk_ErrorReportGetMessage(report);
-    lines.push_back(std::string(function ? function : "") + ": " + (message ? message : ""));
+    // A report may quote a value of any length (a descriptor of thousands of
+    // bytes); each line keeps its start and its end, where the reason is.
+    lines.push_back(shortened(std::string(function ? function : "") + ": " + (message ? message : "")));
   }
   return lines;
 }
@@ -169,26 +181,32 @@ std::optional<std::string> take_optional(char *text) {
 }
 
 ProjectPtr load_project(const std::string &path) {
-  Report report;
-  ProjectPtr project(pm_ProjectLoad(path.c_str(), 0, report.slot()));
-  report.raise_if("cannot load " + path);
-  if (!project) throw Failure("cannot load " + path);
-  return project;
+  return while_doing("loading " + printable(path), [&] {
+    Report report;
+    ProjectPtr project(pm_ProjectLoad(path.c_str(), 0, report.slot()));
+    report.raise_if("cannot load " + path);
+    if (!project) throw Failure("cannot load " + path);
+    return project;
+  });
 }
 
 void save_project(pm_Project *project, const std::string &path) {
-  // The library derives the project's directory from the name it is given;
-  // an absolute name keeps that independent of later directory changes.
-  const std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
-  Report report;
-  const int bound = pm_ProjectSetFilename(project, absolute.c_str(), report.slot());
-  report.raise_if("cannot use " + path + " as the project file");
-  if (!bound) throw Failure("cannot use " + path + " as the project file");
-  // Always the whole project into a new file, which takes the place of any
-  // old one only once it is complete (links followed, permissions kept,
-  // another writer's lock honoured): never a merge into what is there.
-  pm_ProjectSaveAs(project, absolute.c_str(), 0, report.slot());
-  report.raise_if("cannot save " + path);
+  while_doing("saving " + printable(path), [&] {
+    // The library derives the project's directory from the name it is
+    // given; an absolute name keeps that independent of later directory
+    // changes.
+    const std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
+    Report report;
+    const int bound = pm_ProjectSetFilename(project, absolute.c_str(), report.slot());
+    report.raise_if("cannot use " + path + " as the project file");
+    if (!bound) throw Failure("cannot use " + path + " as the project file");
+    // Always the whole project into a new file, which takes the place of
+    // any old one only once it is complete (links followed, permissions
+    // kept, another writer's lock honoured): never a merge into what is
+    // there.
+    pm_ProjectSaveAs(project, absolute.c_str(), 0, report.slot());
+    report.raise_if("cannot save " + path);
+  });
 }
 
 void refuse_existing(const std::string &path) {
@@ -263,7 +281,11 @@ void write_file(const std::string &path, bool replace, const std::function<void(
   mode_t mode = 0;
   if (fs::exists(status)) {
     if (!replace) refuse_existing(path);
+    // A device, a pipe or a socket under that name is nobody's output file:
+    // renaming over it would destroy it, so it is refused as the library's
+    // saves refuse it.
     if (fs::is_directory(status)) throw Failure(path + " is a directory");
+    if (!fs::is_regular_file(status)) throw Failure(path + " is not a regular file");
     mode = static_cast<mode_t>(status.permissions() & fs::perms::mask);
   } else {
     mode = ::umask(0);
@@ -335,6 +357,18 @@ bool file_present(pm_File *file) {
   const int present = pm_FileDescriptorExists(file, report.slot());
   report.raise_if("cannot test whether a data file exists");
   return present != 0;
+}
+
+FileCheck check_data_file(pm_File *file) {
+  const char *descriptor = file->descriptor;
+  if (!descriptor || !*descriptor) return {FileState::kNoDescriptor, {}};
+  Report report;
+  const int present = pm_FileDescriptorExists(file, report.slot());
+  if (report) {
+    const std::vector<std::string> lines = report.lines();
+    return {FileState::kUntestable, lines.back()};  // the innermost report says why
+  }
+  return {present ? FileState::kPresent : FileState::kMissing, {}};
 }
 
 namespace {

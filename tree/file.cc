@@ -12,11 +12,10 @@ PM_API pm_File *pm_FileCreate(const char *type, const char *descriptor, double t
   auto *file = pm::as_kind<pm_File>(pm::node_alloc(sizeof(pm_File), PM_KIND_NONE));
   if (!file) return nullptr;
   pm_FileInitialize(file);
-  file->node.name = tk_StrDuplicate(type);
-  file->descriptor = tk_StrDuplicate(descriptor);
   file->time = time;
-  file->verified = tk_StrDuplicate(verified);
-  file->comment = tk_StrDuplicate(comment);
+  if (!pm::copy_text(&file->node.name, type) || !pm::copy_text(&file->descriptor, descriptor) ||
+      !pm::copy_text(&file->verified, verified) || !pm::copy_text(&file->comment, comment))
+    return pm_FileDestroy(file);
   return file;
 }
 

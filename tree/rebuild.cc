@@ -4,10 +4,15 @@
 //
 // A rebuild keeps every record whose name survives (with all it owns and its
 // change state: moving a node marks nothing), creates the missing ones and
-// destroys the rest, which marks their owner changed. When a rebuild stops on
-// a failure nothing is lost or leaked: the record that could not be placed is
+// destroys the rest, which marks their owner changed. Every new record is
+// made before anything moves, so a rebuild that runs out of memory leaves the
+// list as it was. Only a name given twice stops a rebuild part way: nothing
+// is lost or leaked then either, the record that could not be placed is
 // released if it was new, and every former record not yet reached is put
 // back after the ones already placed.
+
+#include <new>
+#include <vector>
 
 #include "node/lifecycle.h"
 #include "node/list_append.h"
@@ -30,6 +35,49 @@ T *take_named(pm::NameIndex &index, T **list, const char *name) noexcept {
   pm_Node *found = index.take(&head, name);
   *list = pm::as_kind<T>(head);
   return pm::as_kind<T>(found);
+}
+
+// The new nodes of a rebuild, made before anything moves, so that running
+// out of memory leaves the owner's list as it was. For each name the former
+// node that bears it is kept (the first name that a former node bears takes
+// it); every other name gets a node from `create(name, slot)` (null with a
+// report when it cannot be made). The result holds the new node for each
+// name and null where a former node is kept; false, with every new node
+// released and the report left, when one could not be made.
+template <typename Child, typename Create>
+bool make_new_nodes(pm::Reporter &r, const std::vector<const char *> &names, const pm::NameIndex &former_names,
+                    Child *former, std::vector<Child *> &made, Child *(*destroy)(Child *), Create create) noexcept {
+  bool whole = true;
+  try {
+    made.assign(names.size(), nullptr);
+    pm::NameSet given;
+    given.reserve(names.size());
+    for (size_t i = 0; i < names.size() && whole; ++i) {
+      const bool keep = given.insert(names[i]).second && former_names.holds(pm::as_node(former), names[i]);
+      if (!keep) whole = (made[i] = create(names[i])) != nullptr;
+    }
+  } catch (const std::bad_alloc &) {
+    r.push(nullptr, "Out of memory planning the list");
+    whole = false;
+  }
+  if (!whole) {
+    for (Child *child : made) destroy(child);
+    made.clear();
+  }
+  return whole;
+}
+
+// The names of a rebuild, from `count` entries up to the first null one; an
+// empty list when memory runs out (with a report).
+std::vector<const char *> given_names(pm::Reporter &r, int count, const char *const *names) noexcept {
+  std::vector<const char *> out;
+  try {
+    for (int i = 0; names && i < count && names[i]; ++i) out.push_back(names[i]);
+  } catch (const std::bad_alloc &) {
+    r.push(nullptr, "Out of memory reading the names");
+    out.clear();
+  }
+  return out;
 }
 
 // What differs between rebuilding a project's tiles and a tile's samples.
@@ -63,35 +111,44 @@ void restore_rest(Owner *owner, Child *rest, const ChildKind<Owner, Child> &kind
 }
 
 // Makes the owner's list exactly the named children, in the order of the
-// names; new children get one data file per entry of `associations`.
+// names; new children get one data file per entry of `associations`. Every
+// new child is made first: when one cannot be, nothing has moved. Only a
+// name given twice is refused while placing, and then the children placed
+// before it stay first, followed by the former ones not reached.
 template <typename Owner, typename Child>
-void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *const *names,
+void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *const *given,
                       pm_PFAFile *associations, const ChildKind<Owner, Child> &kind) noexcept {
-  // The former children keep their parent until they are placed again, so
-  // destroying the ones left over marks the owner changed.
+  std::vector<const char *> names = given_names(r, count, given);
+  if (r.failed()) return;
   Child *former = first_of(owner->*kind.list);
-  owner->*kind.list = nullptr;
   // Indexes by name keep a rebuild of n children linear; a name the
   // appender declines goes through the ordinary append and its reports.
   pm::NameIndex former_names(pm::as_node(former));
-  pm::ListAppender placed(pm::as_node(owner), nullptr);
-  for (int i = 0; names && i < count && names[i]; ++i) {
-    Child *child = take_named(former_names, &former, names[i]);
-    bool created = child == nullptr;
-    if (created) {
-      child = kind.create(names[i]);
-      if (!child) {
-        r.push(nullptr, "Out of memory creating %s", names[i]);
-        break;
-      }
-      pm::InnerSlot inner;
-      pm_SetFileListFromPFA(associations, child, &inner);
-      if (inner) {
-        r.push_name(inner.take(), kind.set_files_failed, names[i]);
-        kind.destroy(child);
-        break;
-      }
+  std::vector<Child *> made;
+  bool whole = make_new_nodes(r, names, former_names, former, made, kind.destroy, [&](const char *name) -> Child * {
+    Child *child = kind.create(name);
+    if (!child) {
+      r.push(nullptr, "Out of memory creating %s", name);
+      return nullptr;
     }
+    pm::InnerSlot inner;
+    pm_SetFileListFromPFA(associations, child, &inner);
+    if (inner) {
+      r.push_name(inner.take(), kind.set_files_failed, name);
+      return kind.destroy(child);
+    }
+    return child;
+  });
+  if (!whole) return;
+
+  // The former children keep their parent until they are placed again, so
+  // destroying the ones left over marks the owner changed.
+  owner->*kind.list = nullptr;
+  pm::ListAppender placed(pm::as_node(owner), nullptr);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const bool created = made[i] != nullptr;
+    Child *child = created ? made[i] : take_named(former_names, &former, names[i]);
+    made[i] = nullptr;
     pm::InnerSlot inner;
     pm::link_or_append(placed, &(owner->*kind.list), child, [&] {
       kind.append(owner, child, &inner);
@@ -107,6 +164,7 @@ void rebuild_children(pm::Reporter &r, Owner *owner, int count, const char *cons
       break;
     }
   }
+  for (Child *child : made) kind.destroy(child);  // the new ones a refusal left unplaced
   if (r.failed()) {
     restore_rest(owner, former, kind);
   } else {
@@ -151,21 +209,30 @@ PM_API void pm_SetFileListFromPFA(pm_PFAFile *pfa_list, void *node, tk_ErrorRepo
   auto *owner = static_cast<pm_Node *>(node);
   pm_File **head = pm::files_of(owner);
   if (!head) return;
+  std::vector<const char *> names;
+  try {
+    for (pm_PFAFile *pfa = first_of(pfa_list); pfa; pfa = pm::next_of(pfa))
+      if (pfa->node.name) names.push_back(pfa->node.name);
+  } catch (const std::bad_alloc &) {
+    r.push(nullptr, "Out of memory reading the associations");
+    return;
+  }
   pm_File *former = first_of(*head);
-  *head = nullptr;
   // Indexes by name keep a node with many associations linear; a file the
   // appender declines takes the ordinary append and its reports.
   pm::NameIndex former_names(pm::as_node(former));
+  std::vector<pm_File *> made;
+  bool whole = make_new_nodes(r, names, former_names, former, made, pm_FileDestroy, [&](const char *name) {
+    pm_File *file = pm_FileCreate(name, nullptr, 0, nullptr, nullptr);
+    if (!file) r.push(nullptr, "Out of memory creating file %s", name);
+    return file;
+  });
+  if (!whole) return;
+  *head = nullptr;
   pm::ListAppender placed(owner, nullptr);
-  for (pm_PFAFile *pfa = first_of(pfa_list); pfa; pfa = pm::next_of(pfa)) {
-    const char *name = pfa->node.name;
-    if (!name) continue;
-    pm_File *file = take_named(former_names, &former, name);
-    if (!file) file = pm_FileCreate(name, nullptr, 0, nullptr, nullptr);
-    if (!file) {
-      r.push(nullptr, "Out of memory creating file %s", name);
-      break;
-    }
+  for (size_t i = 0; i < names.size(); ++i) {
+    pm_File *file = made[i] ? made[i] : take_named(former_names, &former, names[i]);
+    made[i] = nullptr;
     pm::InnerSlot inner;
     if (!pm::link_or_append(placed, head, file, [&] { return pm_ParentAppendFile(owner, file, &inner) == 0; })) {
       pm_FileDestroy(file);
@@ -173,6 +240,7 @@ PM_API void pm_SetFileListFromPFA(pm_PFAFile *pfa_list, void *node, tk_ErrorRepo
       break;
     }
   }
+  for (pm_File *file : made) pm_FileDestroy(file);
   pm_FileDestroyList(former);
 }
 

@@ -9,7 +9,7 @@ PM_API pm_Sample *pm_SampleCreate(const char *name) {
   auto *sample = pm::as_kind<pm_Sample>(pm::node_alloc(sizeof(pm_Sample), PM_KIND_SAMPLE));
   if (!sample) return nullptr;
   pm_SampleInitialize(sample);
-  sample->node.name = tk_StrDuplicate(name);
+  if (!pm::copy_text(&sample->node.name, name)) return pm_SampleDestroy(sample);
   return sample;
 }
 

@@ -9,7 +9,7 @@ PM_API pm_Tile *pm_TileCreate(const char *name) {
   auto *tile = pm::as_kind<pm_Tile>(pm::node_alloc(sizeof(pm_Tile), PM_KIND_TILE));
   if (!tile) return nullptr;
   pm_TileInitialize(tile);
-  tile->node.name = tk_StrDuplicate(name);
+  if (!pm::copy_text(&tile->node.name, name)) return pm_TileDestroy(tile);
   return tile;
 }
 

@@ -68,6 +68,8 @@ class Ambiguous(NamedTuple):
     """A missing data file with several equally good candidates: left alone."""
     file: "File"
     candidates: List[pathlib.Path]
+    """At most ten of them; count says how many there are."""
+    count: int
 
 class RelinkReport(NamedTuple):
     relinked: List[Relinked]

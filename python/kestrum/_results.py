@@ -76,6 +76,9 @@ class Ambiguous(NamedTuple):
 
     file: Any
     candidates: List[pathlib.Path]
+    """The equally good candidates, at most ten of them."""
+    count: int
+    """How many there are in all."""
 
 
 class RelinkReport(NamedTuple):

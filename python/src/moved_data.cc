@@ -66,7 +66,7 @@ py::object relink_project(const Project &self, const py::object &prefixes, const
   for (std::size_t i = 0; i < plan.ambiguous.size(); ++i) {
     py::list candidates;
     for (const std::string &candidate : plan.ambiguous[i].candidates) candidates.append(path(decode(candidate)));
-    open.append(results.attr("Ambiguous")(py::cast(ambiguous[i]), candidates));
+    open.append(results.attr("Ambiguous")(py::cast(ambiguous[i]), candidates, plan.ambiguous[i].count));
   }
   py::list warnings;
   for (const std::string &warning : plan.warnings) warnings.append(decode_display(warning));

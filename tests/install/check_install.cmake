@@ -38,7 +38,8 @@ if(MODE STREQUAL "install")
     list(APPEND expected ${BINDIR}/kestrum ${MANDIR}/man1/kestrum.1
       ${DATADIR}/kestrum/schema/kestrum-project.schema.json ${DATADIR}/kestrum/schema/kestrum-show.schema.json
       ${DATADIR}/kestrum/schema/kestrum-ready.schema.json ${DATADIR}/kestrum/schema/kestrum-check.schema.json
-      ${DATADIR}/kestrum/schema/kestrum-workflow.schema.json)
+      ${DATADIR}/kestrum/schema/kestrum-workflow.schema.json
+      ${DATADIR}/kestrum/workflow/slurm/config.yaml)
   endif()
   if(HTML)
     # The header reference, when doxygen made one.

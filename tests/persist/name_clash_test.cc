@@ -95,4 +95,38 @@ TEST(NameClash, AFileHoldingNamesItCannotSaveIsRefusedAtLoadAndTheRestLoadAndSav
   }
 }
 
+// A tile with many data files looks its samples' names up in a set of the
+// files' names instead of comparing each: both ways find the same clash.
+TEST(NameClash, ASampleNamedLikeOneOfManyTileFilesIsFound) {
+  auto bytes = [](int files, const std::string &sample) {
+    RawTreeFile raw;
+    raw.designs = kestrum_test::ProjectDesigns();
+    raw.nodes = {{0, kRoot, pm::kProjectNodeName, std::string(3, '\0')}, {0, kTile, "tile node", Named("T")}};
+    for (int i = 0; i < files; ++i)
+      raw.nodes.push_back({2, kFile, "tile file node " + std::to_string(i), FileRecord("f" + std::to_string(i))});
+    for (int i = 0; i < 20; ++i)
+      raw.nodes.push_back({2, kSample, "sample node " + std::to_string(i), Named(i == 7 ? sample : "s" + std::to_string(i))});
+    for (const char *level : {"Root Files", "Primary Files", "Secondary Files"})
+      raw.nodes.push_back({0, kPFARoot, level, std::string(1, '\0')});
+    return raw.Bytes();
+  };
+  TempDir dir;
+  const std::string path = dir.Path("many.qdx");
+  for (int files : {1, 8, 9, 40}) {
+    for (bool clash : {false, true}) {
+      SCOPED_TRACE(std::to_string(files) + (clash ? " files, clash" : " files"));
+      const std::string last = "f" + std::to_string(files - 1);
+      ASSERT_TRUE(kestrum_test::WriteBytes(path, bytes(files, clash ? last : "s7")));
+      ReportSlot slot;
+      ProjectPtr project(pm_ProjectLoad(path.c_str(), 0, slot.out()));
+      EXPECT_EQ(project == nullptr, clash) << slot.text();
+      if (clash) {
+        ASSERT_FALSE(slot.empty());
+        EXPECT_EQ(slot.messages().front(),
+                  "Sample " + last + " of tile T has the name of a data file of its tile; the file cannot hold both");
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -246,7 +246,6 @@ def test_validate_reports_what_a_loaded_project_holds_and_the_file_cannot_mean(t
     doc["settings"]["type"] = 5
     doc["tiles"].append({"name": "a:b", "selection": 9})
     doc["tiles"][0]["files"] = [{"type": "plto", "descriptor": "rel/x.img"}]
-    doc["files"] = [{"type": "Project"}]
     doc["levels"][1]["pfa_files"][0]["type"] = 17
     doc["levels"][1]["processes"][0]["arguments"][0].update(mode=7, value="nothing")
     project = kestrum.Project.from_dict(doc)
@@ -258,12 +257,16 @@ def test_validate_reports_what_a_loaded_project_holds_and_the_file_cannot_mean(t
                      "tile 'a:b': Tile.automatic is 9",
                      "data file 'plto' of tile 'T1': no PFA file of level 1 defines the file type 'plto'",
                      "data file 'plto' of tile 'T1': the descriptor 'rel/x.img' is relative",
-                     "data file 'Project' of the project: Node Project already exists under :",
                      "PFA file 'photo' of level 1: PFAFile.format is 17",
                      "argument 'in' of process 'segment' of level 1: Argument.mode is 7",
                      "it stands for 'nothing', which no PFA file of any level defines"):
         assert expected in text, expected
-    assert len(problems) == 10, text  # with the type "Project" no PFA file defines
+    assert len(problems) == 8, text
     nodes = {type(p.node).__name__ for p in problems}
     assert nodes == {"Project", "Tile", "File", "PFAFile", "Argument"}
     assert kestrum.Project.from_dict(json.loads(json.dumps(small_project().to_dict()))).validate() == []
+    # A name the file keeps for a node of its own cannot even be read in.
+    doc = document()
+    doc["files"] = [{"type": "Project"}]
+    with pytest.raises(kestrum.Error, match="at /files/0/type"):
+        kestrum.Project.from_dict(doc)

@@ -122,6 +122,15 @@ void compare_files(Walker &w, const pm_File *a, const pm_File *b) {
   });
 }
 
+void compare_arguments(Walker &w, const pm_Argument *a, const pm_Argument *b) {
+  w.list("argument", a, b, [&](const pm_Argument *p, const pm_Argument *q) {
+    w.text("value", p->value, q->value);
+    w.number("type", p->type, q->type);
+    w.number("mode", p->mode, q->mode);
+    w.number("hide", p->hide, q->hide);
+  });
+}
+
 void compare_processes(Walker &w, const pm_Process *a, const pm_Process *b) {
   w.list("process", a, b, [&](const pm_Process *x, const pm_Process *y) {
     w.text("title", x->title, y->title);
@@ -129,13 +138,12 @@ void compare_processes(Walker &w, const pm_Process *a, const pm_Process *b) {
     w.text("labels", x->labels, y->labels);
     w.text("suffix", x->suffix, y->suffix);
     w.number("output", x->output, y->output);
-    w.list("argument", x->arguments, y->arguments, [&](const pm_Argument *p, const pm_Argument *q) {
-      w.text("value", p->value, q->value);
-      w.number("type", p->type, q->type);
-      w.number("mode", p->mode, q->mode);
-      w.number("hide", p->hide, q->hide);
-    });
+    compare_arguments(w, x->arguments, y->arguments);
   });
+}
+
+void compare_pfa_files(Walker &w, const pm_PFAFile *a, const pm_PFAFile *b) {
+  w.list("PFA file", a, b, [&](const pm_PFAFile *x, const pm_PFAFile *y) { w.number("type", x->type, y->type); });
 }
 
 // Checks one list's links: starts at its first element, prev mirrors next,
@@ -228,11 +236,28 @@ std::string ProjectDifference(const pm_Project *a, const pm_Project *b, const Co
   w.within("project", [&] { compare_files(w, a->files, b->files); });
   for (int level = 0; level < 3; ++level) {
     w.within("level " + std::to_string(level), [&] {
-      w.list("PFA file", a->pfa_root->lists[level], b->pfa_root->lists[level],
-             [&](const pm_PFAFile *x, const pm_PFAFile *y) { w.number("type", x->type, y->type); });
+      compare_pfa_files(w, a->pfa_root->lists[level], b->pfa_root->lists[level]);
       compare_processes(w, a->process_lists->lists[level], b->process_lists->lists[level]);
     });
   }
+  return w.problem();
+}
+
+std::string ProcessListDifference(const pm_Process *a, const pm_Process *b, const CompareOptions &options) {
+  Walker w(options);
+  compare_processes(w, a, b);
+  return w.problem();
+}
+
+std::string ArgumentListDifference(const pm_Argument *a, const pm_Argument *b, const CompareOptions &options) {
+  Walker w(options);
+  compare_arguments(w, a, b);
+  return w.problem();
+}
+
+std::string PFAListDifference(const pm_PFAFile *a, const pm_PFAFile *b, const CompareOptions &options) {
+  Walker w(options);
+  compare_pfa_files(w, a, b);
   return w.problem();
 }
 

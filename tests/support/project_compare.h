@@ -27,6 +27,14 @@ struct CompareOptions {
 std::string ProjectDifference(const pm_Project *a, const pm_Project *b,
                               const CompareOptions &options = {});
 
+// The same for two process lists (names, fields, arguments, change states
+// with change_state) and two PFA file lists, each from its first element.
+std::string ProcessListDifference(const pm_Process *a, const pm_Process *b,
+                                  const CompareOptions &options = {});
+std::string ArgumentListDifference(const pm_Argument *a, const pm_Argument *b,
+                                   const CompareOptions &options = {});
+std::string PFAListDifference(const pm_PFAFile *a, const pm_PFAFile *b, const CompareOptions &options = {});
+
 // First broken link in the project: a prev that does not point back, a
 // parent that is not the owner, a wrong kind, a missing change-state record,
 // a list that does not start at its first element. "" when sound.

@@ -31,10 +31,12 @@ class TreeFileDamage : public TreeFileTest {
 
   // Opens `bytes` as a file. Returns "" when it opened, after reading every
   // node with every design that might fit; otherwise the report.
-  std::string try_open(const Bytes &bytes) {
+  // With TK_OPEN_CHECK_RECORDS_ON_READ as `flags`, the records no read
+  // reached are checked last, and their report is the answer.
+  std::string try_open(const Bytes &bytes, int flags = 0) {
     WriteBytes(path("test.kpf"), bytes);
     tk_ErrorReport *report = nullptr;
-    tk_TreeFile *file = tk_TreeFileOpen(path("test.kpf").c_str(), "rb", 0, &report, 0);
+    tk_TreeFile *file = tk_TreeFileOpen(path("test.kpf").c_str(), "rb", 0, &report, flags);
     if (!file) {
       std::string text = take_report(report);
       return text.empty() ? "(failed without a report)" : text;
@@ -68,8 +70,10 @@ class TreeFileDamage : public TreeFileTest {
         }
       }
     }
+    std::string unread;
+    if (flags != 0 && !tk_TreeFileCheckRecords(file, &report)) unread = take_report(report);
     tk_TreeFileAbandon(file);
-    return "";
+    return unread;
   }
 
   void SetUp() override {
@@ -412,6 +416,28 @@ TEST_F(TreeFileDamage, RecordsOfDesignsOfAnySizeReadBackWhatTheFileHolds) {
 // records it deletes decoded; whatever it keeps is refused as opening would
 // refuse it, by the check, by a read and by the close, which then writes
 // nothing.
+// A reader whose reads check the records must end with the report that
+// checking everything at opening gives: at opening for damage there, else
+// from the check of what no read reached; never a damaged file that passes.
+TEST_F(TreeFileDamage, RecordsCheckedOnReadReportWhatOpeningWould) {
+  auto damage_of = [](const std::string &report) {
+    size_t at = report.find("damaged at offset");
+    return at == std::string::npos ? report : report.substr(at);
+  };
+  const Bytes good = good_file();
+  for (size_t i = 16; i + 4 < good.size(); ++i) {
+    std::vector<Bytes> variants = {sealed(good.substr(0, i))};
+    for (unsigned char mask : {0x01, 0x80, 0xFF}) {
+      Bytes bad = good;
+      bad[i] = static_cast<char>(bad[i] ^ mask);
+      variants.push_back(resealed(bad));
+    }
+    for (const Bytes &variant : variants)
+      EXPECT_EQ(damage_of(try_open(variant, TK_OPEN_CHECK_RECORDS_ON_READ)), damage_of(try_open(variant)))
+          << "damage at byte " << i;
+  }
+}
+
 TEST_F(TreeFileDamage, RecordsCheckedLaterAreCheckedForWhatTheWriterKeeps) {
   const std::string name = path("later.kpf");
   auto open_later = [&](const char *mode, std::string *failure = nullptr) {

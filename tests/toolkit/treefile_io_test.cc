@@ -253,6 +253,60 @@ TEST_F(TreeFileDisk, AForeignFileIsRefusedAfterItsHeaderWhateverItsSize) {
   }
 }
 
+// A file of a sound header and a large body (above 64 MiB) is checked as it
+// is read, in the memory of one piece: damage anywhere is refused once the
+// file has been read once, never held whole, and a first count that cannot
+// be (more designs than a file may have) is refused at once, however large
+// the file. A sound large file still opens.
+TEST_F(TreeFileDisk, ALargeFileIsCheckedAsItIsReadInTheMemoryOfAPiece) {
+  WriteBytes(path("small"), RawHeader() + Bytes(4, '\0'));
+  bool opened = true;
+  const long small = peak_kib_of_open(path("small"), &opened);
+  ASSERT_GT(small, 0);
+  Bytes many_designs = RawHeader();
+  PutVarint(many_designs, 5000);
+  struct Case {
+    const char *name;
+    Bytes start;
+    off_t size;
+    const char *reason;
+  };
+  for (const Case &c : {Case{"zeros", RawHeader(), off_t{256} << 20, "checksum mismatch"},
+                        Case{"designs", many_designs, off_t{16} << 30, "damaged at offset 16: too many designs"}}) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(path(c.name), c.start);
+    ASSERT_EQ(truncate(path(c.name).c_str(), c.size), 0);  // sparse: no disk, quick to read
+    const long operations_before = tk_FaultInject(0, 0, 0);
+    const std::string failure = open_failure(c.name, "rb");
+    const long operations = tk_FaultInject(0, 0, 0);
+    EXPECT_NE(failure.find(path(c.name) + ": " + c.reason), std::string::npos) << failure;
+    if (operations_before >= 0 && std::string(c.name) == "designs") {
+      EXPECT_LT(operations, 10) << "refused after its first piece, not read through";
+    }
+    const long large = peak_kib_of_open(path(c.name), &opened);
+    EXPECT_FALSE(opened);
+    if (!kestrum_test::kSanitizedHeap) {
+      EXPECT_LT(large, small + 8 * 1024) << "KiB at peak against " << small;
+    }
+    std::filesystem::remove(path(c.name));
+  }
+  // Sound and above the size: one record of 80 MiB.
+  tk_TreeFile *file = create_with_designs("sound");
+  ASSERT_NE(file, nullptr);
+  std::string title(size_t{80} << 20, 't');
+  Holder h{{static_cast<int32_t>(title.size() + 1), title.data()}, 0, 0, {0, nullptr}};
+  ASSERT_TRUE(tk_TreeObjectWrite(file, ":", "big", "Holder", TK_WRITE_NEW, &h, holder_, nullptr));
+  ASSERT_TRUE(tk_TreeFileClose(file, nullptr));
+  title = std::string();
+  file = open("sound", "rb");
+  ASSERT_NE(file, nullptr);
+  Holder read{};
+  ASSERT_TRUE(tk_TreeObjectRead(file, ":", "big", TK_READ_RECORD, &read, holder_, nullptr));
+  EXPECT_EQ(read.title.count, int32_t{(80 << 20) + 1});
+  tk_DesignRecordRelease(holder_, &read);
+  tk_TreeFileAbandon(file);
+}
+
 TEST_F(TreeFileDisk, CreatingOverAnExistingFileHoldsItAndReplacesItAtClose) {
   make_file();
   tk_ErrorReport *report = nullptr;

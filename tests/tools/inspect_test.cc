@@ -98,8 +98,8 @@ TEST_F(ShowCommand, PrintsTreeWithFilePresenceSettingsAndProcessing) {
   ASSERT_EQ(show.status, 0) << show.err;
   EXPECT_THAT(show.out, HasSubstr("type Double_Sampling, dot grid Enabled, poly tool Disabled"));
   EXPECT_THAT(show.out, HasSubstr("tiles: 3, samples: 5"));
-  EXPECT_THAT(show.out, HasSubstr("present photo  $PROJECT/tiles/T1/photo.img"));
-  EXPECT_THAT(show.out, HasSubstr("missing photo  $PROJECT/tiles/T3/photo.img"));
+  EXPECT_THAT(show.out, HasSubstr("present photo     $PROJECT/tiles/T1/photo.img"));
+  EXPECT_THAT(show.out, HasSubstr("missing photo     $PROJECT/tiles/T3/photo.img"));
   EXPECT_THAT(show.out, HasSubstr("missing report    $PROJECT/data/report.txt"));
   EXPECT_THAT(show.out, HasSubstr("tile T2 (Automatic)"));
   EXPECT_THAT(show.out, HasSubstr("PFA files: photo (Raster) mask (AOI) segments (Vector)"));
@@ -151,10 +151,14 @@ TEST_F(CheckCommand, ListsDescriptorsThatNameNoFile) {
   const std::string file = make_demo();
   const Outcome check = run({"check", file});
   EXPECT_EQ(check.status, 1);
-  EXPECT_THAT(check.out, HasSubstr("loads (3 tiles, 5 samples, 15 data files)"));
-  EXPECT_THAT(check.out, HasSubstr("3 of 15 descriptors name no file:"));
+  EXPECT_THAT(check.out, HasSubstr("loads (3 tiles, 5 samples, 23 data files)"));
+  EXPECT_THAT(check.out, HasSubstr("11 of 23 descriptors name no file:"));
   EXPECT_THAT(check.out, HasSubstr("T3  photo: $PROJECT/tiles/T3/photo.img does not exist"));
-  for (const char *missing : {"data/report.txt", "tiles/T3/photo.img", "tiles/T3/S2/plot.img"})
+  // The inputs missing, and the outputs that no process has made yet.
+  for (const char *missing : {"data/report.txt", "tiles/T3/photo.img", "tiles/T3/S2/plot.img", "data/mosaic.img",
+                              "tiles/T1/segments.shp", "tiles/T2/segments.shp", "tiles/T3/segments.shp",
+                              "tiles/T1/S2/counts.txt", "tiles/T2/S1/counts.txt", "tiles/T3/S1/counts.txt",
+                              "tiles/T3/S2/counts.txt"})
     WriteBytes(path(std::string("demo/") + missing), "now here\n");
   const Outcome again = run({"check", file});
   EXPECT_EQ(again.status, 0) << again.out;

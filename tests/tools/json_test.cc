@@ -264,7 +264,7 @@ TEST(JsonScaling, EveryListImportsInLinearTime) {
       const std::string comma = i ? ", " : "";
       tiles += comma + R"({"name": )" + name + "}";
       samples += comma + R"({"name": )" + name + "}";
-      files += comma + R"({"type": )" + name + "}";
+      files += comma + R"({"type": "f)" + std::to_string(i) + "\"}";  // a tile's name would not save
       pfa_files += comma + R"({"name": )" + name + "}";
       processes += comma + R"({"name": )" + name + "}";
       arguments += comma + R"({"name": )" + name + "}";

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <random>
@@ -26,13 +27,26 @@ class MovedData : public ToolTest {
   void make_project(const std::string &file, const std::vector<std::string> &descriptors) {
     nlohmann::json files = nlohmann::json::array();
     for (std::size_t i = 0; i < descriptors.size(); ++i)
-      files.push_back({{"type", "f" + std::to_string(i)},
-                       {"descriptor", descriptors[i].empty() ? nlohmann::json(nullptr) : nlohmann::json(descriptors[i])}});
+      files.push_back({{"type", "f" + std::to_string(i)}, {"descriptor", text(descriptors[i])}});
     const nlohmann::json document = {{"kestrum_project", 1}, {"files", files}};
     WriteBytes(path("p.json"), document.dump());
     fs::create_directories(fs::path(file).parent_path());
     const Outcome imported = run({"import", "--force", path("p.json"), file});
     ASSERT_EQ(imported.status, 0) << imported.err;
+  }
+  // A descriptor as the project document holds it: null for none, and
+  // bytes beyond ASCII as hex, which takes any bytes at all.
+  static nlohmann::json text(const std::string &bytes) {
+    if (bytes.empty()) return nullptr;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      return bytes;
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : bytes) {
+      hex += kHex[static_cast<unsigned char>(c) >> 4];
+      hex += kHex[static_cast<unsigned char>(c) & 0x0f];
+    }
+    return {{"hex", hex}};
   }
   // The descriptors as the project file stores them, in order.
   std::vector<std::string> stored(const std::string &file) {
@@ -79,6 +93,20 @@ TEST_F(MovedData, CheckByDirectoryCountsMissingFilesPerDirectoryInTextAndJson) {
   const auto plain = nlohmann::json::parse(run({"check", "--json", path("p/p.kpf")}).out);
   EXPECT_EQ(plain["problems"].size(), 5u);
   EXPECT_EQ(plain["directories"], document["directories"]);
+}
+
+// Names are bytes: a directory with a line feed, a terminal escape or bytes
+// that are not UTF-8 is counted like any other and printed escaped.
+TEST_F(MovedData, HostileDirectoryNamesAreGroupedAndPrintedEscaped) {
+  const std::string odd = path("gone/a\nb\x1b[2J\xff");
+  make_project(path("p/p.kpf"), {odd + "/1", odd + "/2"});
+  const Outcome text = run({"check", "--by-directory", path("p/p.kpf")});
+  EXPECT_THAT(text.out, HasSubstr(path("gone/a") + "\\nb\\x1b[2J\\xff  2 missing\n"));
+  const Outcome relink = run({"relink", path("p/p.kpf"), "--from", odd, "--to", path("new")});
+  EXPECT_THAT(relink.out, HasSubstr(path("gone/a") + "\\nb\\x1b[2J\\xff -> " + path("new") + "  (2 files, 2 of them"));
+  EXPECT_THAT(relink.out, Not(HasSubstr("\x1b")));
+  const auto json = nlohmann::json::parse(run({"check", "--by-directory", "--json", path("p/p.kpf")}).out);
+  EXPECT_TRUE(json["directories"][0]["directory"].is_object());  // {"hex": ...}: JSON strings hold UTF-8 only
 }
 
 TEST_F(MovedData, PrefixRelinkOfAMovedFolderIsADryRunUntilWrite) {
@@ -229,6 +257,21 @@ TEST_F(MovedData, SearchThroughLinkLoopsEndsAndFindsEachFileOnce) {
   EXPECT_EQ(stored(path("p/p.kpf")), (std::vector<std::string>{path("tree/sub/a.img"), path("tree/link/b.img")}));
 }
 
+// A descriptor may name a directory (a format stored as a folder of files):
+// search finds it like a file, and pack lists it and leaves it where it is.
+TEST_F(MovedData, ADirectoryAsDataFileIsFoundButNotPacked) {
+  data("old/scan.dir/part1");
+  make_project(path("p/p.kpf"), {path("old/scan.dir"), data("p/a.img")});
+  move("old", "new");
+  const Outcome relinked = run({"relink", path("p/p.kpf"), "--search", path("new"), "--write"});
+  EXPECT_EQ(relinked.status, 0) << relinked.out << relinked.err;
+  EXPECT_EQ(stored(path("p/p.kpf"))[0], path("new/scan.dir"));
+  const Outcome packed = run({"pack", path("p/p.kpf"), "-o", path("out")});
+  EXPECT_EQ(packed.status, 1);
+  EXPECT_THAT(packed.out, HasSubstr("not regular files, left where they are: 1\n  /  f0: " + path("new/scan.dir")));
+  EXPECT_EQ(stored(path("out/p.kpf")), (std::vector<std::string>{path("new/scan.dir"), "$PROJECT/a.img"}));
+}
+
 TEST_F(MovedData, PackedDemoMovedElsewhereFindsEveryFileThatExisted) {
   const std::string demo = make_demo();
   // One data file outside the project's directory, beside one inside whose
@@ -273,6 +316,21 @@ TEST_F(MovedData, PackRefusesAFullDirectoryAndLinksOnRequest) {
   ::stat(path("full/sub/b.img").c_str(), &link);
   EXPECT_EQ(source.st_ino, link.st_ino);
   EXPECT_EQ(ReadBytes(path("full/keep")), "data of full/keep");
+
+  // A data file that cannot be written: the pack fails and leaves no project file.
+  data("blocked/sub");  // a file where the directory "sub" must go
+  const Outcome blocked = run({"pack", path("p/p.kpf"), "-o", path("blocked"), "--force"});
+  EXPECT_EQ(blocked.status, 2);
+  EXPECT_FALSE(fs::exists(path("blocked/p.kpf")));
+
+  // Across file systems no link can be made: --link copies instead.
+  if (::access("/dev/shm", W_OK) == 0) {
+    kestrum_test::TempDir memory("/dev/shm");
+    const Outcome across = run({"pack", path("p/p.kpf"), "-o", memory.Path("packed"), "--link"});
+    EXPECT_EQ(across.status, 0) << across.err;
+    EXPECT_THAT(across.out, HasSubstr("2 data files (34 bytes), 0 of them as hard links"));
+    EXPECT_EQ(ReadBytes(memory.Path("packed/sub/b.img")), "data of p/sub/b.img");
+  }
 
   const Outcome copied = run({"pack", path("p/p.kpf"), "-o", path("copy")});
   EXPECT_EQ(copied.status, 0) << copied.err;

@@ -75,7 +75,7 @@ TEST_F(CommandLine, CountsAgreeWithTheirNouns) {
   }
   // Two of several: the plural on both sides.
   const Outcome check = run({"check", make_demo()});
-  EXPECT_THAT(check.out, HasSubstr("3 of 15 descriptors name no file"));
+  EXPECT_THAT(check.out, HasSubstr("11 of 23 descriptors name no file"));
 }
 
 // Every command that writes a file refuses one that exists, saying which
@@ -148,7 +148,7 @@ TEST_F(JsonOutput, ShowReadyAndCheckGiveDocumentsOfTheirShapeAndTheTextsExitStat
   EXPECT_EQ(show["project"], Json::parse(run({"export", project}).out));
   std::map<std::string, int> states;
   for (const Json &file : show["data_files"]) ++states[file["state"].get<std::string>()];
-  EXPECT_EQ(states["missing"], 3);
+  EXPECT_EQ(states["missing"], 11);
   EXPECT_GT(states["present"], 0);
   EXPECT_EQ(show["data_files"][0]["node"], "/");
 
@@ -166,7 +166,7 @@ TEST_F(JsonOutput, ShowReadyAndCheckGiveDocumentsOfTheirShapeAndTheTextsExitStat
   EXPECT_EQ(check_run.status, 1);
   const Json check = parse(check_run);
   EXPECT_EQ(check["data_files"], show["data_files"].size());
-  ASSERT_EQ(check["problems"].size(), 3u);
+  ASSERT_EQ(check["problems"].size(), 11u);
   EXPECT_EQ(check["problems"][0]["problem"], "missing");
   EXPECT_EQ(check["problems"][0]["descriptor"], "$PROJECT/data/report.txt");
 

@@ -38,7 +38,7 @@ TEST_F(ExportImport, ExportImportExportGivesIdenticalBytes) {
   EXPECT_THAT(first.out, HasSubstr("\"descriptor\": \"$PROJECT/tiles/T1/photo.img\""));
   EXPECT_THAT(first.out, HasSubstr("\"parameter_file\": \"$PROJECT/params/segment.par\""));
   const Outcome shown = run({"show", path("copy/copy.kpf")});
-  EXPECT_THAT(shown.out, HasSubstr("missing photo  $PROJECT/tiles/T1/photo.img"));
+  EXPECT_THAT(shown.out, HasSubstr("missing photo     $PROJECT/tiles/T1/photo.img"));
 }
 
 TEST_F(ExportImport, ExportToFileAndImportFromStandardInput) {

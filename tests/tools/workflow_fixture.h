@@ -34,10 +34,12 @@ inline std::vector<std::string> lines_of(const std::string &text) {
 }
 
 // A program that stands in for every process: it logs its name and
-// arguments, fails when a path it is given to read is not there, and writes
-// the paths given after an argument whose name begins with "out".
+// arguments, fails when a path it is given to read is not there or when the
+// file LOG.fail names its process, and writes the paths given after an
+// argument whose name begins with "out".
 constexpr const char *kStub = R"(#!/bin/sh
 log=$1; process=$2; shift 2
+if [ -e "$log.fail" ] && grep -qx "$process" "$log.fail"; then echo "$process: told to fail" >&2; exit 4; fi
 printf '%s\n' "$process $*" >> "$log"
 argument=
 for word in "$@"; do
@@ -93,25 +95,12 @@ inline std::string project_of(const std::string &root, const std::vector<FileSpe
 
 class WorkflowCommand : public ToolTest {
  protected:
-  // The demo under `root`, with data files for every output (the mosaic,
-  // each tile's segments, each sample's counts) and no counts on disk, so
-  // that every output has to be made.
+  // The demo under `root` with no counts on disk, so that every output
+  // has to be made.
   std::string runnable_demo(const std::string &root) {
     EXPECT_EQ(run({"demo", root}).status, 0);
-    const std::string file = root + "/survey.kpf";
-    kcli::ProjectPtr project = kcli::load_project(file);
-    pm_Project *p = project.get();
-    kcli::append_file(p, pm_FileCreate("mosaic", (root + "/data/mosaic.img").c_str(), 0.0, nullptr, nullptr));
-    for (const kcli::NodeRef &node : kcli::all_nodes(p)) {
-      const std::string dir = root + "/tiles/" + node.path;
-      if (node.level == kcli::kLevelTile)
-        kcli::append_file(node.node, pm_FileCreate("segments", (dir + "/segments.shp").c_str(), 0.0, nullptr, nullptr));
-      if (node.level == kcli::kLevelSample && !pm_FileFind(node.files, "counts"))
-        kcli::append_file(node.node, pm_FileCreate("counts", (dir + "/counts.txt").c_str(), 0.0, nullptr, nullptr));
-    }
-    kcli::save_project(p, file);
     fs::remove(root + "/tiles/T1/S1/counts.txt");
-    return file;
+    return root + "/survey.kpf";
   }
 
   // Options that run every process of the demo as the stub.

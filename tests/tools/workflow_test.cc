@@ -21,6 +21,20 @@ namespace {
 
 using namespace workflow_test;
 
+// The demo as it comes plans every job whose inputs are there: only those
+// short of an input are left out.
+TEST_F(WorkflowCommand, TheDemoPlansEveryJobWhoseInputsAreThere) {
+  ASSERT_EQ(run({"demo", path("demo")}).status, 0);
+  const Outcome planned = run({"workflow", path("demo/survey.kpf"), "--engine", "make", "-o", path("Makefile")});
+  EXPECT_EQ(planned.status, 1);
+  EXPECT_THAT(planned.out, HasSubstr("Planned 8 jobs"));
+  EXPECT_EQ(planned.err,
+            "Not planned, by process and reason (--verbose lists every job and why):\n"
+            "  publish, 1 job: report is not on disk\n      at /\n"
+            "  segment, 1 job: photo is not on disk\n      at T3\n"
+            "  count, 1 job: plot is not on disk\n      at T3/S2\n");
+}
+
 TEST_F(WorkflowCommand, MakeRunsThePlanInOrderOnceWithPathsThatNeedQuoting) {
   const std::string root = path("it's a \"survey\" #1");
   const std::string project = runnable_demo(root);

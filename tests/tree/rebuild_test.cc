@@ -252,16 +252,18 @@ TEST_F(TileListTest, NameGivenTwiceStopsAndKeepsFormerTilesNotYetReached) {
   EXPECT_FALSE(IsDirty(p())) << "nothing was destroyed";
 }
 
-TEST_F(TileListTest, FailingToSetFilesStopsAndKeepsFormerTiles) {
+TEST_F(TileListTest, FailingToSetFilesKeepsTheFormerListWhole) {
   // The level 1 associations name "image" twice, so a new tile's files
-  // cannot be built.
+  // cannot be built; new tiles are made before any tile moves.
   pm_PFAFile *level1 = p()->pfa_root->lists[1];
   tk_ListAdd(level1, TK_LIST_APPEND, pm_PFAFileCreate("image", PM_RASTER));
   Set({"tile3", "fresh", "tile1"});
   ASSERT_GE(slot_.messages().size(), 2u);
   EXPECT_EQ(slot_.messages()[0], "Cannot set files for tile fresh");
   EXPECT_EQ(slot_.messages()[1], "Error adding file to parent");
-  EXPECT_EQ(NamesOf(p()->tiles), (Names{"tile3", "tile1", "tile2"}));
+  EXPECT_EQ(NamesOf(p()->tiles), (Names{"tile1", "tile2", "tile3"}));
+  EXPECT_EQ(p()->tiles, before_[0]);
+  EXPECT_FALSE(IsDirty(p())) << "nothing was destroyed";
 }
 
 TEST(SampleList, RebuildsFromLevelTwoAssociationsOfTheTilesProject) {
