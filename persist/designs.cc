@@ -5,8 +5,10 @@
 // One function registers the designs into any dictionary. Saving into a new
 // file registers them in the file's dictionary; opening a file registers
 // them in a private dictionary as the expected designs and accepts a file
-// design only when it equals the expected one, so that a crafted or foreign
-// file can never make the library read a record larger than its own struct.
+// design when it equals the expected one, or, for reading only, when it
+// holds the expected one's items by name and more: its records are then
+// read through the expected design. Either way a crafted or foreign file
+// can never make the library read a record larger than its own struct.
 #include "persist/designs.h"
 
 #include <array>
@@ -110,8 +112,12 @@ const char *kind_name(int kind) noexcept {
     case TK_ITEM_ENUM: return "enumeration";
     case TK_ITEM_TIME: return "time";
     case TK_ITEM_RECORD_LIST: return "record list";
-    default: return "item of an unknown kind";
+    default: return "item of unknown kind";
   }
+}
+
+const char *article(int kind) noexcept {
+  return kind == TK_ITEM_STRING || kind == TK_ITEM_TIME || kind == TK_ITEM_RECORD_LIST ? "a" : "an";
 }
 
 bool same_text(const char *a, size_t a_length, const char *b, size_t b_length) noexcept {
@@ -158,8 +164,9 @@ void push_mismatch(const tk_Design *found, const tk_Design *expected, const char
       return;
     }
     if (f.kind != e.kind) {
-      r.push(nullptr, "Design %s in file does not match: its item \"%.*s\" is a %s, where this kestrum reads a %s",
-             name, shown_length(e.name_length), e.name, kind_name(f.kind), kind_name(e.kind));
+      r.push(nullptr, "Design %s in file does not match: its item \"%.*s\" is %s %s, where this kestrum reads %s %s",
+             name, shown_length(e.name_length), e.name, article(f.kind), kind_name(f.kind), article(e.kind),
+             kind_name(e.kind));
       return;
     }
     if (f.kind == TK_ITEM_ENUM &&
@@ -185,7 +192,11 @@ void push_mismatch(const tk_Design *found, const tk_Design *expected, const char
 
 DesignTable *table_alloc(Reporter &r) noexcept {
   auto *table = static_cast<DesignTable *>(tk_HeapMalloc(sizeof(DesignTable)));
-  if (!table) r.push(nullptr, "Out of memory allocating the design table");
+  if (!table) {
+    r.push(nullptr, "Out of memory allocating the design table");
+    return nullptr;
+  }
+  std::memset(table, 0, sizeof *table);
   return table;
 }
 
@@ -199,8 +210,8 @@ DesignTable *designs_create(tk_TreeFile *file, tk_ErrorReport **slot) noexcept {
   return table;
 }
 
-int design_get(tk_TreeFile *file, tk_Design **out, const char *name, const tk_Design *expected,
-               tk_ErrorReport **slot) noexcept {
+int design_get(tk_TreeFile *file, tk_Design **out, const char *name, tk_Design *expected, tk_ErrorReport **slot,
+               bool *by_name) noexcept {
   Reporter r("pm_DesignGet", slot);
   if (!file_usable(file, r)) return 0;
   InnerSlot inner;
@@ -217,13 +228,18 @@ int design_get(tk_TreeFile *file, tk_Design **out, const char *name, const tk_De
   if (!expected || !tk_DesignEqual(found, expected)) {
     // The handle must not be used to read records into the library's structs.
     if (out) *out = nullptr;
+    if (by_name && tk_DesignReads(found, expected)) {
+      if (out) *out = expected;
+      *by_name = true;
+      return 1;
+    }
     push_mismatch(found, expected, name ? name : "(null)", r);
     return 0;
   }
   return 1;
 }
 
-DesignTable *designs_read(tk_TreeFile *file, tk_ErrorReport **slot) noexcept {
+DesignTable *designs_read(tk_TreeFile *file, tk_ErrorReport **slot, bool for_update) noexcept {
   Reporter r("pm_DesginsRead", slot);
   if (!file_usable(file, r)) return nullptr;
   DesignTable *table = table_alloc(r);
@@ -235,16 +251,37 @@ DesignTable *designs_read(tk_TreeFile *file, tk_ErrorReport **slot) noexcept {
   }
   tk_Design *wanted[kDesignCount] = {};
   register_designs(expected, wanted, r);
+  bool any_by_name = false;
   for (int i = 0; i < kDesignCount && !r.failed(); ++i) {
     InnerSlot inner;
-    int found = design_get(file, &table->design[i], kDesigns[i].name, wanted[i], &inner);
-    if (!found || inner) r.push(inner.take(), "Error reading design %s from QDX file", kDesigns[i].name);
+    bool by_name = false;
+    int found = design_get(file, &table->design[i], kDesigns[i].name, wanted[i], &inner,
+                           for_update ? nullptr : &by_name);
+    if (!found || inner) {
+      tk_ErrorReport *cause = inner.take();
+      if (for_update && cause &&
+          tk_DesignReads(tk_DictionarySearchByName(tk_TreeFileGetDictionary(file), kDesigns[i].name, nullptr),
+                         wanted[i])) {
+        // Readable, but a save would lose what a newer kestrum added.
+        r.push(cause, "Design %s in file was written by a newer kestrum: this one reads it but does not save into it",
+               kDesigns[i].name);
+        cause = nullptr;  // the next report wraps that one
+      }
+      r.push(cause, "Error reading design %s from QDX file", kDesigns[i].name);
+    }
+    any_by_name = any_by_name || by_name;
   }
-  tk_DictionaryDelete(expected);
+  if (any_by_name)
+    table->expected = expected;
+  else
+    tk_DictionaryDelete(expected);
   return table;
 }
 
-void designs_free(DesignTable *table) noexcept { tk_HeapFree(table); }
+void designs_free(DesignTable *table) noexcept {
+  if (table) tk_DictionaryDelete(table->expected);
+  tk_HeapFree(table);
+}
 
 tk_StringItem string_item(const char *text) noexcept {
   static char empty[] = "";

@@ -1,9 +1,11 @@
 // The designs of one open file: registering the schema's eight designs in
 // a new file, looking them up in an existing one, and the string items and
 // record releases every record function shares. The designs themselves, and
-// the C records they lay out, are in persist/schema.h; the reading side
-// refuses any file design that differs from the one this library registers,
-// so a record read from a file always fits its buffer.
+// the C records they lay out, are in persist/schema.h. The reading side
+// takes a file design equal to the one this library registers, or one that
+// holds all its items by name and more (a newer kestrum's, read through the
+// library's own design), and refuses any other, so a record read from a
+// file always fits its buffer.
 #ifndef KESTRUM_PERSIST_DESIGNS_H
 #define KESTRUM_PERSIST_DESIGNS_H
 
@@ -19,6 +21,10 @@ namespace pm {
 // dictionary; the table itself is freed with designs_free.
 struct DesignTable {
   tk_Design *design[kDesignCount];
+  // The library's own designs, kept while the table lives when a file's
+  // design was taken by item name: its handle in `design` is then the
+  // library's, which the toolkit reads the file's records into.
+  tk_Dictionary *expected;
 };
 
 // pm_DesginsCreate: registers the eight designs in the dictionary of a newly
@@ -26,13 +32,19 @@ struct DesignTable {
 // after a failure the table holds the designs made so far and the slot the
 // report.
 DesignTable *designs_create(tk_TreeFile *file, tk_ErrorReport **slot) noexcept;
-// pm_DesginsRead: looks the eight designs up in an opened file, refusing any
-// that differs from the library's own. Same result conventions as above.
-DesignTable *designs_read(tk_TreeFile *file, tk_ErrorReport **slot) noexcept;
+// pm_DesginsRead: looks the eight designs up in an opened file. A design
+// equal to the library's is taken as it is; one that holds every item of
+// the library's by name and more besides (a newer kestrum's) is taken by
+// item name when `for_update` is false, and refused otherwise, since a save
+// would lose what it added. Any other is refused, naming the item that
+// differs. Same result conventions as above.
+DesignTable *designs_read(tk_TreeFile *file, tk_ErrorReport **slot, bool for_update = false) noexcept;
 // pm_DesignGet: 1 when the file has a design called `name` equal to
-// `expected` (stored through *out before any test), 0 with a report otherwise.
-int design_get(tk_TreeFile *file, tk_Design **out, const char *name, const tk_Design *expected,
-               tk_ErrorReport **slot) noexcept;
+// `expected` (stored through *out before any test), or, with `by_name`,
+// one that reads as `expected` by item name (then `expected` is stored
+// through *out and *by_name set); 0 with a report otherwise.
+int design_get(tk_TreeFile *file, tk_Design **out, const char *name, tk_Design *expected, tk_ErrorReport **slot,
+               bool *by_name = nullptr) noexcept;
 void designs_free(DesignTable *table) noexcept;
 
 // String items. A present text gives count length + 1 and points at the

@@ -304,7 +304,7 @@ bool save(pm_Project *project, int32_t access, tk_ErrorReport **slot) noexcept {
     r.push(inner.take(), "Error opening QDX Project Manager file %s", filename.text);
     return false;
   }
-  DesignTable *table = designs_read(file, &inner);
+  DesignTable *table = designs_read(file, &inner, true);
   OwnedText directory;
   {
     // What the load did not read beneath the nodes rewritten here goes back

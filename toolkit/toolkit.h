@@ -448,7 +448,9 @@ TK_API int tk_TreeObjectWrite(tk_TreeFile *file, const char *parent, const char 
  *  \param flags unused (TK_READ_RECORD)
  *  \param record filled with the record (tk_DesignRecordSize bytes); its texts and element arrays
  *         are new allocations the caller takes over (tk_DesignRecordRelease frees them all)
- *  \param design the design to read by; it must be equal to the node's
+ *  \param design the design to read by: the node's, an equal one, or one of the same name whose every
+ *         item the node's design holds by name, of the same kind and enumeration values (the items the
+ *         node's design has beyond it, what a newer writer added, are skipped)
  *  \param slot report slot: "No file given", "No node NAME under PARENT in FILE", "Node NAME under
  *         PARENT holds a D record, not a E record", "Node NAME under PARENT is damaged: ...",
  *         "Out of memory"
@@ -517,6 +519,7 @@ typedef struct tk_ListCursor {
   const tk_Design *element; /**< the element design */
   uint64_t offset;          /**< where the next element starts in the record */
   int32_t left;             /**< elements not yet taken */
+  const tk_Design *wanted;  /**< the element design of the caller's buffer: `element`, or one it reads by item name */
 } tk_ListCursor;
 /** tk_TreeObjectRead that leaves the elements of the first record list in the file (see tk_ListCursor).
  *  \param file the handle
@@ -604,6 +607,14 @@ TK_API void tk_DictionaryDelete(tk_Dictionary *dictionary);
  *  \param b second design, or null
  *  \return nonzero when they are the same; 0 when not, or when either is null */
 TK_API int tk_DesignEqual(const tk_Design *a, const tk_Design *b);
+
+/** Whether records of a file's design read into records of another design by item name (see
+ *  tk_TreeObjectRead): the same name, and every item of `wanted` in `stored` under its name, of its kind,
+ *  with its enumeration values; `stored` may have more items.
+ *  \param stored the design a file holds, or null
+ *  \param wanted the design a reader lays its records out by, or null
+ *  \return nonzero when they read so (equal designs do); 0 when not, or when either is null */
+TK_API int tk_DesignReads(const tk_Design *stored, const tk_Design *wanted);
 
 /* Designs as a file holds them, for a reader that takes them as they are
  * instead of comparing them with its own (a dump of an unknown or damaged

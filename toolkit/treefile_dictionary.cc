@@ -375,4 +375,9 @@ TK_API int tk_DesignEqual(const tk_Design *a, const tk_Design *b) {
   return tk::tree::designs_equal(*a, *b) ? 1 : 0;
 }
 
+TK_API int tk_DesignReads(const tk_Design *stored, const tk_Design *wanted) {
+  if (!stored || !wanted) return 0;
+  return tk::tree::designs_equal(*stored, *wanted) || tk::tree::readable_as(*stored, *wanted) ? 1 : 0;
+}
+
 }  // extern "C"

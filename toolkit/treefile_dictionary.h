@@ -214,6 +214,21 @@ bool decode_record(const tk_Design &design, ByteReader &in, unsigned char *recor
 bool decode_checked_record(const tk_Design &design, ByteReader &in, unsigned char *record, ListHead *head = nullptr);
 void free_record_contents(const tk_Design &design, unsigned char *record);
 
+// Reading by item name (treefile_projection.cc). A record of `stored` reads
+// into one of `wanted` when both have one name and every item of `wanted`
+// is in `stored` under its name, of its kind, with its enumeration values,
+// and a list's element designs read so in turn: what a newer writer added
+// to a design is skipped. Equal designs read so too.
+bool readable_as(const tk_Design &stored, const tk_Design &wanted);
+// The element design of a design's first record-list item (its name in
+// *name), or null when it has none.
+const tk_Design *first_list_element(const tk_Design &design, std::string_view *name);
+// Moves the items of `from`, a decoded record of `stored`, that `wanted`
+// has into `to` (zeroed, of wanted.size; lists of other element designs get
+// new arrays), and frees the rest of `from`. False when memory runs out;
+// then `to` and `from` still hold what they hold: free each by its design.
+bool project_record(const tk_Design &stored, unsigned char *from, const tk_Design &wanted, unsigned char *to);
+
 }  // namespace tk::tree
 
 #endif

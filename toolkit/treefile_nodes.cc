@@ -153,11 +153,22 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
     tk::report(slot, function, "Cannot read node %s under %s: no %s given", name, parent, design ? "record" : "design");
     return 0;
   }
-  // Equal designs have equal layouts, so the caller's buffer fits the record.
-  if (design != &stored && !tk::tree::designs_equal(*design, stored)) {
-    tk::report(slot, function, "Node %s under %s holds a %s record, not a %s record", name, parent,
-               stored.name.c_str(), design->name.c_str());
-    return 0;
+  // Equal designs have equal layouts, so the caller's buffer fits the
+  // record; another design of the name may read it by item name, through a
+  // buffer of the stored layout. A read by its head leaves the first list
+  // in the file, which must then be the caller's first list too.
+  const bool by_name = design != &stored && !tk::tree::designs_equal(*design, stored);
+  if (by_name) {
+    std::string_view stored_list, wanted_list;
+    const bool stored_has = tk::tree::first_list_element(stored, &stored_list) != nullptr;
+    const bool wanted_has = tk::tree::first_list_element(*design, &wanted_list) != nullptr;
+    const bool readable = tk::tree::readable_as(stored, *design) &&
+                          (!cursor || (stored_has == wanted_has && stored_list == wanted_list));
+    if (!readable) {
+      tk::report(slot, function, "Node %s under %s holds a %s record, not a %s record", name, parent,
+                 stored.name.c_str(), design->name.c_str());
+      return 0;
+    }
   }
   // Decoded apart and copied in only when whole, so a failure leaves the
   // caller's record untouched and frees everything it allocated. Small
@@ -192,12 +203,28 @@ int read_record(const tk_TreeFile &file, uint32_t found, void *record, tk_Design
     }
     return 0;
   }
-  std::memcpy(record, scratch, stored.size);
+  if (by_name) {
+    auto *wanted = static_cast<unsigned char *>(tk_HeapMalloc(design->size));
+    if (wanted) std::memset(wanted, 0, design->size);
+    if (!wanted || !tk::tree::project_record(stored, scratch, *design, wanted)) {
+      if (wanted) tk::tree::free_record_contents(*design, wanted);
+      tk_HeapFree(wanted);
+      tk::tree::free_record_contents(stored, scratch);
+      if (scratch != local) tk_HeapFree(scratch);
+      report_out_of_memory(slot, function);
+      return 0;
+    }
+    std::memcpy(record, wanted, design->size);
+    tk_HeapFree(wanted);
+  } else {
+    std::memcpy(record, scratch, stored.size);
+  }
   if (scratch != local) tk_HeapFree(scratch);
   if (cursor) {
     // A design without a record list leaves nothing to take.
+    const tk_Design *wanted_element = by_name ? tk::tree::first_list_element(*design, nullptr) : head.element;
     *cursor = tk_ListCursor{const_cast<tk_TreeFile *>(&file), static_cast<int64_t>(found), head.element,
-                            head.offset, static_cast<int32_t>(head.count)};
+                            head.offset, static_cast<int32_t>(head.count), head.element ? wanted_element : nullptr};
   }
   return 1;
 }
@@ -219,19 +246,43 @@ int32_t read_elements(tk_ListCursor *cursor, void *elements, int32_t max, tk_Err
     tk::report(slot, function, "The node of the list is gone");
     return -1;
   }
+  // The caller's elements are laid out by `into`: the stored element design,
+  // or one that reads it by item name, through one element of the stored
+  // layout at a time.
+  const tk_Design &into = cursor->wanted ? *cursor->wanted : element;
+  const bool by_name = &into != &element && !tk::tree::designs_equal(into, element);
+  if (by_name && !tk::tree::readable_as(element, into)) {
+    tk::report(slot, function, "The list holds %s records, not %s records", element.name.c_str(), into.name.c_str());
+    return -1;
+  }
   int32_t want = std::min(max, cursor->left);
   auto *out = static_cast<unsigned char *>(elements);
-  std::memset(out, 0, static_cast<size_t>(want) * element.size);
+  std::memset(out, 0, static_cast<size_t>(want) * into.size);
+  unsigned char *stored = by_name ? static_cast<unsigned char *>(tk_HeapMalloc(element.size)) : nullptr;
+  if (by_name && !stored) {
+    report_out_of_memory(slot, function);
+    return -1;
+  }
   tk::tree::ByteReader in(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
   const unsigned char *skipped = nullptr;
   in.take(static_cast<size_t>(cursor->offset), &skipped, "list runs past its record");
   for (int32_t i = 0; i < want; ++i) {
+    unsigned char *target = out + static_cast<size_t>(i) * into.size;
+    bool taken = false;
     // Checked again: the cursor is the caller's, and its offset may point
     // anywhere within the record.
-    if (tk::tree::decode_record(element, in, out + static_cast<size_t>(i) * element.size)) continue;
+    if (!by_name) {
+      taken = tk::tree::decode_record(element, in, target);
+    } else {
+      std::memset(stored, 0, element.size);
+      taken = tk::tree::decode_record(element, in, stored) && tk::tree::project_record(element, stored, into, target);
+      tk::tree::free_record_contents(element, stored);
+    }
+    if (taken) continue;
     // Nothing of a failed part stays with the caller.
-    for (int32_t k = 0; k <= i; ++k) tk::tree::free_record_contents(element, out + static_cast<size_t>(k) * element.size);
-    std::memset(out, 0, static_cast<size_t>(want) * element.size);
+    for (int32_t k = 0; k <= i; ++k) tk::tree::free_record_contents(into, out + static_cast<size_t>(k) * into.size);
+    std::memset(out, 0, static_cast<size_t>(want) * into.size);
+    tk_HeapFree(stored);
     if (in.ok()) {
       report_out_of_memory(slot, function);
     } else {
@@ -246,6 +297,7 @@ int32_t read_elements(tk_ListCursor *cursor, void *elements, int32_t max, tk_Err
     }
     return -1;
   }
+  tk_HeapFree(stored);
   cursor->offset = in.offset();
   cursor->left -= want;
   return want;

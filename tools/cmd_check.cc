@@ -20,6 +20,7 @@ struct CheckResult {
   std::vector<DataFile> problems;
   std::map<std::string, std::size_t> directories;  // missing files by the directory they name
   std::size_t no_descriptor = 0;
+  std::vector<std::string> notes;  // what the file holds beyond what kestrum reads (file_notes)
 };
 
 CheckResult check_project(pm_Project *project) {
@@ -56,7 +57,7 @@ void print_check(std::ostream &out, const std::string &file, const CheckResult &
   out << printable(file) << ": loads (" << counted(result.tiles, "tile", "tiles") << ", "
       << counted(result.samples, "sample", "samples") << ", " << counted(result.data_files, "data file", "data files")
       << ")\n";
-  for (const std::string &note : file_notes(file)) out << "note: " << note << "\n";
+  for (const std::string &note : result.notes) out << "note: " << note << "\n";
   if (result.problems.empty()) {
     out << "every descriptor names an existing file\n";
     return;
@@ -106,12 +107,16 @@ void print_check_json(std::ostream &out, const std::string &file, const CheckRes
   document["by_directory"] = by_directory;
   document["problems"] = std::move(problems);
   document["directories"] = std::move(directories);
+  Json notes = Json::array();
+  for (const std::string &note : result.notes) notes.push_back(text_json(note));
+  document["notes"] = std::move(notes);
   out << document.dump(2) << "\n";
 }
 
 int run_check(const std::string &file, bool json, bool by_directory, std::ostream &out) {
   ProjectPtr project = load_project(file);
-  const CheckResult result = check_project(project.get());
+  CheckResult result = check_project(project.get());
+  result.notes = file_notes(file);
   if (json)
     print_check_json(out, file, result, by_directory);
   else

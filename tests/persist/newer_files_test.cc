@@ -178,45 +178,108 @@ TEST(NewerFiles, AKeptNodeThatTheProjectNowWritesBesideUnderItsNameRefusesTheSav
   EXPECT_TRUE(pm_ProjectDirty(loaded.get())) << "a refused save leaves the project unsaved";
 }
 
-// The eight designs as kestrum writes them, with PM_Tile given one more
-// item at its end, and a project of one tile in it.
-RawTreeFile TileWithANewItem() {
+// A text as a record stores it: its length + 1, then its bytes.
+void PutStored(std::string &out, const std::string &text) {
+  PutVarint(out, text.size() + 1);
+  out += text;
+}
+
+// The eight designs as kestrum writes them, with an item added at the end
+// of PM_Tile and one in the middle of PM_Argument (a list element, read a
+// part at a time), and a project of one tile and one process of two
+// arguments in it.
+RawTreeFile WithNewItems() {
   RawTreeFile file;
   file.designs = ProjectDesigns();
   file.designs[1].items.push_back({kRawText, "Colour", {}, 0});
-  std::string root;
+  auto &argument = file.designs[6].items;
+  argument.insert(argument.begin() + 2, RawItem{kRawTime, "Checked", {}, 0});
+  std::string root;  // enumerations are stored as their zigzag
   for (int i = 0; i < 3; ++i) PutVarint(root, 0);
   file.nodes.push_back({0, 0, "Project", root});
-  // A text is its length + 1, then its bytes; an enumeration its zigzag.
   std::string tile;
-  PutVarint(tile, 3);
-  tile += "T1";
-  PutVarint(tile, 0);
-  PutVarint(tile, 6);
-  tile += "blue!";
+  PutStored(tile, "T1");
+  PutVarint(tile, 2);  // Automatic
+  PutStored(tile, "blue!");
   file.nodes.push_back({0, 1, "T1", tile});
   std::string empty_list;
   PutVarint(empty_list, 0);
   for (const char *level : {"Root Files", "Primary Files", "Secondary Files"}) file.nodes.push_back({0, 5, level, empty_list});
+  std::string process;
+  PutStored(process, "P");
+  PutStored(process, "title");
+  PutVarint(process, 0);  // no parameter file
+  PutVarint(process, 0);  // no label file
+  PutStored(process, ".out");
+  PutVarint(process, 2);  // Generate
+  PutVarint(process, 2);  // two arguments
+  for (const char *name : {"a1", "a2"}) {
+    PutStored(process, name);
+    PutStored(process, std::string("value of ") + name);
+    PutVarint(process, 20);  // Checked: the whole time 5
+    PutVarint(process, 4);   // Type: Text
+    PutVarint(process, 2);   // Mode: Strict_Output
+    PutVarint(process, 2);   // Hide: Hide
+  }
+  file.nodes.push_back({3, 7, "P", process});
   return file;
 }
 
-TEST(NewerFiles, ADesignWithAnItemAddedIsRefusedNamingTheItemAndTheDesign) {
+TEST(NewerFiles, ADesignWithItemsAddedIsReadByItemNameAndNeverSavedInto) {
   TempDir dir;
-  const std::string path = dir.Path("item.qdx");
-  ASSERT_TRUE(WriteBytes(path, TileWithANewItem().Bytes()));
+  const std::string path = dir.Path("items.qdx");
+  ASSERT_TRUE(WriteBytes(path, WithNewItems().Bytes()));
   ReportSlot slot;
-  EXPECT_EQ(pm_ProjectLoad(path.c_str(), 0, slot.out()), nullptr);
+  ProjectPtr loaded(pm_ProjectLoad(path.c_str(), 0, slot.out()));
+  ASSERT_TRUE(loaded) << slot.text();
+  ASSERT_TRUE(loaded->tiles);
+  EXPECT_EQ(TakeText(pm_TileGetName(loaded->tiles)), "T1");
+  EXPECT_EQ(pm_TileGetAutomatic(loaded->tiles), 1);
+  pm_Process *process = pm_ProcessListGetByType(loaded.get(), 0);
+  ASSERT_TRUE(process);
+  EXPECT_EQ(TakeText(pm_ProcessGetTitle(process)), "title");
+  Strings arguments;
+  for (pm_Argument *a = process->arguments; a; a = reinterpret_cast<pm_Argument *>(a->node.next))
+    arguments.push_back(TakeText(pm_ArgumentGetName(a)) + "=" + TakeText(pm_ArgumentGetValue(a)) + " " +
+                        std::to_string(pm_ArgumentGetType(a)) + std::to_string(pm_ArgumentGetMode(a)));
+  EXPECT_EQ(arguments, (Strings{"a1=value of a1 21", "a2=value of a2 21"}));
+
+  // A save would lose the items: refused, naming the design and the item.
+  const std::string before = ReadBytes(path);
+  pm_ProjectSave(loaded.get(), 0, slot.out());
   EXPECT_EQ(slot.messages(),
             (Strings{"Error reading dexil designs", "Error reading design PM_Tile from QDX file",
+                     "Design PM_Tile in file was written by a newer kestrum: this one reads it but does not save "
+                     "into it",
                      "Design PM_Tile in file does not match: it has an item \"Colour\" (text) that this kestrum does "
-                     "not know"}));
-  const std::string before = ReadBytes(path);
-  ProjectPtr project(BuildProject());
-  ASSERT_EQ(pm_ProjectSetFilename(project.get(), path.c_str(), slot.out()), 1);
-  pm_ProjectSave(project.get(), 0, slot.out());
-  EXPECT_TRUE(Mentions(slot, "it has an item \"Colour\" (text)")) << slot.text();
+                     "not know"}))
+      << slot.text();
   EXPECT_EQ(ReadBytes(path), before);
+  // Saved as another file, it is a file of today's designs.
+  const std::string copy = dir.Path("copy.qdx");
+  pm_ProjectSaveAs(loaded.get(), copy.c_str(), 0, slot.out());
+  ASSERT_TRUE(slot.empty()) << slot.text();
+  ProjectPtr again(pm_ProjectLoad(copy.c_str(), 0, slot.out()));
+  ASSERT_TRUE(again) << slot.text();
+  EXPECT_EQ(ProjectDifference(loaded.get(), again.get()), "");
+
+  // An item missing or of another kind is no newer design: refused, naming it.
+  RawTreeFile missing = WithNewItems();
+  missing.designs[1].items.erase(missing.designs[1].items.begin() + 1);
+  missing.nodes[1].record.clear();
+  PutStored(missing.nodes[1].record, "T1");
+  PutStored(missing.nodes[1].record, "blue!");
+  ASSERT_TRUE(WriteBytes(path, missing.Bytes()));
+  EXPECT_EQ(pm_ProjectLoad(path.c_str(), 0, slot.out()), nullptr);
+  EXPECT_TRUE(Mentions(slot, "Design PM_Tile in file does not match: it has an item \"Colour\" where this kestrum "
+                             "reads \"Selection\"")) << slot.text();
+  RawTreeFile other_kind = WithNewItems();
+  // The project type 0 is stored as the varint 0, which reads as an absent text too.
+  other_kind.designs[0].items[0] = RawItem{kRawText, "Project_Type", {}, 0};
+  ASSERT_TRUE(WriteBytes(path, other_kind.Bytes()));
+  EXPECT_EQ(pm_ProjectLoad(path.c_str(), 0, slot.out()), nullptr);
+  EXPECT_TRUE(Mentions(slot, "its item \"Project_Type\" is a text, where this kestrum reads an enumeration"))
+      << slot.text();
 }
 
 // The bytes of `file` with the header's read and write versions replaced.

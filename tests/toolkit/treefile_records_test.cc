@@ -296,12 +296,21 @@ TEST_F(TreeFileRecords, ReadingWithAnotherDesignIsRefusedAndAnEqualOneAccepted) 
   add_designs(mine, &my_entry, &my_holder);
   EXPECT_EQ(read_label(file, ":", "E", my_entry), "x");
 
-  // A design of the same name but other items is refused for reading and
-  // for writing.
+  // A design of the same name with fewer items (an older reader's) reads
+  // the records by item name, but never writes; one whose item is of
+  // another kind does neither.
   tk_Dictionary *differs = tk_DictionaryCreate();
-  tk_Design *odd = tk_DesignCreate(differs, "Entry", nullptr, TK_ITEM_STRING, "Label", TK_ITEM_END);
+  tk_Design *fewer = tk_DesignCreate(differs, "Entry", nullptr, TK_ITEM_STRING, "Label", TK_ITEM_END);
+  EXPECT_EQ(read_label(file, ":", "E", fewer), "x");
+  EXPECT_TRUE(tk_DesignReads(entry_, fewer));
+  EXPECT_FALSE(tk_DesignReads(fewer, entry_));
+  EXPECT_NE(write_entry(file, ":", "F", "y", 0, fewer), "");
+  tk_Dictionary *other = tk_DictionaryCreate();
+  tk_Design *odd = tk_DesignCreate(other, "Entry", nullptr, TK_ITEM_STRING, "Label", TK_ITEM_TIME, "Colour",
+                                   TK_ITEM_END);
   EXPECT_NE(read_label(file, ":", "E", odd).find("not a Entry record"), std::string::npos);
   EXPECT_NE(write_entry(file, ":", "F", "y", 0, odd), "");
+  tk_DictionaryDelete(other);
   // The equal design from the reader's dictionary may be used to write.
   EXPECT_EQ(write_entry(file, ":", "G", "z", 0, my_entry), "");
   EXPECT_EQ(read_label(file, ":", "G", entry_), "z");

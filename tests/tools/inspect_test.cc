@@ -229,6 +229,9 @@ TEST_F(CheckCommand, NotesANewerWritersFileAndNodesOfDesignsItDoesNotKnow) {
   EXPECT_THAT(check.out, HasSubstr(": loads ("));
   EXPECT_THAT(check.out, HasSubstr("note: written by a newer kestrum (write version 2): this one reads it but does not "
                                    "save into it"));
+  const Outcome json = run({"check", "--json", file});
+  EXPECT_THAT(json.out, HasSubstr("\"written by a newer kestrum (write version 2): this one reads it but does not "
+                                  "save into it\""));
   const Outcome show = run({"show", file});
   EXPECT_EQ(show.status, 0) << show.err;
   EXPECT_THAT(show.err, HasSubstr("kestrum: note: written by a newer kestrum (write version 2)"));
