@@ -153,7 +153,7 @@ void bind_nodes(py::module_ &m) {
   py::class_<File> file(m, "File", "A data file of the project, a tile or a sample.");
   bind_handle_basics(file);
   file.def_property(
-      "type", [](const File &self) { return take_text(pm_FileGetType(self.get())); },
+      "type", [](const File &self) { return decode(kcli::text_of(self.get()->node.name)); },
       [](const File &self, const py::object &value) {
         const std::string type = encode(value, "type");
         pm_File *node = self.get();
@@ -164,17 +164,17 @@ void bind_nodes(py::module_ &m) {
       },
       "The file type: the name of its PFA file, unique among its node's data files. ValueError\n"
       "for a type no PFA file of the node's level defines.");
-  text_property(file, "descriptor", pm_FileGetDescriptor, pm_FileSetDescriptor,
+  text_property(file, "descriptor", &pm_File::descriptor, pm_FileSetDescriptor,
                 "Where the file lies on disk (str), or None. Takes os.PathLike too; a relative path is\n"
                 "made absolute against the current directory.",
                 true);
-  text_property(file, "verified", pm_FileGetVerified, pm_FileSetVerified, "The host's verification text, or None.");
-  text_property(file, "comment", pm_FileGetComment, pm_FileSetComment, "A free comment, or None.");
+  text_property(file, "verified", &pm_File::verified, pm_FileSetVerified, "The host's verification text, or None.");
+  text_property(file, "comment", &pm_File::comment, pm_FileSetComment, "A free comment, or None.");
   file.def_property(
           "time", [](const File &self) { return pm_FileGetDate(self.get()); },
           [](const File &self, double value) { pm_FileSetDate(self.get(), value); }, "The host's time value.")
       .def_property_readonly("path", [](const File &self) -> py::object {
-        return absolute_path(self.core->project, kcli::take(pm_FileGetDescriptor(self.get())));
+        return absolute_path(self.core->project, kcli::text_of(self.get()->descriptor));
       }, "The descriptor as an absolute pathlib.Path (\"$PROJECT\" expanded), or None.")
       .def_property_readonly("exists", [](const File &self) {
         kcli::Report report;

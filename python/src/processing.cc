@@ -197,12 +197,12 @@ void bind_processing(py::module_ &m) {
       process, pm_ProcessGetName, pm_ProcessSetName,
       [](const Process &, pm_Process *, const std::string &name) { check_process_name(name); },
       "The process's name, unique in its level.");
-  text_property(process, "title", pm_ProcessGetTitle, pm_ProcessSetTitle, "The title shown to the user, or None.");
-  text_property(process, "params", pm_ProcessGetParams, pm_ProcessSetParams,
+  text_property(process, "title", &pm_Process::title, pm_ProcessSetTitle, "The title shown to the user, or None.");
+  text_property(process, "params", &pm_Process::params, pm_ProcessSetParams,
                 "The parameter file, or None (os.PathLike too; stored absolute).", true);
-  text_property(process, "labels", pm_ProcessGetLabels, pm_ProcessSetLabels,
+  text_property(process, "labels", &pm_Process::labels, pm_ProcessSetLabels,
                 "The label file, or None (os.PathLike too; stored absolute).", true);
-  text_property(process, "suffix", pm_ProcessGetSuffix, pm_ProcessSetSuffix, "The file suffix, or None.");
+  text_property(process, "suffix", &pm_Process::suffix, pm_ProcessSetSuffix, "The file suffix, or None.");
   enum_property(process, "output", kOutput, pm_ProcessGetOutput, pm_ProcessSetOutput,
                 "Whether it requests or generates its output (Output).");
   process
@@ -243,7 +243,7 @@ void bind_processing(py::module_ &m) {
   name_property(
       argument, pm_ArgumentGetName, pm_ArgumentSetName, [](const Argument &, pm_Argument *, const std::string &) {},
       "The argument's name, unique in its process.");
-  text_property(argument, "value", pm_ArgumentGetValue, pm_ArgumentSetValue, "The PFA file it stands for, or None.");
+  text_property(argument, "value", &pm_Argument::value, pm_ArgumentSetValue, "The PFA file it stands for, or None.");
   enum_property(argument, "format", kFormat, pm_ArgumentGetType, pm_ArgumentSetType, "What its files hold (Format).");
   enum_property(argument, "mode", kMode, pm_ArgumentGetMode, pm_ArgumentSetMode, "Input or output (Mode).");
   enum_property(argument, "hide", kHide, pm_ArgumentGetHide, pm_ArgumentSetHide, "Whether hosts show it (Hide).");

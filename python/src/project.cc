@@ -53,7 +53,11 @@ void bind_project(py::module_ &m) {
       .def_property_readonly("name", [](const Project &self) { return take_text(pm_ProjectGetName(self.get())); },
                              "The project's name (from its file name), or None.")
       .def_property(
-          "filename", [](const Project &self) { return take_text(pm_ProjectGetFilename(self.get())); },
+          "filename",
+          [](const Project &self) -> py::object {
+            const char *filename = self.get()->filename;
+            return filename ? py::object(decode(filename)) : py::object(py::none());
+          },
           [](const Project &self, const py::object &path) {
             const std::string name = encode_path(path);
             kcli::Report report;

@@ -19,14 +19,21 @@ std::string field_name(const py::class_<H> &cls, const char *name) {
   return cls.attr("__name__").template cast<std::string>() + "." + name;
 }
 
-// A text property of a data file, process or argument: a getter handing
-// over a copy and a setter that copies (0 only when memory runs out). A
-// path (`is_path`) takes os.PathLike too and is stored absolute.
+// A text property of a data file, process or argument, read where it lies
+// in the record and written by a setter that copies (0 only when memory runs
+// out). Reading the field instead of a getter's copy keeps a copy that
+// failed from reading as None: a failure here is a MemoryError. A path
+// (`is_path`) takes os.PathLike too and is stored absolute.
 template <class H, class Node>
-void text_property(py::class_<H> &cls, const char *name, char *(*getter)(Node *), int (*setter)(Node *, const char *),
+void text_property(py::class_<H> &cls, const char *name, char *Node::*field, int (*setter)(Node *, const char *),
                    const char *doc, bool is_path = false) {
   cls.def_property(
-      name, [getter](const H &self) { return take_text(getter(self.get())); },
+      name,
+      [field](const H &self) -> py::object {
+        const char *text = self.get()->*field;
+        if (!text) return py::none();
+        return decode(std::string(text));
+      },
       [setter, name, is_path](const H &self, const py::object &value) {
         const OptionalText text = is_path ? encode_optional_path(value, self.core->project) : encode_optional(value, name);
         if (!setter(self.get(), text.c_str())) throw std::bad_alloc();

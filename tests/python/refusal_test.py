@@ -132,6 +132,30 @@ def test_lookup_misses_name_the_list_and_what_it_holds(tmp_path):
         process.arguments[1]
 
 
+
+def test_texts_never_read_as_none_when_the_heap_is_exhausted(tmp_path):
+    """A text property is read where it lies: with every toolkit allocation
+    failing, a set text still reads as itself, never as an absent None."""
+    inject = ctypes.CDLL("libkestrum-toolkit.so.1").tk_FaultInjectAllocation
+    inject.argtypes, inject.restype = [ctypes.c_long, ctypes.c_int], ctypes.c_long
+    if inject(0, 0) < 0:
+        pytest.skip("fault injection is not compiled in")
+    small_project().save_as(tmp_path / "p.kpf")
+    project = kestrum.Project.load(tmp_path / "p.kpf")
+    file = project.tiles["T1"].files.add("photo", tmp_path / "a.img")
+    file.comment, file.verified = "seen", "ok"
+    process = project.levels[1].processes["segment"]
+    process.title, process.suffix = "Segment", "_s"
+    argument = process.arguments["in"]
+    inject(1, 1)
+    try:
+        read = (file.type, file.descriptor, file.comment, file.verified, file.path,
+                process.title, process.suffix, argument.value, project.filename)
+    finally:
+        inject(0, 0)
+    assert read == ("photo", str(tmp_path / "a.img"), "seen", "ok", tmp_path / "a.img",
+                    "Segment", "_s", "photo", str(tmp_path / "p.kpf"))
+
 def test_enumerated_fields_take_only_their_enum():
     project = small_project()
     for holder, field, enum in ENUM_FIELDS:
