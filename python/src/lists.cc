@@ -16,7 +16,7 @@ std::string ListBase::owner_text(bool level_list) const {
   void *node = owner_node();
   switch (pm_NodeGetType(node)) {
     case PM_KIND_PROJECT: {
-      const std::string name = kcli::take(pm_ProjectGetBasename(core->project));
+      const std::string name = kcli::text_of(core->project->basename);
       return name.empty() ? "the project" : "project '" + name + "'";
     }
     case PM_KIND_TILE: return "tile '" + node_name(node) + "'";

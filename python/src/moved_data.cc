@@ -45,7 +45,7 @@ py::object relink_project(const Project &self, const py::object &prefixes, const
     kcli::apply_relink(plan);
     kcli::Report report;
     pm_ProjectSave(project, 0, report.slot());
-    const std::string filename = kcli::take(pm_ProjectGetFilename(project));
+    const std::string filename = kcli::text_of(project->filename);
     if (filename.empty()) raise_if(report);
     raise_if(report, filename, true);
   }

@@ -35,7 +35,7 @@ void bind_project(py::module_ &m) {
         kcli::Report report;
         pm_ProjectSave(self.get(), 0, report.slot());
         if (!report) return;
-        const std::string filename = kcli::take(pm_ProjectGetFilename(self.get()));
+        const std::string filename = kcli::text_of(self.get()->filename);
         if (filename.empty()) raise_if(report);
         raise_if(report, filename, true);
       }, "Writes the project to its own file; kestrum.Error when it has none or the write fails.")
@@ -50,7 +50,10 @@ void bind_project(py::module_ &m) {
       }, py::arg("path"), "Writes the whole project into another file; the project keeps its own file.")
       .def_property_readonly("dirty", [](const Project &self) { return pm_ProjectDirty(self.get()) != 0; },
                              "Whether the project has changes its own file does not have.")
-      .def_property_readonly("name", [](const Project &self) { return take_text(pm_ProjectGetName(self.get())); },
+      .def_property_readonly("name", [](const Project &self) -> py::object {
+                               const char *name = self.get()->node.name;
+                               return name ? py::object(decode(name)) : py::object(py::none());
+                             },
                              "The project's name (from its file name), or None.")
       .def_property(
           "filename",
@@ -95,7 +98,8 @@ void bind_project(py::module_ &m) {
       })
       .def("__hash__", [](const Project &self) { return std::hash<const void *>()(self.core.get()); })
       .def("__repr__", [](const Project &self) {
-        py::object name = take_text(pm_ProjectGetName(self.get()));
+        const char *text = self.get()->node.name;
+        py::object name = text ? py::object(decode(text)) : py::object(py::none());
         return "<kestrum.Project " + py::repr(name).cast<std::string>() + ">";
       });
   project.def("readiness", [](const Project &self) { return readiness(self.core); },

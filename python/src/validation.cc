@@ -161,7 +161,7 @@ class Checker {
   }
   // An argument that stands for a PFA file no level defines.
   std::string unknown_value(pm_Argument *argument) {
-    const std::optional<std::string> value = kcli::take_optional(pm_ArgumentGetValue(argument));
+    const std::optional<std::string> value = kcli::optional_text(argument->value);
     if (!value) return {};
     for (int level = 0; level < kcli::kLevelCount; ++level)
       if (pm_PFAFileFind(pm_PFAFileListGetByType(project_, level), value->c_str())) return {};

@@ -67,14 +67,14 @@ OptionalText encode_optional_path(const py::handle &value, pm_Project *project) 
   if (value.is_none()) return result;
   result.present = true;
   result.text = encode_path(value);
-  const std::string directory = project ? kcli::take(pm_ProjectGetDirname(project)) : std::string();
+  const std::string directory = project ? kcli::text_of(project->dirname) : std::string();
   if (!directory.empty()) result.text = kcli::project_absolute(directory, result.text);
   return result;
 }
 
 py::object absolute_path(pm_Project *project, const std::string &descriptor) {
   if (descriptor.empty()) return py::none();
-  const std::string directory = kcli::take(pm_ProjectGetDirname(project));
+  const std::string directory = kcli::text_of(project->dirname);
   const std::string path = directory.empty() ? descriptor : kcli::project_absolute(directory, descriptor);
   return py::module_::import("pathlib").attr("Path")(decode(path));
 }

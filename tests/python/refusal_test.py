@@ -150,11 +150,12 @@ def test_texts_never_read_as_none_when_the_heap_is_exhausted(tmp_path):
     inject(1, 1)
     try:
         read = (file.type, file.descriptor, file.comment, file.verified, file.path,
-                process.title, process.suffix, argument.value, project.filename)
+                process.title, process.suffix, argument.value, project.filename, project.name)
     finally:
         inject(0, 0)
     assert read == ("photo", str(tmp_path / "a.img"), "seen", "ok", tmp_path / "a.img",
-                    "Segment", "_s", "photo", str(tmp_path / "p.kpf"))
+                    "Segment", "_s", "photo", str(tmp_path / "p.kpf"), project.name)
+    assert project.name
 
 def test_enumerated_fields_take_only_their_enum():
     project = small_project()
