@@ -58,18 +58,18 @@ struct FileSpec {
   std::string path;             // "$PROJECT/..." or absolute
   const char *content = nullptr;  // written there when given
 };
-struct ArgumentSpec {
+struct ArgumentShape {
   std::string name;
   std::string type;
   pm_ArgumentMode mode;
 };
-struct ProcessSpec {
+struct ProcessShape {
   std::string name;
-  std::vector<ArgumentSpec> arguments;
+  std::vector<ArgumentShape> arguments;
 };
 
 inline std::string project_of(const std::string &root, const std::vector<FileSpec> &files,
-                              const std::vector<ProcessSpec> &processes) {
+                              const std::vector<ProcessShape> &processes) {
   fs::create_directories(root);
   kcli::ProjectPtr project(pm_ProjectCreate());
   pm_Project *p = project.get();
@@ -81,9 +81,9 @@ inline std::string project_of(const std::string &root, const std::vector<FileSpe
     if (std::find(types.begin(), types.end(), file.type) == types.end()) types.push_back(file.type);
   }
   for (const std::string &type : types) processing.add_pfa(0, pm_PFAFileCreate(type.c_str(), PM_RASTER));
-  for (const ProcessSpec &spec : processes) {
-    pm_Process *process = pm_ProcessCreate(spec.name.c_str(), "", root.c_str(), "x.par", "x.lab", 1);
-    for (const ArgumentSpec &arg : spec.arguments)
+  for (const ProcessShape &shape : processes) {
+    pm_Process *process = pm_ProcessCreate(shape.name.c_str(), "", root.c_str(), "x.par", "x.lab", 1);
+    for (const ArgumentShape &arg : shape.arguments)
       kcli::append_argument(process, pm_ArgumentCreate(arg.name.c_str(), arg.type.c_str(), PM_RASTER, arg.mode, 0));
     processing.add_process(0, process);
   }

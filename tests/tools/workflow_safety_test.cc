@@ -156,7 +156,7 @@ TEST_F(WorkflowSafety, OneFileHasOneWriterHoweverItsPathIsSpelled) {
                                 {"e", root + "/out/x.img"},      {"w", "$PROJECT/out/y.img"},
                                 {"r", "$PROJECT/in/../out//y.img"}};
     if (directory_exists) files.push_back({"f", "$PROJECT/link/x.img"});
-    std::vector<ProcessSpec> processes;
+    std::vector<ProcessShape> processes;
     for (const FileSpec &file : files) {
       if (file.type == "r") continue;
       processes.push_back({"write_" + file.type, {{"out", file.type, PM_STRICT_OUTPUT}}});
